@@ -1,0 +1,91 @@
+// Throughput of the free-format reader on a raw damage file: INIFII_2 and a
+// RDMIX loop over 3000 records of a coordinate and 20 damages in exponent form,
+// repeated a few times. Prints the rate in MB/s.
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "freeinput/reader.h"
+#include "freeinput/state.h"
+#include "textio/units.h"
+
+namespace {
+
+constexpr int kSections = 3000;
+constexpr int kHotSpots = 20;
+constexpr int kRepetitions = 20;
+constexpr int kUnit = 88;
+
+std::string make_raw_damage_text() {
+  std::string text;
+  text += "# Raw damage, case 1\r\n";
+  text += "# Sections: 3000   Hot spots: 20\r\n";
+  text += "#  Coordinate   Damage at hot spot 1 .. 20\r\n";
+  unsigned seed = 12345;
+  std::array<char, 32> item{};
+  for (int s = 0; s < kSections; ++s) {
+    std::snprintf(item.data(), item.size(), "%13.3f", 12.5 * (s + 1));
+    text += item.data();
+    for (int h = 0; h < kHotSpots; ++h) {
+      seed = seed * 1103515245U + 12345U;
+      const double damage = (seed % 99991U + 1U) * 1.0e-9 * (1 + h % 7);
+      std::snprintf(item.data(), item.size(), "%12.4E", damage);
+      text += item.data();
+    }
+    text += "\r\n";
+    if (s % 1000 == 999) text += "# ----\r\n";
+  }
+  return text;
+}
+
+}  // namespace
+
+int main() {
+  using namespace vantor;
+  std::array<char, 64> name{};
+  std::snprintf(name.data(), name.size(), "/tmp/reader_bench_%d.RawDam",
+                static_cast<int>(getpid()));
+  const std::string text = make_raw_damage_text();
+  if (std::FILE* f = std::fopen(name.data(), "wb")) {
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  } else {
+    std::fprintf(stderr, "cannot write %s\n", name.data());
+    return 1;
+  }
+  if (textio::open_unit(kUnit, {name.data(), textio::open_status::old_file}) != 0) {
+    std::fprintf(stderr, "cannot open %s\n", name.data());
+    return 1;
+  }
+
+  std::array<int, 500> types{};
+  std::array<double, 500> values{};
+  std::array<char, 500 * 80> texts{};
+  long items = 0;
+  double checksum = 0.0;
+  const auto start = std::chrono::steady_clock::now();
+  for (int r = 0; r < kRepetitions; ++r) {
+    int ierr = 0;
+    freeinput::INIFII_2(512, 8, kUnit, 6, ierr);
+    for (;;) {
+      int count = 0;
+      freeinput::RDMIX(count, types, values, texts, 80, 89, 6, ierr);
+      if (count < 0 || ierr != 0) break;
+      items += count;
+      for (int i = 0; i < count; ++i) checksum += values[static_cast<std::size_t>(i)];
+    }
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  textio::close_unit(kUnit);
+  std::remove(name.data());
+
+  const double megabytes = static_cast<double>(text.size()) * kRepetitions / 1.0e6;
+  std::printf("reader: %.1f MB in %.3f s = %.1f MB/s (%ld items, checksum %.6e)\n", megabytes,
+              seconds, megabytes / seconds, items, checksum);
+  return 0;
+}

@@ -1,0 +1,170 @@
+// The case passes: pass 1 reads and checks every raw damage file, pass 2
+// weights each case, accumulates it and writes its weighted damage file.
+#include <algorithm>
+#include <span>
+#include <string_view>
+
+#include "driver/run.h"
+#include "driver/state.h"
+#include "freeinput/files.h"
+#include "freeinput/reader.h"
+#include "freeinput/state.h"
+#include "freeinput/text.h"
+#include "textio/field.h"
+#include "textio/units.h"
+#include "textio/writer.h"
+
+namespace vantor::driver {
+namespace {
+
+using textio::layout_of;
+
+constexpr auto kTwoTexts = layout_of("(A,A)");
+constexpr auto kText = layout_of("(A)");
+constexpr auto kCaseHeader = layout_of("(A,I5.3,A,A,A,A,A,A,1P,E12.4)");
+constexpr auto kThreeTexts = layout_of("(A,A,A)");
+constexpr auto kRow = layout_of("(F13.3,1P,99E12.4)");
+
+constexpr std::string_view kRawSuffix = ".RawDam";
+constexpr std::string_view kWeightedSuffix = ".WghDam";
+
+std::string_view trimmed(const textio::field<256>& f) {
+  const int n = freeinput::LENNB(textio::view(f));
+  return std::string_view(f.data(), static_cast<std::size_t>(n < 0 ? 0 : n));
+}
+
+// Builds prefix + "_" + case number in NDIG digits + suffix in the name field.
+void build_case_name(run_state& s, std::string_view suffix) {
+  s.name = s.prefix;
+  freeinput::CHRAPP(s.name, "_");
+  freeinput::CHARIN(s.name, textio::view(s.name), s.ICASE, s.NDIG, kUnitOut, s.IERR);
+  textio::assign(s.suffix, suffix);
+  freeinput::CHRAPP(s.name, textio::view(s.suffix));
+}
+
+void open_case_file(run_state& s, int unit, int exists) {
+  textio::close_unit(unit);
+  freeinput::OPNSEQ(trimmed(s.name), unit, exists, s.IERR);
+  if (s.IERR != 0) raise_cannot_open();
+}
+
+// Writes a header record: assembled in the line field, written up to its last
+// non-blank character.
+template <class... Items>
+void write_header(run_state& s, const textio::layout& l, const Items&... items) {
+  textio::write_internal(s.line, l, items...);
+  textio::write(kUnitWrite, kText, trimmed(s.line));
+}
+
+void read_one_case(run_state& s) {
+  const bool first_case = s.ICASE == s.IFIRST;
+  const auto plane = static_cast<std::size_t>(s.ICASE - 1);
+  s.LINCNT = 0;
+  int e = 0;
+  for (;;) {
+    ++s.LINCNT;
+    freeinput::RDMIX(s.count, s.types, s.values, s.texts, kItemTextLength, kUnitProb, kUnitOut,
+                     s.IRDERR);
+    if (s.IRDERR != 0) closing_steps(1);
+    const int n = s.count;
+    if (n < 0) break;
+    if (n == 0) continue;
+    ++e;
+    if (first_case && e == 1) s.NHOT = n - 1;
+    const bool kept = e <= kMaxSections;
+    if (first_case && kept) s.SCOO[static_cast<std::size_t>(e - 1)] = s.values[0];
+    for (int i = 2; i <= n; ++i) {
+      if (s.types[static_cast<std::size_t>(i - 1)] == 3) {
+        raise_error("    Illegal Character found    ***",
+                    {{"    Line Number                :  ", s.LINCNT},
+                     {"    Parameter number           :  ", i}});
+      }
+      // Sections beyond 3000 and hot spots beyond 20 are counted, not kept.
+      if (kept && i - 1 <= kMaxHotSpots) {
+        s.RAWDAM[plane][static_cast<std::size_t>(e - 1)][static_cast<std::size_t>(i - 2)] =
+            s.values[static_cast<std::size_t>(i - 1)];
+      }
+    }
+    if (n - 1 != s.NHOT) {
+      raise_error("    HotSpot Data Missing !        ",
+                  {{"    Case number                :  ", s.ICASE},
+                   {"    Element Number             :  ", e},
+                   {"    Number of hots found       :  ", n - 1},
+                   {"    Number of hots expected    :  ", s.NHOT}});
+    }
+  }
+  if (first_case) s.NELEM = e;
+  if (e != s.NELEM) {
+    raise_error("    Number of Element MisMatch!   ",
+                {{"    Case number                :  ", s.ICASE},
+                 {"    Number of elem. in Case 1  :  ", s.NELEM},
+                 {"    Number of elem. found      :  ", e}});
+  }
+  if (s.NELEM > kMaxSections) {
+    raise_error("    Number of elements exceeded   ",
+                {{"    Specified number of elems  :  ", s.NELEM},
+                 {"    Maxumum available          :  ", kMaxSections}});
+  }
+  if (s.NHOT > kMaxHotSpots) {
+    raise_error("    Number of HotSpots exceeded   ",
+                {{"    Specified number of HotS   :  ", s.NHOT},
+                 {"    Maxumum available          :  ", kMaxHotSpots}});
+  }
+}
+
+}  // namespace
+
+void read_case_files() {
+  run_state& s = state();
+  for (s.ICASE = s.IFIRST; s.ICASE <= s.ILAST; ++s.ICASE) {
+    build_case_name(s, kRawSuffix);
+    open_case_file(s, kUnitRaw, 1);
+    freeinput::INIFII_2(512, 8, kUnitRaw, kUnitOut, s.IRDERR);
+    if (s.IRDERR != 0) closing_steps(1);
+    textio::write(kUnitOut, kTwoTexts, std::string_view(" Processing File : "), trimmed(s.name));
+    textio::flush_unit(kUnitOut);
+    read_one_case(s);
+    if (s.ICASE == s.ILAST) break;  // ILAST may be the largest integer
+  }
+}
+
+void write_weighted_files() {
+  run_state& s = state();
+  const auto p = static_cast<std::size_t>(prefix_length());
+  const std::string_view prefix(s.prefix.data(), p);
+  const std::string_view date = trimmed(s.date_text);
+  const std::string_view line_feed(&s.line_feed, 1);
+  const auto nelem = static_cast<std::size_t>(s.NELEM);
+  const auto nhot = static_cast<std::size_t>(s.NHOT);
+
+  for (s.ICASE = s.IFIRST; s.ICASE <= s.ILAST; ++s.ICASE) {
+    build_case_name(s, kWeightedSuffix);
+    open_case_file(s, kUnitWrite, 0);
+    const double w = s.PROB[static_cast<std::size_t>(s.ICASE - 1)];
+    const auto& raw = s.RAWDAM[static_cast<std::size_t>(s.ICASE - 1)];
+    for (std::size_t e = 0; e < nelem; ++e) {
+      for (std::size_t j = 0; j < nhot; ++j) {
+        const double product = w * raw[e][j];
+        s.WGHDAM[e][j] = product;
+        s.ACCDAM[e][j] = s.ACCDAM[e][j] + product;
+      }
+    }
+
+    write_header(s, kCaseHeader, std::string_view("#    Case no "), s.ICASE,
+                 std::string_view(" for Project: "), prefix, std::string_view("."), date,
+                 line_feed, std::string_view("#    Probability for this case: "), w);
+    write_header(s, kThreeTexts, std::string_view("#    "), line_feed,
+                 std::string_view("#  S_Coo        <---------------- Hot Spots ---------------> "));
+    for (std::size_t e = 0; e < nelem; ++e) {
+      textio::statement row(kUnitWrite, kRow);
+      row << s.SCOO[e] << std::span<const double>(s.WGHDAM[e].data(), nhot);
+      row.end();
+    }
+    write_header(s, kThreeTexts, std::string_view("#    "), line_feed,
+                 std::string_view("#  ------------------------  E O F  ------------------------ "));
+    textio::close_unit(kUnitWrite);
+    if (s.ICASE == s.ILAST) break;
+  }
+}
+
+}  // namespace vantor::driver

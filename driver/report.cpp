@@ -1,0 +1,115 @@
+// The accumulated damage report: the largest damage per section, the ranking
+// of the heaviest sections, the fatigue lives and the full matrix.
+#include <algorithm>
+#include <span>
+#include <string_view>
+
+#include "driver/helpers.h"
+#include "driver/run.h"
+#include "driver/state.h"
+#include "freeinput/files.h"
+#include "freeinput/text.h"
+#include "textio/field.h"
+#include "textio/units.h"
+#include "textio/writer.h"
+
+namespace vantor::driver {
+namespace {
+
+using textio::layout_of;
+
+constexpr auto kText = layout_of("(A)");
+constexpr auto kSummary = layout_of("(A,I4,A,A,A,A)");
+constexpr auto kCounts = layout_of("(A,I5,A,A,I5,A,A,A,A,A)");
+constexpr auto kRanking = layout_of("(A,I3,A,A)");
+constexpr auto kThreeTexts = layout_of("(A,A,A)");
+constexpr auto kLifeRow = layout_of("(F13.3,1P,E12.4,0P,F35.1)");
+constexpr auto kMatrixRow = layout_of("(F13.3,1P,99E12.4)");
+
+constexpr std::string_view kSeparator =
+    "#  ------------------------------------------------------";
+constexpr std::string_view kHashBlanks = "#                                              ";
+constexpr std::string_view kDamageHeading =
+    "#     S_Coo      Damage                          Fatigue Life";
+static_assert(kSeparator.size() == 57);
+static_assert(kHashBlanks.size() == 47);
+static_assert(kDamageHeading.size() == 61);
+
+std::string_view trimmed(const textio::field<256>& f) {
+  const int n = freeinput::LENNB(textio::view(f));
+  return std::string_view(f.data(), static_cast<std::size_t>(n < 0 ? 0 : n));
+}
+
+template <class... Items>
+void write_header(run_state& s, const textio::layout& l, const Items&... items) {
+  textio::write_internal(s.line, l, items...);
+  textio::write(kUnitWrite, kText, trimmed(s.line));
+}
+
+void write_life_row(const run_state& s, std::size_t e) {
+  const double damage = s.MAXDAM[e];
+  textio::write(kUnitWrite, kLifeRow, s.SCOO[e], damage, 1.0 / damage);
+}
+
+}  // namespace
+
+void write_report() {
+  run_state& s = state();
+  const auto p = static_cast<std::size_t>(prefix_length());
+  const std::string_view line_feed(&s.line_feed, 1);
+
+  s.name = s.prefix;
+  textio::assign(s.suffix, ".AccDam");
+  freeinput::CHRAPP(s.name, textio::view(s.suffix));
+  textio::close_unit(kUnitWrite);
+  s.IERR = 0;
+  freeinput::OPNSEQ(trimmed(s.name), kUnitWrite, 0, s.IERR);
+  if (s.IERR != 0) raise_cannot_open();
+
+  const auto nelem = static_cast<std::size_t>(std::clamp(s.NELEM, 0, kMaxSections));
+  const auto nhot = static_cast<std::size_t>(std::clamp(s.NHOT, 0, kMaxHotSpots));
+  for (std::size_t e = 0; e < nelem; ++e) {
+    s.MAXDAM[e] = 0.0;
+    for (std::size_t j = 0; j < nhot; ++j) {
+      if (s.ACCDAM[e][j] > s.MAXDAM[e]) s.MAXDAM[e] = s.ACCDAM[e][j];
+    }
+  }
+  SELEXT(s.MAXDAM, s.IHEAVY, s.NELEM, kRanked, +1);
+
+  const std::string_view prefix(s.prefix.data(), p);
+  write_header(s, kText, std::string_view("#  "));
+  write_header(s, kSummary, std::string_view("#    Summary of"), s.NCASE,
+               std::string_view(" cases for: "), prefix, std::string_view("."),
+               trimmed(s.date_text));
+  write_header(s, kCounts, std::string_view("#    Number of Sections (elements)     : "), s.NELEM,
+               line_feed, std::string_view("#    Number of HotSpots per section    : "), s.NHOT,
+               line_feed, kHashBlanks, line_feed, kSeparator);
+  write_header(s, kRanking, std::string_view("#    Print of  the "), kRanked,
+               std::string_view(" heaviest exposed sections."));
+  write_header(s, kText, kSeparator);
+  write_header(s, kThreeTexts, std::string_view("#    "), line_feed, kDamageHeading);
+  for (int k = 1; k <= std::min(kRanked, static_cast<int>(nelem)); ++k) {
+    const int e = s.IHEAVY[static_cast<std::size_t>(k - 1)];
+    if (e >= 1) write_life_row(s, static_cast<std::size_t>(e - 1));
+  }
+  write_header(s, kThreeTexts, std::string_view("# "), line_feed, kSeparator);
+  write_header(s, kText, std::string_view("#    Print of Max Damage per Section along Riser "));
+  write_header(s, kText, kSeparator);
+  write_header(s, kThreeTexts, std::string_view("#    "), line_feed, kDamageHeading);
+  for (std::size_t e = 0; e < nelem; ++e) write_life_row(s, e);
+  write_header(s, kThreeTexts, std::string_view("# "), line_feed, kSeparator);
+  write_header(s, kText, std::string_view("#    Print of full matrix."));
+  write_header(s, kText, kSeparator);
+  write_header(s, kThreeTexts, std::string_view("#    "), line_feed,
+               std::string_view("#     S_Coo        <---------------- Hot Spots ---------------> "));
+  for (std::size_t e = 0; e < nelem; ++e) {
+    textio::statement row(kUnitWrite, kMatrixRow);
+    row << s.SCOO[e] << std::span<const double>(s.ACCDAM[e].data(), nhot);
+    row.end();
+  }
+  write_header(s, kThreeTexts, std::string_view("#    "), line_feed,
+               std::string_view("#  ------------------------  E O F  ------------------------ "));
+  textio::close_unit(kUnitWrite);
+}
+
+}  // namespace vantor::driver

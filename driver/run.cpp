@@ -1,0 +1,169 @@
+#include "driver/run.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "driver/helpers.h"
+#include "driver/state.h"
+#include "freeinput/date.h"
+#include "freeinput/text.h"
+#include "textio/console.h"
+#include "textio/fatal.h"
+#include "textio/field.h"
+#include "textio/units.h"
+#include "textio/writer.h"
+
+namespace vantor::driver {
+namespace {
+
+using textio::layout_of;
+
+constexpr auto kText = layout_of("(A)");
+constexpr auto kEmpty = layout_of("(/)");
+constexpr auto kAssume = layout_of("(/,A,I8,A,/)");
+constexpr auto kCount = layout_of("(/,I6,A,/)");
+constexpr auto kErrorHeader = layout_of("(/,TR2,'*** ERROR IN Vantor    ***')");
+constexpr auto kBlockTitle = layout_of("(/,TR2,A)");
+constexpr auto kBlockValue = layout_of("(TR2,A,I8)");
+constexpr auto kTwoTexts = layout_of("(A,A)");
+
+constexpr std::string_view kFull = "------------------------------------------------";
+constexpr std::string_view kFrame = "-----                                     ------";
+constexpr std::array<std::string_view, 14> kBanner{
+    kFull,
+    kFull,
+    kFull,
+    kFrame,
+    "-----         V  a  n  t  o  r            ------",
+    kFrame,
+    "-----    Reads \"nCase\" result files,      ------",
+    "-----         weights results &           ------",
+    "-----    Computes accumulated Damage.     ------",
+    kFrame,
+    "-----      Version 1.2 / Jan 31, 2008     ------",
+    "-----  Riser fatigue damage summation     ------",
+    kFull,
+    kFull,
+};
+
+constexpr bool banner_is_framed() {
+  for (const std::string_view line : kBanner) {
+    if (line.size() != 48) return false;
+  }
+  return true;
+}
+static_assert(banner_is_framed(), "every banner line is 48 characters");
+
+constexpr std::string_view kAskFirst = "Give First case to process        :  ";
+constexpr std::string_view kAskLast = "Give Last  case to process        :  ";
+constexpr std::string_view kAskPrefix = "Give the common file Prefix       :  ";
+constexpr std::string_view kAskDigits = "Number of digits in case nos /3/  :  ";
+
+void write_banner() {
+  textio::write(kUnitOut, kEmpty);
+  for (const std::string_view line : kBanner) textio::write(kUnitOut, kText, line);
+}
+
+void ask(std::string_view question) {
+  PROMPT(kUnitOut, question, static_cast<int>(question.size()));
+}
+
+// Case numbers outside the tables end the run before anything is read.
+void check_case_range(const run_state& s) {
+  if (s.NCASE >= 1 && (s.IFIRST < 1 || s.ILAST > kMaxCases)) {
+    raise_error("    Number of cases exceeded   ***",
+                {{"    Specified number of cases  :  ", s.ILAST > kMaxCases ? s.ILAST : s.IFIRST},
+                 {"    Maxumum available          :  ", kMaxCases}});
+  }
+}
+
+}  // namespace
+
+run_state& state() {
+  static run_state s;
+  return s;
+}
+
+int prefix_length() {
+  const int p = freeinput::LENNB(textio::view(state().prefix));
+  return p < 0 ? 0 : p;
+}
+
+void closing_steps(int status) {
+  textio::write(kUnitOut, kCount, state().LINCNT, std::string_view(" lines with plot data found"));
+  textio::close_unit(kUnitWrite);
+  textio::stop(status);
+}
+
+void raise_error(std::string_view title, std::initializer_list<block_value> values) {
+  textio::write(kUnitOut, kErrorHeader);
+  textio::write(kUnitOut, kBlockTitle, title);
+  for (const block_value& v : values) textio::write(kUnitOut, kBlockValue, v.label, v.value);
+  closing_steps(1);
+}
+
+void raise_cannot_open() {
+  run_state& s = state();
+  const int n = freeinput::LENNB(textio::view(s.name));
+  textio::write(kUnitOut, kTwoTexts, std::string_view(" Cannot Open : "),
+                std::string_view(s.name.data(), static_cast<std::size_t>(n < 0 ? 0 : n)));
+  textio::write(kUnitOut, kErrorHeader);
+  closing_steps(1);
+}
+
+int run() {
+  textio::install_console_handlers();
+  run_state& s = state();
+
+  // 1.-3. Tables at zero, the line feed, the date stamp taken once.
+  DFILL(std::span(s.ACCDAM.front().data(), kMaxSections * kMaxHotSpots), kMaxSections,
+        kMaxHotSpots, 0.0);
+  DFILL(s.MAXDAM, kMaxSections, 1, 0.0);
+  s.line_feed = '\n';
+  std::array<char, 80> date80;
+  freeinput::DATTXT(date80, 6);
+  textio::assign(s.date_text, std::string_view(date80.data(), date80.size()));
+
+  // 4.-6. Banner and the case numbers.
+  write_banner();
+  ask(kAskFirst);
+  textio::readInteger(s.IFIRST);
+  ask(kAskLast);
+  textio::readInteger(s.ILAST);
+  s.NCASE = static_cast<int>(static_cast<std::uint32_t>(s.ILAST) -
+                             static_cast<std::uint32_t>(s.IFIRST) + 1U);
+  check_case_range(s);
+
+  // 7. The probability file, opened at once.
+  ask_probability_file();
+
+  // 8.-9. Prefix and digits.
+  textio::blank_fill(s.prefix);
+  ask(kAskPrefix);
+  textio::readLine(s.prefix);
+  textio::blank_fill(s.answer);
+  ask(kAskDigits);
+  textio::readLine(s.answer);
+  if (textio::is_blank(textio::view(s.answer))) {
+    s.NDIG = 3;
+  } else {
+    textio::readInteger(textio::view(s.answer), s.NDIG);
+  }
+  textio::write(kUnitOut, kAssume, std::string_view(" Assumning"), s.NDIG,
+                std::string_view(" digits in Case nos"));
+
+  // 10.-12.
+  build_probability_table();
+  if (s.NCASE >= 1) {
+    read_case_files();
+    write_weighted_files();
+  }
+  write_report();
+
+  // 13.
+  closing_steps(0);
+}
+
+}  // namespace vantor::driver

@@ -1,0 +1,230 @@
+#include "freeinput/expr.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "freeinput/pow10_table.h"
+#include "freeinput/scan.h"
+#include "freeinput/state.h"
+
+namespace vantor::freeinput {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// The digit values that the recognisers use as scratch and hand back.
+struct scratch {
+  std::int64_t digit_value;
+  double digit_real;
+  int last_digit;
+  int IEXPO;
+};
+
+scratch save_scratch() {
+  const free_input_state& st = input_state;
+  return {st.digit_value, st.digit_real, st.last_digit, st.IEXPO};
+}
+
+void restore_scratch(const scratch& s) {
+  free_input_state& st = input_state;
+  st.digit_value = s.digit_value;
+  st.digit_real = s.digit_real;
+  st.last_digit = s.last_digit;
+  st.IEXPO = s.IEXPO;
+}
+
+// The fraction digits, the first already taken by ISDIGT: s = s / 10, f = d * s + f.
+double fraction_digits() {
+  const free_input_state& st = input_state;
+  double s = 1.0;
+  double f = 0.0;
+  do {
+    s = s / 10.0;
+    f = st.last_digit * s + f;
+  } while (ISDIGT());
+  return f;
+}
+
+enum class operation { none, add, subtract, power, multiply, divide };
+
+// An operator at the cursor, tried as "+", "-", "**", "*", "/".
+operation take_operator() {
+  if (KEYCUR("+", 1)) return operation::add;
+  if (KEYCUR("-", 1)) return operation::subtract;
+  if (KEYCUR("*", 1)) return KEYCUR("*", 1) ? operation::power : operation::multiply;
+  if (KEYCUR("/", 1)) return operation::divide;
+  return operation::none;
+}
+
+double combine(double v, operation op, double operand) {
+  switch (op) {
+    case operation::add:
+      return v + operand;
+    case operation::subtract:
+      return v - operand;
+    case operation::power:
+      return std::pow(v, operand);
+    case operation::multiply:
+      return v * operand;
+    case operation::divide:
+      return operand == 0.0 ? 0.0 : v / operand;
+    case operation::none:
+      break;
+  }
+  return v;
+}
+
+// A sign at the cursor: -1 for "-", otherwise +1 (a "+" is taken).
+int take_sign_at_cursor() {
+  if (KEYCUR("+", 1)) return 1;
+  if (KEYCUR("-", 1)) return -1;
+  return 1;
+}
+
+}  // namespace
+
+double scale_by_power_of_ten(double x, int exponent) {
+  // A zero stays zero, also for powers that overflow.
+  if (x == 0.0) return x;
+  if (exponent < kPow10Low) return x * 0.0;
+  if (exponent > kPow10High) return x * std::numeric_limits<double>::infinity();
+  return x * pow10_table[static_cast<std::size_t>(exponent - kPow10Low)];
+}
+
+bool KEYCUR(std::string_view key, int n) {
+  if (input_state.ICOL > input_state.LASTCL) return false;
+  return match_at_cursor(key, n);
+}
+
+bool ISEXPO() {
+  free_input_state& st = input_state;
+  const int entry = st.ICOL;
+  if (!KEYCUR("E", 1)) return false;
+  const int sign = take_sign_at_cursor();
+  if (!ISDIGT()) {
+    st.ICOL = entry;
+    return false;
+  }
+  int exponent = st.last_digit;
+  for (int k = 0; k < 3 && ISDIGT(); ++k) exponent = exponent * 10 + st.last_digit;
+  st.IEXPO = sign * exponent;
+  return true;
+}
+
+bool ISNUMB() {
+  free_input_state& st = input_state;
+  const int entry = st.ICOL;
+  const scratch saved = save_scratch();
+  const int ncmtch = st.NCMTCH;
+  st.NCMTCH = 2;
+
+  bool found = false;
+  double value = 0.0;
+  if (DIGSTR()) {
+    double x = st.digit_real;
+    if (KEYCUR(".", 1) && ISDIGT()) x = x + fraction_digits();
+    if (ISEXPO()) x = scale_by_power_of_ten(x, st.IEXPO);
+    value = x;
+    found = true;
+  } else if (KEYCUR(".", 1)) {
+    if (ISDIGT()) {
+      double f = fraction_digits();
+      if (ISEXPO()) f = scale_by_power_of_ten(f, st.IEXPO);
+      value = f;
+      found = true;
+    } else {
+      st.ICOL = entry;
+    }
+  } else if (KEYCUR("PI", 2)) {
+    value = kPi;
+    found = true;
+  }
+
+  if (found) st.RVALUE = value;
+  restore_scratch(saved);
+  st.NCMTCH = ncmtch;
+  return found;
+}
+
+bool ISFUNC() {
+  free_input_state& st = input_state;
+  if (st.ICOL > st.LASTCL) return false;
+  const int entry = st.ICOL;
+  const int ncmtch = st.NCMTCH;
+  st.NCMTCH = 4;
+
+  bool sine = true;
+  if (KEYCUR("SIN(", 4)) {
+    sine = true;
+  } else if (KEYCUR("COS(", 4)) {
+    sine = false;
+  } else {
+    st.NCMTCH = ncmtch;
+    return false;
+  }
+
+  const double rvalue = st.RVALUE;
+  const scratch saved = save_scratch();
+  const int sign = take_sign_at_cursor();
+  bool valid = ISNUMB();
+  double a = st.RVALUE;
+  while (valid && !KEYCUR(")", 1)) {
+    const operation op = take_operator();
+    if (op == operation::none || !ISNUMB()) {
+      valid = false;
+      break;
+    }
+    a = combine(a, op, st.RVALUE);
+  }
+
+  if (valid) {
+    if (sign == -1) a = -a;
+    st.RVALUE = sine ? std::sin(a) : std::cos(a);
+  } else {
+    st.RVALUE = rvalue;
+    st.ICOL = entry;
+  }
+  restore_scratch(saved);
+  st.NCMTCH = ncmtch;
+  return valid;
+}
+
+bool ISREAL() {
+  free_input_state& st = input_state;
+  if (st.ICOL > st.LASTCL) return false;
+  const int entry = st.ICOL;
+  const double rvalue = st.RVALUE;
+  const scratch saved = save_scratch();
+
+  int sign = 1;
+  if (KEYMAT("+", 1)) {
+    sign = 1;
+  } else if (KEYMAT("-", 1)) {
+    sign = -1;
+  }
+
+  bool valid = ISNUMB() || ISFUNC();
+  double v = st.RVALUE;
+  while (valid && !ENDFLD()) {
+    const operation op = take_operator();
+    if (op == operation::none || !(ISNUMB() || ISFUNC())) {
+      valid = false;
+      break;
+    }
+    v = combine(v, op, st.RVALUE);
+  }
+
+  if (valid) {
+    if (sign == -1) v = -v;
+    st.RVALUE = v;
+  } else {
+    st.RVALUE = rvalue;
+    st.ICOL = entry;
+  }
+  restore_scratch(saved);
+  return valid;
+}
+
+}  // namespace vantor::freeinput

@@ -1,0 +1,352 @@
+#include "freeinput/reader.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "freeinput/expr.h"
+#include "freeinput/scan.h"
+#include "freeinput/state.h"
+#include "textio/fatal.h"
+#include "textio/units.h"
+#include "textio/writer.h"
+
+namespace vantor::freeinput {
+namespace {
+
+constexpr auto kEcho = textio::layout_of("(TR1,A)");
+constexpr auto kReadReport =
+    textio::layout_of("(/,' *** ERROR DURING READING OF LINE',I6,'  ON UNIT',I4)");
+constexpr auto kThroughEnd = textio::layout_of("(TR5,'ATTEMPT TO READ THROUGH AN END OF FILE')");
+constexpr auto kEndTimes = textio::layout_of("(TR5,'(',I5,' TIMES )')");
+constexpr auto kIostat = textio::layout_of("(TR5,'IOSTAT =',I4)");
+constexpr auto kRdmixReport = textio::layout_of("(/,TR2,'*** ERROR IN RDMIX',/)");
+
+// IERSTA after an end of file beyond the allowance.
+constexpr int kEndOfFileStatus = -999;
+
+// Character classes of the line walk.
+enum char_class : unsigned char { other_char, lower_letter, blank_or_tab, comment_start };
+
+constexpr std::array<unsigned char, 256> kCharClass = [] {
+  std::array<unsigned char, 256> classes{};
+  for (int c = 'a'; c <= 'z'; ++c) classes[static_cast<std::size_t>(c)] = lower_letter;
+  classes[' '] = blank_or_tab;
+  classes['\t'] = blank_or_tab;
+  classes['!'] = comment_start;
+  return classes;
+}();
+
+char_class class_of(char c) {
+  return static_cast<char_class>(kCharClass[static_cast<unsigned char>(c)]);
+}
+
+bool is_blank_or_tab(char c) {
+  return c == ' ' || c == '\t';
+}
+
+void count_up(int& counter) {
+  if (counter < INT_MAX) ++counter;
+}
+
+// The next line of the memory text into RAWLIN columns 1 to width (already
+// blank). A line ends at a line feed or a NUL; the next starts after it.
+int read_memory_line(free_input_state& st, std::size_t width) {
+  const std::string_view text = st.memory_text;
+  if (st.memory_position >= text.size()) return -1;
+  const std::size_t begin = st.memory_position;
+  std::size_t end = begin;
+  while (end < text.size() && text[end] != '\n' && text[end] != '\0') ++end;
+  std::copy_n(text.data() + begin, std::min(end - begin, width), st.RAWLIN.data());
+  st.memory_position = end < text.size() ? end + 1 : end;
+  return 0;
+}
+
+// Reads the next line into RAWLIN columns 1 to width, padded with blanks.
+// Returns 0, -1 at the end of the input, or a positive error number.
+int read_raw_line(free_input_state& st, int width) {
+  const auto w = static_cast<std::size_t>(width);
+  if (st.LUNRD < 0) {
+    std::fill_n(st.RAWLIN.begin(), w, ' ');
+    return read_memory_line(st, w);
+  }
+  const int unit = st.LUNRD == 0 ? textio::kConsoleIn : st.LUNRD;
+  std::size_t length = 0;
+  const int status = textio::read_line(unit, std::span<char>(st.RAWLIN.data(), w), length);
+  if (status == 0)
+    std::fill(st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(length),
+              st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(w), ' ');
+  return status;
+}
+
+void report_read_error(const free_input_state& st) {
+  textio::write(message_unit(st.LUNMSG), kReadReport, st.NLINRD, st.LUNRD);
+}
+
+void meet_end_of_file(free_input_state& st) {
+  count_up(st.NEOF);
+  if (st.MAXEOF > 0 && st.NEOF <= st.MAXEOF) return;
+  st.IERSTA = kEndOfFileStatus;
+  if (st.LUNMSG >= 0) {
+    report_read_error(st);
+    textio::statement(message_unit(st.LUNMSG), kThroughEnd).end();
+    if (st.MAXEOF > 0) textio::write(textio::kConsoleOut, kEndTimes, st.MAXEOF);
+  }
+  if (st.MAXEOF != 0) textio::stop(1);
+}
+
+void meet_read_failure(free_input_state& st, int error) {
+  st.IERSTA = -error;
+  if (st.LUNMSG >= 0) {
+    report_read_error(st);
+    textio::write(message_unit(st.LUNMSG), kIostat, error);
+  }
+}
+
+// Builds CURLIN from RAWLIN columns first to width; RAWLIN column width + 1
+// holds the sentinel.
+void prepare_line(free_input_state& st, int first, int width) {
+  char* const cur = st.CURLIN.data();
+  const char* const raw = st.RAWLIN.data();
+  const bool fold = st.IUPCAS == 1;
+  std::fill_n(cur, first - 1, ' ');
+  st.ICOL = first;
+  int last = first - 1;
+  int col = first;
+  while (col <= width) {
+    const char c = raw[col - 1];
+    switch (class_of(c)) {
+      case other_char:
+        cur[col - 1] = c;
+        last = col++;
+        break;
+      case lower_letter:
+        cur[col - 1] = fold ? static_cast<char>(c - 'a' + 'A') : c;
+        last = col++;
+        break;
+      case blank_or_tab: {
+        int next = col + 1;
+        while (is_blank_or_tab(raw[next - 1])) ++next;  // stops at the sentinel
+        if (next > width)
+          col = width + 1;
+        else {
+          std::fill(cur + last, cur + next - 1, ' ');
+          col = next;
+        }
+        break;
+      }
+      case comment_start:
+        col = width + 1;
+        break;
+    }
+  }
+  st.LASTCL = last;
+  cur[last] = kSentinel;
+}
+
+void put_text(std::span<char> element, const textio::field<16>& text) {
+  const std::size_t n = std::min<std::size_t>(element.size(), kItemTextLength);
+  std::copy_n(text.begin(), n, element.begin());
+  std::fill(element.begin() + static_cast<std::ptrdiff_t>(n), element.end(), ' ');
+}
+
+bool is_reserved_start(char c) {
+  return c == '%' || c == '!' || c == '#' || c == '\'' || c == '*';
+}
+
+}  // namespace
+
+void RDLINE() {
+  free_input_state& st = input_state;
+  const int width = std::clamp(st.NCHLIN, 1, kMaxLineWidth);
+  st.IERSTA = 0;
+  for (;;) {
+    count_up(st.NLINRD);
+    const int status = read_raw_line(st, width);
+    if (status < 0) {
+      meet_end_of_file(st);
+      return;
+    }
+    if (status > 0) {
+      meet_read_failure(st, status);
+      return;
+    }
+    if (st.LUNECH >= 0) {
+      textio::write(message_unit(st.LUNECH), kEcho,
+                    std::string_view(st.RAWLIN.data(), static_cast<std::size_t>(width)));
+    }
+    if (st.RAWLIN[0] == st.CMTMRK) continue;
+
+    st.RAWLIN[static_cast<std::size_t>(width)] = kSentinel;
+    int first = 1;
+    while (is_blank_or_tab(st.RAWLIN[static_cast<std::size_t>(first - 1)])) ++first;
+    if (first > width || st.RAWLIN[static_cast<std::size_t>(first - 1)] == '!') continue;
+
+    prepare_line(st, first, width);
+    return;
+  }
+}
+
+bool ISWORD() {
+  free_input_state& st = input_state;
+  if (st.ICOL > st.LASTCL) return false;
+  SKIPBL();
+  const int entry = st.ICOL;
+  const char letter = st.last_letter;
+  const int digit = st.last_digit;
+  if (!ISLETR()) return false;
+
+  std::array<char, kWordSize> word{};
+  int n = 0;
+  word[0] = st.last_letter;
+  n = 1;
+  while (n < kWordSize) {
+    if (ISLETR()) {
+      word[static_cast<std::size_t>(n++)] = st.last_letter;
+    } else if (ISDIGT()) {
+      word[static_cast<std::size_t>(n++)] = static_cast<char>('0' + st.last_digit);
+    } else {
+      break;
+    }
+  }
+  if (ENDFLD()) {
+    std::copy_n(word.begin(), n, st.WORDBF.begin());
+    std::fill(st.WORDBF.begin() + n, st.WORDBF.end(), ' ');
+    st.NWORD = n;
+    return true;
+  }
+  st.ICOL = entry;
+  st.last_letter = letter;
+  st.last_digit = digit;
+  return false;
+}
+
+bool ISINTG() {
+  free_input_state& st = input_state;
+  if (st.ICOL > st.LASTCL) return false;
+  const int entry = st.ICOL;
+  const std::int64_t digit_value = st.digit_value;
+  const double digit_real = st.digit_real;
+  const int digit = st.last_digit;
+
+  int sign = 1;
+  if (KEYMAT("+", 1)) {
+    sign = 1;
+  } else if (KEYMAT("-", 1)) {
+    sign = -1;
+  }
+  if (DIGSTR()) {
+    // A value outside the 32-bit range is no integer item; it is left to ISREAL.
+    const std::int64_t value = sign * st.digit_value;
+    if (value >= INT32_MIN && value <= INT32_MAX && ENDFLD()) {
+      st.IVALUE = static_cast<int>(value);
+      return true;
+    }
+  }
+  st.ICOL = entry;
+  st.digit_value = digit_value;
+  st.digit_real = digit_real;
+  st.last_digit = digit;
+  return false;
+}
+
+bool ISTEXT() {
+  free_input_state& st = input_state;
+  const int start = st.ICOL;
+  if (ENDFIL() || ENDREC() || ISINTG() || ISREAL() || ISWORD()) {
+    if (st.ICOL != start) MOVCUR(start - st.ICOL);
+    st.text_start = 0;
+    st.text_end = 0;
+    return false;
+  }
+  if (st.IERSTA != 0) return false;
+  st.text_start = st.ICOL;
+  if (is_reserved_start(column_char(st.ICOL))) {
+    st.text_start = 0;
+    st.text_end = 0;
+    return false;
+  }
+  MOVCUR(0);
+  st.text_end = st.ICOL;
+  return true;
+}
+
+textio::field<16> GETWRD() {
+  const free_input_state& st = input_state;
+  textio::field<16> text;
+  const int n = std::clamp(st.NWORD, 0, static_cast<int>(text.size()));
+  textio::assign(text, std::string_view(st.WORDBF.data(), static_cast<std::size_t>(n)));
+  return text;
+}
+
+textio::field<16> GETTXT() {
+  const free_input_state& st = input_state;
+  textio::field<16> text;
+  textio::blank_fill(text);
+  if (st.text_end <= st.text_start) return text;
+  const bool fold = st.IUPCAS == 1;
+  const int n = std::min(st.text_end - st.text_start, static_cast<int>(text.size()));
+  for (int k = 0; k < n; ++k) {
+    char c = column_char(st.text_start + k);
+    if (fold && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    text[static_cast<std::size_t>(k)] = c;
+  }
+  return text;
+}
+
+void RDMIX(int& count, std::span<int> types, std::span<double> values, std::span<char> texts,
+           int textlen, int unit, int lunmsg, int& ierr) {
+  if (unit <= 0) return;
+  RDLINE();
+  free_input_state& st = input_state;
+  if (st.IERSTA != 0) {
+    if (lunmsg >= 0) textio::statement(message_unit(lunmsg), kRdmixReport).end();
+    --ierr;
+    return;
+  }
+  if (ENDFIL()) {
+    count = -1;
+    return;
+  }
+  if (ENDREC()) {
+    count = 0;
+    return;
+  }
+
+  // The record ends where the caller's arrays are full.
+  const std::size_t element = textlen > 0 ? static_cast<std::size_t>(textlen) : 0;
+  std::size_t capacity = std::min(types.size(), values.size());
+  if (element > 0) capacity = std::min(capacity, texts.size() / element);
+
+  std::size_t i = 0;
+  while (i < capacity) {
+    const std::span<char> text = texts.subspan(i * element, element);
+    if (ISWORD()) {
+      types[i] = kTextItem;
+      values[i] = 0.0;
+      put_text(text, GETWRD());
+    } else if (ISINTG()) {
+      types[i] = kIntegerItem;
+      values[i] = static_cast<double>(st.IVALUE);
+      textio::blank_fill(text);
+    } else if (ISREAL()) {
+      types[i] = kRealItem;
+      values[i] = st.RVALUE;
+      textio::blank_fill(text);
+    } else if (ISTEXT()) {
+      types[i] = kTextItem;
+      values[i] = 0.0;
+      put_text(text, GETTXT());
+    } else {
+      break;
+    }
+    ++i;
+    if (ENDREC()) break;
+  }
+  count = static_cast<int>(i);
+}
+
+}  // namespace vantor::freeinput

@@ -1,0 +1,150 @@
+// Runs the real vantor binary in a scratch folder with given answers on
+// standard input and collects standard output, standard error, the exit
+// status and the files it wrote.
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+
+namespace vantor::testing {
+
+namespace fs = std::filesystem;
+
+struct run_result {
+  std::string out;
+  std::string err;
+  int status = -1;  // exit status, or 128 + signal when killed
+};
+
+class scratch_dir {
+ public:
+  scratch_dir() {
+    std::string pattern = (fs::temp_directory_path() / "vantor_e2e_XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~scratch_dir() {
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+  }
+  scratch_dir(const scratch_dir&) = delete;
+  scratch_dir& operator=(const scratch_dir&) = delete;
+
+  const fs::path& path() const { return path_; }
+
+  void write(const std::string& name, const std::string& content) const {
+    std::ofstream f(path_ / name, std::ios::binary);
+    f << content;
+  }
+  std::string read(const std::string& name) const {
+    std::ifstream f(path_ / name, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+  }
+  bool exists(const std::string& name) const { return fs::exists(path_ / name); }
+
+ private:
+  fs::path path_;
+};
+
+inline std::string slurp_fd(int fd) {
+  std::string text;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    text.append(buf, static_cast<std::size_t>(n));
+  }
+  return text;
+}
+
+// Starts vantor in dir with stdin from a pipe; returns the pid and the fds.
+struct running {
+  pid_t pid = -1;
+  int in = -1;   // write end of its standard input
+  int out = -1;  // read end of its standard output
+  int err = -1;  // read end of its standard error
+};
+
+inline running start(const fs::path& dir, const char* binary = VANTOR_BINARY) {
+  int in[2], out[2], err[2];
+  if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) std::abort();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(in[0], 0);
+    ::dup2(out[1], 1);
+    ::dup2(err[1], 2);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
+    if (::chdir(dir.c_str()) != 0) ::_exit(127);
+    ::execl(binary, binary, static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(in[0]);
+  ::close(out[1]);
+  ::close(err[1]);
+  return {pid, in[1], out[0], err[0]};
+}
+
+inline int wait_status(pid_t pid) {
+  int ws = 0;
+  ::waitpid(pid, &ws, 0);
+  if (WIFEXITED(ws)) return WEXITSTATUS(ws);
+  if (WIFSIGNALED(ws)) return 1000 + WTERMSIG(ws);  // died by a signal: never expected
+  return -1;
+}
+
+// Runs to the end with the answers on standard input.
+inline run_result run_vantor(const fs::path& dir, const std::string& answers) {
+  running r = start(dir);
+  std::thread feeder([&] {
+    signal(SIGPIPE, SIG_IGN);
+    const char* p = answers.data();
+    std::size_t left = answers.size();
+    while (left > 0) {
+      const ssize_t n = ::write(r.in, p, left);
+      if (n <= 0) break;
+      p += n;
+      left -= static_cast<std::size_t>(n);
+    }
+    ::close(r.in);
+  });
+  run_result result;
+  std::thread err_reader([&] { result.err = slurp_fd(r.err); });
+  result.out = slurp_fd(r.out);
+  err_reader.join();
+  feeder.join();
+  ::close(r.out);
+  ::close(r.err);
+  result.status = wait_status(r.pid);
+  return result;
+}
+
+// Replaces the date stamp (" Date : 2026-12-07 21:15:48") by a fixed one.
+inline std::string mask_date(const std::string& text) {
+  static const std::regex stamp(" Date : [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}");
+  return std::regex_replace(text, stamp, " Date : YYYY-MM-DD hh:mm:ss");
+}
+
+// Lines joined with CR LF record ends.
+inline std::string records(std::initializer_list<std::string_view> lines) {
+  std::string text;
+  for (auto l : lines) {
+    text += l;
+    text += "\r\n";
+  }
+  return text;
+}
+
+}  // namespace vantor::testing

@@ -1,0 +1,432 @@
+// End-to-end runs of the real program: console dialogue, files written, exit
+// status, for a complete run and for the error endings.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/harness.h"
+
+namespace vantor::testing {
+namespace {
+
+std::string pad_left(std::string_view text, std::size_t width) {
+  return std::string(width > text.size() ? width - text.size() : 0, ' ') + std::string(text);
+}
+
+const std::string kBanner = records({
+    "",
+    "",
+    "------------------------------------------------",
+    "------------------------------------------------",
+    "------------------------------------------------",
+    "-----                                     ------",
+    "-----         V  a  n  t  o  r            ------",
+    "-----                                     ------",
+    "-----    Reads \"nCase\" result files,      ------",
+    "-----         weights results &           ------",
+    "-----    Computes accumulated Damage.     ------",
+    "-----                                     ------",
+    "-----      Version 1.2 / Jan 31, 2008     ------",
+    "-----  Riser fatigue damage summation     ------",
+    "------------------------------------------------",
+    "------------------------------------------------",
+});
+
+const std::string kAskFirst = " Give First case to process        :  ";
+const std::string kAskLast = " Give Last  case to process        :  ";
+const std::string kAskFile = " Give file containing probabilities:  ";
+const std::string kAskPrefix = " Give the common file Prefix       :  ";
+const std::string kAskDigits = " Number of digits in case nos /3/  :  ";
+const std::string kAllQuestions = kAskFirst + kAskLast + kAskFile + kAskPrefix + kAskDigits;
+const std::string kSeparator = "\r\n\r\n \r\n";
+const std::string kErrorHeader = "\r\n  *** ERROR IN Vantor    ***\r\n";
+
+std::string assume(int digits) {
+  return "\r\n Assumning" + pad_left(std::to_string(digits), 8) + " digits in Case nos\r\n\r\n";
+}
+std::string count_line(int count) {
+  return "\r\n" + pad_left(std::to_string(count), 6) + " lines with plot data found\r\n\r\n";
+}
+std::string processing(std::string_view name) {
+  return " Processing File : " + std::string(name) + "\r\n";
+}
+std::string block(std::string_view title, std::vector<std::pair<std::string_view, int>> values) {
+  std::string text = kErrorHeader + "\r\n  " + std::string(title) + "\r\n";
+  for (const auto& [label, value] : values) {
+    text += "  " + std::string(label) + pad_left(std::to_string(value), 8) + "\r\n";
+  }
+  return text;
+}
+
+// A small complete run: three cases, two sections, two hot spots.
+void write_typical_run(const scratch_dir& dir) {
+  dir.write("probs.txt", "0.5 0.3 0.2\n");
+  dir.write("riser_001.RawDam", "# case 1\n 10.0  1.0E-3  2.0E-3\n 20.0  4.0E-3  1.0E-3\n");
+  dir.write("riser_002.RawDam", "# case 2\n 10.0  2.0E-3  2.0E-3\n 20.0  1.0E-3  1.0E-3\n");
+  dir.write("riser_003.RawDam", "# case 3\n 10.0  5.0E-3  0.0\n 20.0  0.0  1.0E-2\n");
+}
+
+const std::string kTypicalAnswers = "1\n3\nprobs.txt\nriser\n\n";
+
+std::string life_row(std::string_view coord, std::string_view damage, std::string_view life) {
+  return pad_left(coord, 13) + pad_left(damage, 12) + pad_left(life, 35);
+}
+
+TEST(EndToEnd, TypicalRunWritesEveryFile) {
+  scratch_dir dir;
+  write_typical_run(dir);
+  const run_result r = run_vantor(dir.path(), kTypicalAnswers);
+
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, kBanner + kAllQuestions + assume(3) + kSeparator +
+                       processing("riser_001.RawDam") + processing("riser_002.RawDam") +
+                       processing("riser_003.RawDam") + count_line(4));
+
+  const std::string hot_heading = "#  S_Coo        <---------------- Hot Spots --------------->";
+  const std::string eof_line = "#  ------------------------  E O F  ------------------------";
+  EXPECT_EQ(mask_date(dir.read("riser_001.WghDam")),
+            "#    Case no   001 for Project: riser. Date : YYYY-MM-DD hh:mm:ss\n"
+            "#    Probability for this case:   5.0000E-01\r\n"
+            "#    \n" +
+                hot_heading + "\r\n" +
+                "       10.000  5.0000E-04  1.0000E-03\r\n"
+                "       20.000  2.0000E-03  5.0000E-04\r\n"
+                "#    \n" +
+                eof_line + "\r\n");
+  EXPECT_EQ(mask_date(dir.read("riser_003.WghDam")),
+            "#    Case no   003 for Project: riser. Date : YYYY-MM-DD hh:mm:ss\n"
+            "#    Probability for this case:   2.0000E-01\r\n"
+            "#    \n" +
+                hot_heading + "\r\n" +
+                "       10.000  1.0000E-03  0.0000E+00\r\n"
+                "       20.000  0.0000E+00  2.0000E-03\r\n"
+                "#    \n" +
+                eof_line + "\r\n");
+
+  const std::string sep = "#  ------------------------------------------------------";
+  const std::string life_heading = "#     S_Coo      Damage                          Fatigue Life";
+  EXPECT_EQ(mask_date(dir.read("riser.AccDam")),
+            records({"#", "#    Summary of   3 cases for: riser. Date : YYYY-MM-DD hh:mm:ss"}) +
+                "#    Number of Sections (elements)     :     2\n"
+                "#    Number of HotSpots per section    :     2\n"
+                "#                                              \n" +
+                records({sep, "#    Print of  the  10 heaviest exposed sections.", sep}) +
+                "#    \n" +
+                records({life_heading, life_row("20.000", "2.8000E-03", "357.1"),
+                         life_row("10.000", "2.1000E-03", "476.2")}) +
+                "# \n" +
+                records({sep, "#    Print of Max Damage per Section along Riser", sep}) +
+                "#    \n" +
+                records({life_heading, life_row("10.000", "2.1000E-03", "476.2"),
+                         life_row("20.000", "2.8000E-03", "357.1")}) +
+                "# \n" + records({sep, "#    Print of full matrix.", sep}) + "#    \n" +
+                records({"#     S_Coo        <---------------- Hot Spots --------------->",
+                         "       10.000  2.1000E-03  1.6000E-03",
+                         "       20.000  2.3000E-03  2.8000E-03"}) +
+                "#    \n" + records({eof_line}));
+}
+
+// Error endings: a run set up by `files`, answered by `answers`, must write
+// exactly `tail` after the dialogue and exit with status 1.
+struct error_case {
+  const char* name;
+  std::vector<std::pair<std::string, std::string>> files;
+  std::string answers;
+  std::string expected_out;  // whole standard output
+};
+
+std::string typical_prefix() { return kBanner + kAllQuestions + assume(3) + kSeparator; }
+
+std::vector<error_case> error_cases() {
+  const std::string two_cases = "1\n2\nprobs.txt\nriser\n\n";
+  const std::vector<std::pair<std::string, std::string>> probs = {{"probs.txt", "0.5 0.5\n"}};
+  auto with = [&](std::vector<std::pair<std::string, std::string>> extra) {
+    auto all = probs;
+    all.insert(all.end(), extra.begin(), extra.end());
+    return all;
+  };
+  return {
+      {"count mis-match",
+       {{"probs.txt", "0.2 0.3 0.5\n"}},
+       "1\n5\nprobs.txt\nriser\n\n",
+       kBanner + kAllQuestions + assume(3) +
+           block("    Number of case mis-match      ",
+                 {{"    Specified no of cases      :  ", 5},
+                  {"    Acual no of probs given    :  ", 3}}) +
+           count_line(2)},
+      {"cases 3 to 4 with three values",
+       {{"probs.txt", "0.2\n0.3\n\n0.5\n"}},
+       "3\n4\nprobs.txt\nriser\n\n",
+       kBanner + kAllQuestions + assume(3) +
+           block("    Number of case mis-match      ",
+                 {{"    Specified no of cases      :  ", 2},
+                  {"    Acual no of probs given    :  ", 3}}) +
+           count_line(4)},
+      {"illegal character in probability file",
+       {{"probs.txt", "0.5\n0.25 abc 0.25\n"}},
+       "1\n3\nprobs.txt\nriser\n\n",
+       kBanner + kAllQuestions + assume(3) +
+           block("    Illegal Character found    ***",
+                 {{"    Line Number                :  ", 2},
+                  {"    Parameter number           :  ", 2}}) +
+           count_line(2)},
+      {"element mismatch",
+       with({{"riser_001.RawDam", "1 1E-3\n2 1E-3\n3 1E-3\n4 1E-3\n5 1E-3\n"},
+             {"riser_002.RawDam", "1 1E-3\n2 1E-3\n3 1E-3\n4 1E-3\n"}}),
+       two_cases,
+       typical_prefix() + processing("riser_001.RawDam") + processing("riser_002.RawDam") +
+           block("    Number of Element MisMatch!   ",
+                 {{"    Case number                :  ", 2},
+                  {"    Number of elem. in Case 1  :  ", 5},
+                  {"    Number of elem. found      :  ", 4}}) +
+           count_line(5)},
+      {"hot-spot data missing",
+       with({{"riser_001.RawDam", "1 1E-3 2E-3\n2 1E-3 2E-3\n"},
+             {"riser_002.RawDam", "# head\n1 1E-3 2E-3\n\n2 1E-3\n"}}),
+       two_cases,
+       typical_prefix() + processing("riser_001.RawDam") + processing("riser_002.RawDam") +
+           block("    HotSpot Data Missing !        ",
+                 {{"    Case number                :  ", 2},
+                  {"    Element Number             :  ", 2},
+                  {"    Number of hots found       :  ", 1},
+                  {"    Number of hots expected    :  ", 2}}) +
+           count_line(3)},
+      {"illegal character in a damage file",
+       with({{"riser_001.RawDam", "TOP 1E-3 2E-3\n2 1E-3 X1\n"}}),
+       two_cases,
+       typical_prefix() + processing("riser_001.RawDam") +
+           block("    Illegal Character found    ***",
+                 {{"    Line Number                :  ", 2},
+                  {"    Parameter number           :  ", 3}}) +
+           count_line(2)},
+      {"hot spots exceeded",
+       with({{"riser_001.RawDam",
+              "1 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21\n"
+              "2 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21\n"}}),
+       two_cases,
+       typical_prefix() + processing("riser_001.RawDam") +
+           block("    Number of HotSpots exceeded   ",
+                 {{"    Specified number of HotS   :  ", 21},
+                  {"    Maxumum available          :  ", 20}}) +
+           count_line(3)},
+      {"missing case file",
+       with({{"riser_001.RawDam", "1 1E-3\n"}}),
+       two_cases,
+       typical_prefix() + processing("riser_001.RawDam") + " Cannot Open : riser_002.RawDam\r\n" +
+           kErrorHeader + count_line(2)},
+      {"case number wider than the digits",
+       {{"probs.txt", "0 0 0 0 0 0 0 0 0.1 0.9\n"}, {"riser_9.RawDam", "1 1E-3\n"}},
+       "9\n10\nprobs.txt\nriser\n1\n",
+       kBanner + kAllQuestions + assume(1) + kSeparator + processing("riser_9.RawDam") +
+           "\r\n  *** ERROR IN CHARIN ***\r\n" +
+           "\r\n\r\n   Actual integer number          :           10\r\n" +
+           "   has more digits than specified :          1\r\n" +
+           " Cannot Open : riser_.RawDam\r\n" + kErrorHeader + count_line(2)},
+      {"case numbers beyond the tables",
+       probs,
+       "999\n1001\n",
+       kBanner + kAskFirst + kAskLast +
+           block("    Number of cases exceeded   ***",
+                 {{"    Specified number of cases  :  ", 1001},
+                  {"    Maxumum available          :  ", 1000}}) +
+           count_line(0)},
+      {"first case below 1",
+       probs,
+       "0\n2\n",
+       kBanner + kAskFirst + kAskLast +
+           block("    Number of cases exceeded   ***",
+                 {{"    Specified number of cases  :  ", 0},
+                  {"    Maxumum available          :  ", 1000}}) +
+           count_line(0)},
+  };
+}
+
+TEST(EndToEnd, ErrorEndingsReportAndExitWithOne) {
+  for (const error_case& c : error_cases()) {
+    SCOPED_TRACE(c.name);
+    scratch_dir dir;
+    for (const auto& [name, content] : c.files) dir.write(name, content);
+    const run_result r = run_vantor(dir.path(), c.answers);
+    EXPECT_EQ(r.out, c.expected_out);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 1);
+  }
+}
+
+TEST(EndToEnd, ElementsExceededAfterTheWholeFile) {
+  scratch_dir dir;
+  std::string raw;
+  for (int e = 1; e <= 3001; ++e) raw += std::to_string(e) + " 1.0E-3 2.0E-3\n";
+  dir.write("probs.txt", "1.0\n");
+  dir.write("riser_001.RawDam", raw);
+  const run_result r = run_vantor(dir.path(), "1\n1\nprobs.txt\nriser\n\n");
+  EXPECT_EQ(r.out, typical_prefix() + processing("riser_001.RawDam") +
+                       block("    Number of elements exceeded   ",
+                             {{"    Specified number of elems  :  ", 3001},
+                              {"    Maxumum available          :  ", 3000}}) +
+                       count_line(3002));
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST(EndToEnd, NonexistingProbabilityFileIsAskedAgain) {
+  scratch_dir dir;
+  write_typical_run(dir);
+  const run_result r = run_vantor(dir.path(), "1\n3\nnope.txt\n" + kTypicalAnswers.substr(4));
+  const std::string echo = " Nonexisting file :nope.txt" + std::string(248, ' ') + "\r\n";
+  EXPECT_EQ(r.out, kBanner + kAskFirst + kAskLast + kAskFile + echo + kAskFile + kAskPrefix +
+                       kAskDigits + assume(3) + kSeparator + processing("riser_001.RawDam") +
+                       processing("riser_002.RawDam") + processing("riser_003.RawDam") +
+                       count_line(4));
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST(EndToEnd, ScaleQuestionYesAndNo) {
+  struct scale_case {
+    const char* answer;
+    bool scaled;
+  };
+  for (const scale_case& c : {scale_case{"\n", true}, scale_case{"yeah\n", true},
+                              scale_case{"n\n", false}, scale_case{" y\n", false}}) {
+    SCOPED_TRACE(c.answer);
+    scratch_dir dir;
+    dir.write("probs.txt", "0.5 0.25 0.25\n");
+    dir.write("riser_002.RawDam", "1.0 1.0E-3\n");
+    dir.write("riser_003.RawDam", "1.0 2.0E-3\n");
+    const run_result r =
+        run_vantor(dir.path(), std::string("2\n3\nprobs.txt\nriser\n\n") + c.answer);
+    std::string expected = kBanner + kAllQuestions + assume(3) +
+                           "\r\n\r\n \r\n Sum of Probs not equal 1!  :       0.500\r\n" +
+                           " Scale Probs?  / yes /  ";
+    if (c.scaled) expected += "\r\n Scaled with following fac. :       2.000\r\n";
+    expected += kSeparator + processing("riser_002.RawDam") + processing("riser_003.RawDam") +
+                count_line(2);
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.status, 0);
+    const std::string weighted = dir.read("riser_002.WghDam");
+    EXPECT_NE(weighted.find(c.scaled ? "5.0000E-01" : "2.5000E-01"), std::string::npos);
+  }
+}
+
+TEST(EndToEnd, LastCaseBelowFirstWritesAnEmptyReport) {
+  scratch_dir dir;
+  dir.write("probs.txt", "0.5 0.5\n");
+  const run_result r = run_vantor(dir.path(), "3\n2\nprobs.txt\nriser\n\ny\n");
+  EXPECT_EQ(r.out, kBanner + kAllQuestions + assume(3) +
+                       "\r\n\r\n \r\n Sum of Probs not equal 1!  :       0.000\r\n" +
+                       " Scale Probs?  / yes /  " +
+                       "\r\n Scaled with following fac. : Infinity   \r\n" + kSeparator +
+                       count_line(2));
+  EXPECT_EQ(r.status, 0);
+  const std::string report = mask_date(dir.read("riser.AccDam"));
+  EXPECT_NE(report.find("#    Summary of   0 cases for: riser."), std::string::npos);
+  EXPECT_NE(report.find("(elements)     :     0\n"), std::string::npos);
+  EXPECT_FALSE(dir.exists("riser_002.WghDam"));
+}
+
+TEST(EndToEnd, RankingTieAndLimitLives) {
+  scratch_dir dir;
+  dir.write("probs.txt", "1.0\n");
+  // Sections 2 and 3 tie; section 5 has no positive damage (infinite life);
+  // section 6 has a life too wide for its field.
+  dir.write("riser_001.RawDam",
+            "1 3.0E-3\n2 5.0E-3\n3 5.0E-3\n4 1.0E-3\n5 -1.0E-3\n6 1.0E-40\n");
+  const run_result r = run_vantor(dir.path(), "1\n1\nprobs.txt\nriser\n\n");
+  ASSERT_EQ(r.status, 0);
+  const std::string report = dir.read("riser.AccDam");
+  const std::string ranking = records({
+      life_row("2.000", "5.0000E-03", "200.0"),
+      life_row("3.000", "5.0000E-03", "200.0"),
+      life_row("1.000", "3.0000E-03", "333.3"),
+      life_row("4.000", "1.0000E-03", "1000.0"),
+      life_row("6.000", "1.0000E-40", std::string(35, '*')),
+      pad_left("5.000", 13) + pad_left("0.0000E+00", 12) + " Infinity" + std::string(26, ' '),
+  });
+  EXPECT_NE(report.find(ranking), std::string::npos) << report;
+}
+
+TEST(EndToEnd, ProbabilitiesBeyondTheTableAreCountedNotStored) {
+  scratch_dir dir;
+  std::string probs = "1.0\n";
+  for (int i = 0; i < 1500; ++i) probs += "0.0\n";
+  dir.write("probs.txt", probs);
+  dir.write("riser_001.RawDam", "1 1E-3\n");
+  const run_result r = run_vantor(dir.path(), "1\n1\nprobs.txt\nriser\n\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, typical_prefix() + processing("riser_001.RawDam") + count_line(2));
+}
+
+// The end of the console input at each question: fatal 24 after the question.
+TEST(EndToEnd, EndOfInputAtEachQuestion) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", kAskFirst},
+      {"1\n", kAskFirst + kAskLast},
+      {"1\n3\n", kAskFirst + kAskLast + kAskFile},
+      {"1\n3\nprobs.txt\n", kAskFirst + kAskLast + kAskFile + kAskPrefix},
+      {"1\n3\nprobs.txt\nriser\n", kAllQuestions},
+  };
+  for (const auto& [answers, questions] : cases) {
+    SCOPED_TRACE(answers);
+    scratch_dir dir;
+    write_typical_run(dir);
+    const run_result r = run_vantor(dir.path(), answers);
+    EXPECT_EQ(r.out, kBanner + questions);
+    EXPECT_EQ(r.err, "forrtl: severe (24): end-of-file during read, unit 5, file CONIN$\n");
+    EXPECT_EQ(r.status, 24);
+  }
+}
+
+TEST(EndToEnd, UnreadableAnswersAreFatal) {
+  const std::vector<std::tuple<std::string, std::string, int>> cases = {
+      {"abc\n", "forrtl: severe (59): list-directed I/O syntax error, unit 5, file CONIN$\n", 59},
+      {"99999999999\n", "forrtl: severe (64): input conversion error, unit 5, file CONIN$\n", 64},
+      {"1\n3\nprobs.txt\nriser\nx\n",
+       "forrtl: severe (59): list-directed I/O syntax error, unit -5, file Internal List-Directed "
+       "Read\n",
+       59},
+  };
+  for (const auto& [answers, err, status] : cases) {
+    SCOPED_TRACE(answers);
+    scratch_dir dir;
+    write_typical_run(dir);
+    const run_result r = run_vantor(dir.path(), answers);
+    EXPECT_EQ(r.err, err);
+    EXPECT_EQ(r.status, status);
+  }
+}
+
+TEST(EndToEnd, InterruptWhileWaitingForAnAnswer) {
+  struct signal_case {
+    int signal;
+    const char* event;
+  };
+  for (const signal_case& c : {signal_case{SIGINT, "control-C"}, signal_case{SIGQUIT, "control-BREAK"},
+                               signal_case{SIGHUP, "window-CLOSE"},
+                               signal_case{SIGTERM, "window-CLOSE"}}) {
+    SCOPED_TRACE(c.event);
+    scratch_dir dir;
+    running p = start(dir.path());
+    // Wait until the first question is on the console.
+    std::string out;
+    char buf[4096];
+    while (out.find(kAskFirst) == std::string::npos) {
+      const ssize_t n = ::read(p.out, buf, sizeof buf);
+      ASSERT_GT(n, 0);
+      out.append(buf, static_cast<std::size_t>(n));
+    }
+    ::kill(p.pid, c.signal);
+    out += slurp_fd(p.out);
+    const std::string err = slurp_fd(p.err);
+    ::close(p.in);
+    ::close(p.out);
+    ::close(p.err);
+    EXPECT_EQ(wait_status(p.pid), 128 + c.signal);
+    EXPECT_EQ(out, kBanner + kAskFirst);
+    EXPECT_EQ(err, std::string("forrtl: error (200): program aborting due to ") + c.event +
+                       " event\n");
+  }
+}
+
+}  // namespace
+}  // namespace vantor::testing

@@ -1,0 +1,487 @@
+#include "textio/writer.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "textio/field.h"
+#include "textio/number_format.h"
+#include "textio/units.h"
+
+namespace vantor::textio {
+namespace {
+
+using detail::layout_error;
+using detail::parse_layout;
+
+// ---------------------------------------------------------------------------
+// Layouts of the system: every one of them must compile.
+
+constexpr std::array kSystemLayouts = {
+    layout_of("(/,A,I8,A,/)"),
+    layout_of("(/,I6,A,/)"),
+    layout_of("(' ',A,$)"),
+    layout_of("(A,A)"),
+    layout_of("(A)"),
+    layout_of("(/,/,A)"),
+    layout_of("(A,F12.3)"),
+    layout_of("(/,A,F12.3)"),
+    layout_of("(F13.3,1P,99E12.4)"),
+    layout_of("(F13.3,1P,E12.4,0P,F35.1)"),
+    layout_of("(A,I5.3,A,A,A,A,A,A,1P,E12.4)"),
+    layout_of("(A,A,A)"),
+    layout_of("(A,I4,A,A,A,A)"),
+    layout_of("(A,I5,A,A,I5,A,A,A,A,A)"),
+    layout_of("(A,I3,A,A)"),
+    layout_of("(/,TR2,'*** ERROR IN Vantor    ***')"),
+    layout_of("(/,TR2,'*** ERROR IN CHARIN ***')"),
+    layout_of("(/,/,'   Negative integer input         : ',I12)"),
+    layout_of("(/,/,'   Actual integer number          : ',I12,/,"
+              "'   has more digits than specified : ',I10)"),
+    layout_of("(A,I4,A,I2.2,A,I2.2,A,I2.2,A,I2.2,A,I2.2)"),
+    layout_of("(TR1,A)"),
+    layout_of("(TR5,'IOSTAT =',I4)"),
+    layout_of("(TR5,'(',I5,' TIMES )')"),
+    layout_of("(/,' *** ERROR DURING READING OF LINE',I6,'  ON UNIT',I4)"),
+    layout_of("(/,/,/,' *** ERROR RETURN FROM  Q O R  LIBRARY ROUTINE FIIOPN',/,TR5,"
+              "'ILLEGAL PARAMETER(S) :  NCHLIN =',I5,/,TR29,'NCMTCH =',I5,/,TR29,'LUNRD  =',I5)"),
+    layout_of("(TR5,'FILE CHARACTERISTICS :',/,TR10,'STATUS =',A7,/,TR10,'ACCESS =',A10,/,"
+              "TR10,'FORM   =',A11,/,TR10,'LENGTH =',I5,' WORDS/BYTES PER RECORD (SECTOR)')"),
+};
+
+constexpr layout kRow = layout_of("(F13.3,1P,99E12.4)");
+static_assert(kRow.count == 3);
+static_assert(kRow.items[1].kind == op::scale && kRow.items[1].w == 1);
+static_assert(kRow.items[2].kind == op::exp_e && kRow.items[2].repeat == 99 &&
+              kRow.items[2].w == 12 && kRow.items[2].d == 4);
+static_assert(kSystemLayouts[19].items[3].has_min && kSystemLayouts[19].items[3].d == 2);
+static_assert(kSystemLayouts[22].items[3].text == " TIMES )");
+
+struct bad_layout {
+  std::string_view text;
+  layout_error error;
+};
+
+constexpr std::array kBadLayouts = {
+    bad_layout{"A,I5)", layout_error::no_open_paren},
+    bad_layout{"(A,I5", layout_error::unbalanced_paren},
+    bad_layout{"(A,(I5))", layout_error::nested_group},
+    bad_layout{"(A))", layout_error::trailing_text},
+    bad_layout{"('abc)", layout_error::unterminated_literal},
+    bad_layout{"('it''s)", layout_error::unterminated_literal},
+    bad_layout{"(Q5)", layout_error::unknown_descriptor},
+    bad_layout{"(A,)", layout_error::unknown_descriptor},
+    bad_layout{"(TL3)", layout_error::unknown_descriptor},
+    bad_layout{"(I)", layout_error::missing_width},
+    bad_layout{"(F12)", layout_error::missing_width},
+    bad_layout{"(E12.)", layout_error::missing_width},
+    bad_layout{"(TR)", layout_error::missing_width},
+    bad_layout{"(X)", layout_error::missing_width},
+    bad_layout{"(I0)", layout_error::bad_width},
+    bad_layout{"(I3.4)", layout_error::bad_width},
+    bad_layout{"(F3.3)", layout_error::bad_width},
+    bad_layout{"(E12.0)", layout_error::bad_width},
+    bad_layout{"(1000A)", layout_error::bad_width},
+    bad_layout{"(2/)", layout_error::repeat_not_allowed},
+    bad_layout{"(3'x')", layout_error::repeat_not_allowed},
+    bad_layout{"(2TR4)", layout_error::repeat_not_allowed},
+    bad_layout{"(-1P,E12.4)", layout_error::bad_scale},
+    bad_layout{"(A I5)", layout_error::missing_comma},
+    bad_layout{"(A'x')", layout_error::missing_comma},
+    bad_layout{
+        "(A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A,A)",
+        layout_error::too_many_descriptors},
+};
+
+constexpr bool all_refused() {
+  for (const bad_layout& b : kBadLayouts) {
+    if (parse_layout(b.text).error != b.error) return false;
+  }
+  return true;
+}
+static_assert(all_refused());
+
+TEST(WriterLayout, MalformedLayoutsAreRefusedWithTheirReason) {
+  for (const bad_layout& b : kBadLayouts) {
+    EXPECT_EQ(parse_layout(b.text).error, b.error) << b.text;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Field rendering.
+
+struct int_case {
+  int value;
+  int w;
+  int m;
+  std::string_view expected;
+};
+
+TEST(WriterFormat, Integers) {
+  constexpr int_case cases[] = {
+      {7, 5, 3, "  007"},
+      {1234, 5, 3, " 1234"},
+      {12345, 4, 1, "****"},
+      {-5, 2, 1, "-5"},
+      {-10, 2, 1, "**"},
+      {0, 4, 1, "   0"},
+      {0, 1, 1, "0"},
+      {0, 5, 0, "     "},
+      {INT_MIN, 8, 1, "********"},
+      {INT_MIN, 12, 1, " -2147483648"},
+      {INT_MAX, 10, 1, "2147483647"},
+      {5, 2, 2, "05"},
+      {-1, 3, 3, "***"},
+      {123, 2, 2, "**"},
+      {-7, 5, 3, " -007"},
+      {99, 9, 9, "000000099"},
+  };
+  for (const int_case& c : cases) {
+    std::string out(static_cast<std::size_t>(c.w), '#');
+    format_integer(out, c.value, c.m);
+    EXPECT_EQ(out, c.expected) << c.value << " I" << c.w << "." << c.m;
+  }
+}
+
+struct real_case {
+  double value;
+  int w;
+  int d;
+  int scale;
+  std::string_view expected;
+};
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+TEST(WriterFormat, FixedPoint) {
+  constexpr real_case cases[] = {
+      {1234.5678, 12, 3, 0, "    1234.568"},
+      {0.5, 12, 3, 0, "       0.500"},
+      {-0.5, 12, 3, 0, "      -0.500"},
+      {12.5, 13, 3, 0, "       12.500"},
+      {1.5e20, 35, 1, 0, "            150000000000000000000.0"},
+      {123456789.0, 12, 3, 0, "************"},
+      {99999999.999, 12, 3, 0, "99999999.999"},
+      {99999999.9996, 12, 3, 0, "************"},
+      {-9999999.999, 12, 3, 0, "-9999999.999"},
+      {-9999999.9996, 12, 3, 0, "************"},
+      {-0.0004, 12, 3, 0, "       0.000"},
+      {-0.0006, 12, 3, 0, "      -0.001"},
+      {-0.0, 12, 3, 0, "       0.000"},
+      {0.0625, 13, 3, 0, "        0.062"},
+      {0.1875, 13, 3, 0, "        0.188"},
+      {-0.5, 5, 3, 0, "-.500"},
+      {0.5, 4, 3, 0, ".500"},
+      {0.5, 5, 3, 0, "0.500"},
+      {-0.5, 4, 3, 0, "****"},
+      {2.5, 3, 0, 0, " 2."},
+      {0.25, 2, 0, 0, "0."},
+      {1e300, 13, 3, 0, "*************"},
+      {4.5, 13, 3, 1, "       45.000"},
+      {0.0123, 13, 3, 1, "        0.123"},
+      {kInf, 35, 1, 0, " Infinity                          "},
+      {-kInf, 13, 3, 0, " -Infinity   "},
+      {kNaN, 12, 3, 0, " NaN        "},
+      {kInf, 8, 3, 0, "********"},
+      {-kInf, 9, 1, 0, "*********"},
+  };
+  for (const real_case& c : cases) {
+    std::string out(static_cast<std::size_t>(c.w), '#');
+    format_fixed(out, c.value, c.d, c.scale);
+    EXPECT_EQ(out, c.expected) << c.value << " F" << c.w << "." << c.d << " scale " << c.scale;
+  }
+}
+
+TEST(WriterFormat, Exponent) {
+  constexpr real_case cases[] = {
+      {0.00123456, 12, 4, 1, "  1.2346E-03"},
+      {123456.0, 12, 4, 1, "  1.2346E+05"},
+      {-0.5, 12, 4, 1, " -5.0000E-01"},
+      {0.0, 12, 4, 1, "  0.0000E+00"},
+      {-0.0, 12, 4, 1, "  0.0000E+00"},
+      {1.0e-100, 12, 4, 1, "  1.0000-100"},
+      {-1.2345e-123, 12, 4, 1, " -1.2345-123"},
+      {1.03125, 12, 4, 1, "  1.0312E+00"},
+      {1.09375, 12, 4, 1, "  1.0938E+00"},
+      {9.99995, 12, 4, 1, "  1.0000E+01"},
+      {9.99996, 12, 4, 1, "  1.0000E+01"},
+      {1.0, 12, 4, 1, "  1.0000E+00"},
+      {std::numeric_limits<double>::max(), 12, 4, 1, "  1.7977+308"},
+      {std::numeric_limits<double>::denorm_min(), 12, 4, 1, "  4.9407-324"},
+      {-std::numeric_limits<double>::max(), 12, 4, 1, " -1.7977+308"},
+      {-1.0, 9, 4, 1, "*********"},
+      {0.5, 12, 4, 0, "  0.5000E+00"},
+      {123456.0, 12, 4, 0, "  0.1235E+06"},
+      {-0.00123456, 12, 4, 0, " -0.1235E-02"},
+      {0.05, 12, 4, 0, "  0.5000E-01"},
+      {0.0, 12, 4, 0, "  0.0000E+00"},
+      {-0.5, 10, 4, 0, "-.5000E+00"},
+      {0.5, 9, 4, 0, ".5000E+00"},
+      {1.0e-99, 12, 4, 0, "  0.1000E-98"},
+      {1.0e-100, 12, 4, 0, "  0.1000E-99"},
+      {1.0e-101, 12, 4, 0, "  0.1000-100"},
+      {123.456, 12, 4, 2, "  12.346E+01"},
+      {kInf, 12, 4, 1, " Infinity   "},
+      {-kInf, 12, 4, 1, " -Infinity  "},
+      {kNaN, 12, 4, 1, " NaN        "},
+  };
+  for (const real_case& c : cases) {
+    std::string out(static_cast<std::size_t>(c.w), '#');
+    format_exponent(out, c.value, c.d, c.scale);
+    EXPECT_EQ(out, c.expected) << c.value << " E" << c.w << "." << c.d << " scale " << c.scale;
+  }
+}
+
+TEST(WriterFormat, Text) {
+  struct text_case {
+    std::string_view text;
+    int w;
+    std::string_view expected;
+  };
+  constexpr text_case cases[] = {
+      {"abc", 7, "    abc"}, {"abcdef", 4, "abcd"}, {"abcd", 4, "abcd"}, {"", 3, "   "}};
+  for (const text_case& c : cases) {
+    std::string out(static_cast<std::size_t>(c.w), '#');
+    format_text(out, c.text);
+    EXPECT_EQ(out, c.expected) << c.text;
+  }
+}
+
+// Ties to even, checked against the exact decimal expansion of k / 2^n
+// (= k * 5^n / 10^n) computed in integers.
+std::uint64_t pow10(int e) {
+  std::uint64_t p = 1;
+  while (e-- > 0) p *= 10;
+  return p;
+}
+
+// Rounds the integer n to `drop` fewer digits, to nearest, ties to even.
+std::uint64_t round_even(std::uint64_t n, int drop) {
+  if (drop <= 0) return n * pow10(-drop);
+  const std::uint64_t unit = pow10(drop);
+  std::uint64_t q = n / unit;
+  const std::uint64_t r = n % unit;
+  if (2 * r > unit || (2 * r == unit && q % 2 == 1)) ++q;
+  return q;
+}
+
+std::string expected_fixed(std::uint64_t scaled, int n) {  // value = scaled / 10^n, F13.3
+  const std::uint64_t q = round_even(scaled, n - 3);
+  std::string digits = std::to_string(q / 1000) + "." + std::to_string(1000 + q % 1000).substr(1);
+  return std::string(13 - digits.size(), ' ') + digits;
+}
+
+std::string expected_exponent(std::uint64_t scaled, int n) {  // 1PE12.4
+  const int length = static_cast<int>(std::to_string(scaled).size());
+  std::uint64_t q = round_even(scaled, length - 5);
+  int exponent = length - 1 - n;
+  if (q == 100000) {
+    q = 10000;
+    ++exponent;
+  }
+  const std::string d = std::to_string(q);
+  const std::string e = std::to_string(100 + std::abs(exponent)).substr(1);
+  return "  " + d.substr(0, 1) + "." + d.substr(1) + "E" + (exponent < 0 ? "-" : "+") + e;
+}
+
+TEST(WriterFormat, TiesToEvenMatchExactDecimalExpansion) {
+  int checked = 0;
+  for (int n = 1; n <= 12; ++n) {
+    std::uint64_t five = 1;
+    for (int k = 0; k < n; ++k) five *= 5;
+    for (std::uint64_t k = 1; k < 6000; k += (n < 6 ? 1 : 7)) {
+      const double value = std::ldexp(static_cast<double>(k), -n);
+      const std::uint64_t scaled = k * five;  // value * 10^n
+      std::string f(13, '#');
+      format_fixed(f, value, 3, 0);
+      ASSERT_EQ(f, expected_fixed(scaled, n)) << k << "/2^" << n;
+      std::string e(12, '#');
+      format_exponent(e, value, 4, 1);
+      ASSERT_EQ(e, expected_exponent(scaled, n)) << k << "/2^" << n;
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 10000);
+}
+
+// ---------------------------------------------------------------------------
+// Statements and records on a unit.
+
+constexpr int kUnit = 77;
+
+std::string written(void (*body)()) {
+  const std::string path = ::testing::TempDir() + "vantor_writer_test.txt";
+  open_spec spec;
+  spec.name = path;
+  spec.status = open_status::unknown;
+  EXPECT_EQ(open_unit(kUnit, spec), 0);
+  body();
+  close_unit(kUnit);
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+constexpr layout kCharin = layout_of("(/,TR2,'*** ERROR IN CHARIN ***')");
+constexpr layout kPrompt = layout_of("(' ',A,$)");
+constexpr layout kTwoBlank = layout_of("(/,/,A)");
+constexpr layout kLabelled = layout_of("(/,A,I8,A,/)");
+constexpr layout kIostat = layout_of("(TR5,'IOSTAT =',I4)");
+constexpr layout kShortRow = layout_of("(F13.3,1P,2E12.4)");
+constexpr layout kMixedScale = layout_of("(F13.3,1P,E12.4,0P,F35.1)");
+constexpr layout kQuoted = layout_of("('It''s ',A,'''')");
+constexpr layout kMidDollar = layout_of("('a',$,/,'b')");
+constexpr layout kStops = layout_of("('x',I5,'y')");
+constexpr layout kPair = layout_of("(A,A)");
+constexpr layout kTrailingSkip = layout_of("(A,TR5)");
+constexpr layout kInt4 = layout_of("(I4)");
+constexpr layout kLiteralOnly = layout_of("('only')");
+constexpr layout kRepeatInt = layout_of("(2I3)");
+
+struct record_case {
+  const char* name;
+  void (*body)();
+  std::string_view expected;
+};
+
+const std::array<double, 3> kThree = {1.0, -0.5, 0.00123456};
+
+const record_case kRecordCases[] = {
+    {"leading slash and TR", [] { write(kUnit, kCharin); }, "\r\n  *** ERROR IN CHARIN ***\r\n"},
+    {"prompt without terminator",
+     [] { write(kUnit, kPrompt, std::string_view("Give First case to process        :  ")); },
+     " Give First case to process        :  "},
+    {"prompt then answer echo on the same line",
+     [] {
+       write(kUnit, kPrompt, std::string_view("Q :"));
+       write(kUnit, kInt4, 12);
+     },
+     " Q :  12\r\n"},
+    {"two empty lines", [] { write(kUnit, kTwoBlank, std::string_view("x")); }, "\r\n\r\nx\r\n"},
+    {"final slash gives an empty line",
+     [] { write(kUnit, kLabelled, std::string_view("n ="), 123, std::string_view(" ok")); },
+     "\r\n"
+     "n =     123 ok\r\n"
+     "\r\n"},
+    {"TR then literal then integer", [] { write(kUnit, kIostat, -1); }, "     IOSTAT =  -1\r\n"},
+    {"unused repetitions write nothing",
+     [] { write(kUnit, kRow, 12.5, std::span<const double>(kThree)); },
+     "       12.500  1.0000E+00 -5.0000E-01  1.2346E-03\r\n"},
+    {"restart keeps the scale factor", [] { write(kUnit, kShortRow, 1.0, 2.0, 3.0, 4.5, 5.0); },
+     "        1.000  2.0000E+00  3.0000E+00\r\n       45.000  5.0000E+00\r\n"},
+    {"scale factor back to 0 at the next statement",
+     [] {
+       write(kUnit, kShortRow, 1.0, 2.0, 3.0, 4.5);
+       write(kUnit, kShortRow, 4.5);
+     },
+     "        1.000  2.0000E+00  3.0000E+00\r\n       45.000\r\n        4.500\r\n"},
+    {"0P after 1P", [] { write(kUnit, kMixedScale, 1.0, 2.0, 1.5e20); },
+     "        1.000  2.0000E+00            150000000000000000000.0\r\n"},
+    {"doubled apostrophes", [] { write(kUnit, kQuoted, std::string_view("ok")); }, "It's ok'\r\n"},
+    {"dollar only affects the last record", [] { write(kUnit, kMidDollar); }, "a\r\nb"},
+    {"data descriptor without item ends the statement", [] { write(kUnit, kStops); }, "x\r\n"},
+    {"closing parenthesis ends after the last item",
+     [] { write(kUnit, kPair, std::string_view("a")); }, "a\r\n"},
+    {"trailing blanks of a text are written",
+     [] { write(kUnit, kPair, std::string_view("ab   "), std::string_view("")); }, "ab   \r\n"},
+    {"columns passed over at the end are not written",
+     [] { write(kUnit, kTrailingSkip, std::string_view("ab")); }, "ab\r\n"},
+    {"item of the wrong kind gives asterisks", [] { write(kUnit, kInt4, 1.5); }, "****\r\n"},
+    {"item for a layout without data descriptors is dropped", [] { write(kUnit, kLiteralOnly, 3); },
+     "only\r\n"},
+    {"repeat restarted", [] { write(kUnit, kRepeatInt, 1, 2, 3); }, "  1  2\r\n  3\r\n"},
+    {"statement fed in steps",
+     [] {
+       statement s(kUnit, kRow);
+       s << 12.5;
+       s << std::span<const double>(kThree).first(2);
+       s << kThree[2];
+       s.end();
+     },
+     "       12.500  1.0000E+00 -5.0000E-01  1.2346E-03\r\n"},
+    {"destructor ends the statement",
+     [] {
+       statement s(kUnit, kIostat);
+       s << 7;
+     },
+     "     IOSTAT =   7\r\n"},
+    {"nested statements keep their own records",
+     [] {
+       statement outer(kUnit, kRow);
+       outer << 1.0;
+       write(kUnit, kInt4, 5);
+       outer << 2.0;
+     },
+     "   5\r\n        1.000  2.0000E+00\r\n"},
+};
+
+TEST(WriterRecords, RecordsAndTerminators) {
+  for (const record_case& c : kRecordCases) {
+    EXPECT_EQ(written(c.body), c.expected) << c.name;
+  }
+}
+
+TEST(WriterRecords, LongTextKeepsAllColumns) {
+  const std::string out = written([] {
+    field<256> line;
+    assign(line, "# header");
+    write(kUnit, layout_of("(A)"), view(line));
+  });
+  EXPECT_EQ(out, "# header" + std::string(248, ' ') + "\r\n");
+}
+
+// ---------------------------------------------------------------------------
+// Internal records.
+
+TEST(WriterInternal, FieldsFillTheVariable) {
+  struct internal_case {
+    const char* name;
+    void (*body)(std::span<char>);
+    std::string_view expected;
+  };
+  static constexpr layout kI53 = layout_of("(I5.3)");
+  static constexpr layout kAI = layout_of("(A,I4)");
+  constexpr internal_case cases[] = {
+      {"I5.3 into 10 columns", [](std::span<char> v) { write_internal(v, kI53, 7); }, "  007     "},
+      {"old content blanked",
+       [](std::span<char> v) { write_internal(v, kAI, std::string_view("ab")); }, "ab        "},
+      {"exact fit",
+       [](std::span<char> v) { write_internal(v, kAI, std::string_view("abcdef"), 1234); },
+       "abcdef1234"},
+  };
+  for (const internal_case& c : cases) {
+    std::array<char, 10> variable;
+    variable.fill('#');
+    c.body(variable);
+    EXPECT_EQ(view(variable), c.expected) << c.name;
+  }
+}
+
+constexpr std::string_view kOverflow =
+    "forrtl: severe \\(66\\): output statement overflows record, unit -5, file Internal "
+    "Formatted Write";
+
+TEST(WriterInternalDeathTest, OverflowEndsTheRun) {
+  constexpr layout kAI = layout_of("(A,I4)");
+  constexpr layout kTwoRecords = layout_of("(A,/,A)");
+  constexpr layout kInt3 = layout_of("(I3)");
+  std::array<char, 10> variable{};
+  EXPECT_EXIT(write_internal(variable, kAI, std::string_view("abcdefg"), 1),
+              ::testing::ExitedWithCode(66), kOverflow.data());
+  EXPECT_EXIT(write_internal(variable, kTwoRecords, std::string_view("a"), std::string_view("b")),
+              ::testing::ExitedWithCode(66), kOverflow.data());
+  EXPECT_EXIT(write_internal(variable, kInt3, 1, 2), ::testing::ExitedWithCode(66),
+              kOverflow.data());
+}
+
+}  // namespace
+}  // namespace vantor::textio

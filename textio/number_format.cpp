@@ -1,0 +1,222 @@
+#include "textio/number_format.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <system_error>
+
+namespace vantor::textio {
+
+namespace {
+
+// Fixed-point text of any finite double with up to 108 digits after the point:
+// 309 integer digits, the point and the decimals.
+constexpr std::size_t kFixedBuffer = 512;
+// Exponent text with up to 101 significant digits.
+constexpr std::size_t kExponentBuffer = 128;
+
+void fill_stars(std::span<char> field) {
+  std::fill(field.begin(), field.end(), '*');
+}
+
+// Copies text into the field right-aligned: blanks first, then the text.
+// The caller has checked that text fits.
+char* open_right(std::span<char> field, std::size_t length) {
+  const std::size_t pad = field.size() - length;
+  std::memset(field.data(), ' ', pad);
+  return field.data() + pad;
+}
+
+}  // namespace
+
+void format_integer(std::span<char> field, int value, int min_digits) {
+  const bool negative = value < 0;
+  std::uint32_t magnitude =
+      negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  std::array<char, 10> reversed{};
+  std::size_t digits = 0;
+  while (magnitude != 0) {
+    reversed[digits++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  }
+  const std::size_t min = min_digits < 0 ? 0 : static_cast<std::size_t>(min_digits);
+  const std::size_t shown = std::max(digits, min);
+  const std::size_t length = shown + (negative ? 1 : 0);
+  if (length > field.size()) {
+    fill_stars(field);
+    return;
+  }
+  char* out = open_right(field, length);
+  if (negative) *out++ = '-';
+  for (std::size_t k = digits; k < shown; ++k) *out++ = '0';
+  while (digits != 0) *out++ = reversed[--digits];
+}
+
+void format_text(std::span<char> field, std::string_view text) {
+  if (text.size() >= field.size()) {
+    std::memcpy(field.data(), text.data(), field.size());
+    return;
+  }
+  char* out = open_right(field, text.size());
+  std::memcpy(out, text.data(), text.size());
+}
+
+void format_non_finite(std::span<char> field, double value) {
+  const std::string_view text =
+      std::isnan(value) ? std::string_view("NaN")
+                        : (std::signbit(value) ? std::string_view("-Infinity") : "Infinity");
+  if (text.size() + 1 > field.size()) {
+    fill_stars(field);
+    return;
+  }
+  std::fill(field.begin(), field.end(), ' ');
+  std::memcpy(field.data() + 1, text.data(), text.size());
+}
+
+void format_fixed(std::span<char> field, double value, int decimals, int scale) {
+  if (!std::isfinite(value)) {
+    format_non_finite(field, value);
+    return;
+  }
+  if (decimals < 0 || scale < 0) {
+    fill_stars(field);
+    return;
+  }
+  const std::size_t d = static_cast<std::size_t>(decimals);
+  // The value times 10^scale rounded to d decimals has the digits of the value
+  // rounded to d + scale decimals; only the point moves.
+  char buf[kFixedBuffer];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
+                                       std::chars_format::fixed, decimals + scale);
+  if (ec != std::errc{}) {
+    fill_stars(field);
+    return;
+  }
+  std::size_t count = static_cast<std::size_t>(end - buf);
+  if (decimals + scale > 0) {
+    // Drop the point: buf holds the digits only, the last d of them after the point.
+    char* point = static_cast<char*>(std::memchr(buf, '.', count));
+    if (point != nullptr) {
+      std::memmove(point, point + 1, static_cast<std::size_t>(end - point - 1));
+      --count;
+    }
+  }
+  const std::size_t integer_end = count - d;
+  std::size_t integer_begin = 0;
+  while (integer_begin < integer_end && buf[integer_begin] == '0') ++integer_begin;
+  bool zero = integer_begin == integer_end;
+  for (std::size_t k = integer_end; zero && k < count; ++k) zero = buf[k] == '0';
+
+  const bool sign = std::signbit(value) && !zero;
+  const std::size_t integer_digits = integer_end - integer_begin;
+  std::size_t length = (sign ? 1 : 0) + integer_digits + 1 + d;
+  bool lead_zero = false;
+  if (integer_digits == 0 && (d == 0 || length + 1 <= field.size())) {
+    lead_zero = true;
+    ++length;
+  }
+  if (length > field.size()) {
+    fill_stars(field);
+    return;
+  }
+  char* out = open_right(field, length);
+  if (sign) *out++ = '-';
+  if (lead_zero) *out++ = '0';
+  std::memcpy(out, buf + integer_begin, integer_digits);
+  out += integer_digits;
+  *out++ = '.';
+  std::memcpy(out, buf + integer_end, d);
+}
+
+void format_exponent(std::span<char> field, double value, int decimals, int scale) {
+  if (!std::isfinite(value)) {
+    format_non_finite(field, value);
+    return;
+  }
+  const int significant = scale > 0 ? decimals + 1 : decimals;
+  if (scale < 0 || scale > decimals + 1 || significant < 1 || decimals > 100) {
+    fill_stars(field);
+    return;
+  }
+  const std::size_t d = static_cast<std::size_t>(decimals);
+  const std::size_t w = field.size();
+
+  if (value == 0.0) {
+    // "0.", d zeros, "E+00", without sign, whatever the scale factor.
+    std::size_t length = d + 5;
+    const bool lead_zero = scale > 0 || length + 1 <= w;
+    if (lead_zero) ++length;
+    if (length > w) {
+      fill_stars(field);
+      return;
+    }
+    char* out = open_right(field, length);
+    if (lead_zero) *out++ = '0';
+    *out++ = '.';
+    std::memset(out, '0', d);
+    std::memcpy(out + d, "E+00", 4);
+    return;
+  }
+
+  // Scientific text "D.DDDDe+XX" (or "De+XX"), correctly rounded.
+  char buf[kExponentBuffer];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
+                                       std::chars_format::scientific, significant - 1);
+  if (ec != std::errc{}) {
+    fill_stars(field);
+    return;
+  }
+  const char* e =
+      static_cast<const char*>(std::memchr(buf, 'e', static_cast<std::size_t>(end - buf)));
+  if (e == nullptr) {
+    fill_stars(field);
+    return;
+  }
+  int exponent = 0;
+  for (const char* p = e + 2; p < end; ++p) exponent = exponent * 10 + (*p - '0');
+  if (e[1] == '-') exponent = -exponent;
+  exponent = scale > 0 ? exponent - scale + 1 : exponent + 1;
+  const int magnitude = exponent < 0 ? -exponent : exponent;
+  if (magnitude > 999) {
+    fill_stars(field);
+    return;
+  }
+
+  const bool negative = std::signbit(value);
+  const std::size_t sig = static_cast<std::size_t>(significant);
+  const std::size_t before = static_cast<std::size_t>(scale);  // digits before the point
+  std::size_t length = (negative ? 1 : 0) + sig + 1 + 4;
+  bool lead_zero = false;
+  if (before == 0 && length + 1 <= w) {
+    lead_zero = true;
+    ++length;
+  }
+  if (length > w) {
+    fill_stars(field);
+    return;
+  }
+  char* out = open_right(field, length);
+  if (negative) *out++ = '-';
+  if (lead_zero) *out++ = '0';
+  // Digits: buf[0], then buf[2 .. 2 + sig - 1) when there is more than one.
+  const auto digit = [&buf](std::size_t k) { return k == 0 ? buf[0] : buf[k + 1]; };
+  for (std::size_t k = 0; k < before; ++k) *out++ = digit(k);
+  *out++ = '.';
+  for (std::size_t k = before; k < sig; ++k) *out++ = digit(k);
+  if (magnitude <= 99) {
+    *out++ = 'E';
+    *out++ = exponent < 0 ? '-' : '+';
+  } else {
+    *out++ = exponent < 0 ? '-' : '+';
+    *out++ = static_cast<char>('0' + magnitude / 100);
+  }
+  *out++ = static_cast<char>('0' + magnitude / 10 % 10);
+  *out = static_cast<char>('0' + magnitude % 10);
+}
+
+}  // namespace vantor::textio

@@ -1,0 +1,214 @@
+#include "textio/writer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "textio/fatal.h"
+#include "textio/field.h"
+#include "textio/number_format.h"
+#include "textio/units.h"
+
+namespace vantor::textio {
+
+namespace {
+
+// Record rows of unit statements, reused from statement to statement so that
+// writing allocates nothing once the rows have grown to the longest record.
+// Several slots serve statements that are open at the same time.
+constexpr int kRowSlots = 4;
+
+struct row_pool {
+  std::array<std::string, kRowSlots> rows;
+  std::array<bool, kRowSlots> busy{};
+};
+
+row_pool& pool() {
+  static row_pool p;
+  return p;
+}
+
+bool has_data_descriptor(const layout& l) {
+  return std::any_of(l.items.begin(), l.items.begin() + static_cast<std::ptrdiff_t>(l.count),
+                     [](const descriptor& d) {
+                       return d.kind == op::int_i || d.kind == op::fixed_f || d.kind == op::exp_e ||
+                              d.kind == op::text_a;
+                     });
+}
+
+// Columns a literal occupies: its text with each doubled apostrophe written once.
+std::size_t literal_width(std::string_view doubled) {
+  std::size_t width = 0;
+  for (std::size_t k = 0; k < doubled.size(); ++k, ++width) {
+    if (doubled[k] == '\'') ++k;
+  }
+  return width;
+}
+
+void fill_stars(std::span<char> f) {
+  std::fill(f.begin(), f.end(), '*');
+}
+
+}  // namespace
+
+statement::statement(int unit, const layout& l) : layout_(&l), unit_(unit) {
+  row_pool& p = pool();
+  for (int k = 0; k < kRowSlots; ++k) {
+    if (!p.busy[static_cast<std::size_t>(k)]) {
+      p.busy[static_cast<std::size_t>(k)] = true;
+      slot_ = k;
+      row_ = &p.rows[static_cast<std::size_t>(k)];
+      break;
+    }
+  }
+  if (row_ == nullptr) row_ = &own_;
+  row_->clear();
+}
+
+statement::statement(std::span<char> variable, const layout& l)
+    : layout_(&l), variable_(variable), internal_(true) {
+  blank_fill(variable_);
+}
+
+statement::~statement() {
+  end();
+  if (slot_ >= 0) pool().busy[static_cast<std::size_t>(slot_)] = false;
+}
+
+bool statement::reach_data(bool item_waiting) {
+  const layout& l = *layout_;
+  while (true) {
+    if (at_ >= l.count) {
+      // An item for a layout without data descriptors has no field: it is
+      // dropped instead of restarting the layout for ever.
+      if (!item_waiting || !has_data_descriptor(l)) return false;
+      next_record();
+      at_ = 0;
+      taken_ = 0;
+      continue;
+    }
+    const descriptor& d = l.items[at_];
+    switch (d.kind) {
+      case op::literal:
+        put_literal(d.text);
+        break;
+      case op::skip:
+        column_ += static_cast<std::size_t>(d.w);
+        break;
+      case op::slash:
+        next_record();
+        break;
+      case op::dollar:
+        no_advance_ = true;
+        break;
+      case op::scale:
+        scale_ = d.w;
+        break;
+      case op::int_i:
+      case op::fixed_f:
+      case op::exp_e:
+      case op::text_a:
+        if (taken_ < d.repeat) return true;
+        break;
+    }
+    ++at_;
+    taken_ = 0;
+  }
+}
+
+const descriptor& statement::take_data() {
+  const descriptor& d = layout_->items[at_];
+  if (++taken_ >= d.repeat) {
+    ++at_;
+    taken_ = 0;
+  }
+  return d;
+}
+
+std::span<char> statement::field(std::size_t width) {
+  const std::size_t start = column_;
+  column_ += width;
+  if (width == 0) return {};
+  last_ = column_;
+  if (internal_) {
+    if (column_ > variable_.size()) fatal(kErrOverflow, kInternalUnit, kInternalWriteName);
+    return variable_.subspan(start, width);
+  }
+  if (row_->size() < column_) row_->resize(column_, ' ');
+  return std::span<char>(row_->data() + start, width);
+}
+
+void statement::put_literal(std::string_view doubled) {
+  const std::span<char> f = field(literal_width(doubled));
+  std::size_t out = 0;
+  for (std::size_t k = 0; k < doubled.size(); ++k) {
+    f[out++] = doubled[k];
+    if (doubled[k] == '\'') ++k;
+  }
+}
+
+void statement::next_record() {
+  // A text variable is one record: a second one does not fit.
+  if (internal_) fatal(kErrOverflow, kInternalUnit, kInternalWriteName);
+  write_current(true);
+  row_->clear();
+  column_ = 0;
+  last_ = 0;
+}
+
+void statement::write_current(bool terminate) {
+  put_record(unit_, std::string_view(row_->data(), last_), terminate);
+}
+
+statement& statement::operator<<(int value) {
+  if (ended_ || !reach_data(true)) return *this;
+  const descriptor& d = take_data();
+  if (d.kind == op::int_i) {
+    format_integer(field(static_cast<std::size_t>(d.w)), value, d.has_min ? d.d : 1);
+  } else {
+    // An integer for a real or text field: shown as asterisks.
+    fill_stars(field(static_cast<std::size_t>(std::max(d.w, 1))));
+  }
+  return *this;
+}
+
+statement& statement::operator<<(double value) {
+  if (ended_ || !reach_data(true)) return *this;
+  const descriptor& d = take_data();
+  if (d.kind == op::exp_e) {
+    format_exponent(field(static_cast<std::size_t>(d.w)), value, d.d, scale_);
+  } else if (d.kind == op::fixed_f) {
+    format_fixed(field(static_cast<std::size_t>(d.w)), value, d.d, scale_);
+  } else {
+    fill_stars(field(static_cast<std::size_t>(std::max(d.w, 1))));
+  }
+  return *this;
+}
+
+statement& statement::operator<<(std::string_view text) {
+  if (ended_ || !reach_data(true)) return *this;
+  const descriptor& d = take_data();
+  if (d.kind == op::text_a) {
+    format_text(field(d.w == 0 ? text.size() : static_cast<std::size_t>(d.w)), text);
+  } else {
+    fill_stars(field(static_cast<std::size_t>(std::max(d.w, 1))));
+  }
+  return *this;
+}
+
+statement& statement::operator<<(std::span<const double> values) {
+  for (const double v : values) *this << v;
+  return *this;
+}
+
+void statement::end() {
+  if (ended_) return;
+  ended_ = true;
+  reach_data(false);
+  if (!internal_) write_current(!no_advance_);
+}
+
+}  // namespace vantor::textio
