@@ -1,6 +1,7 @@
 #include "freeinput/expr.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -35,14 +36,30 @@ void restore_scratch(const scratch& s) {
   st.IEXPO = s.IEXPO;
 }
 
-// The fraction digits, the first already taken by ISDIGT: s = s / 10, f = d * s + f.
+// The place values of the fraction digits: s = 1.0, then s = s / 10.0 for each
+// digit in turn. From kFractionPlaces digits on s has become 0.0.
+constexpr int kFractionPlaces = 400;
+constexpr std::array<double, kFractionPlaces> kFractionScale = [] {
+  std::array<double, kFractionPlaces> scale{};
+  double s = 1.0;
+  for (double& place : scale) {
+    s = s / 10.0;
+    place = s;
+  }
+  return scale;
+}();
+static_assert(kFractionScale.back() == 0.0);
+
+// The fraction digits, the first already taken by ISDIGT: f = d * s + f with
+// the place value s of each digit.
 double fraction_digits() {
   const free_input_state& st = input_state;
-  double s = 1.0;
   double f = 0.0;
+  std::size_t k = 0;
   do {
-    s = s / 10.0;
+    const double s = k < kFractionScale.size() ? kFractionScale[k] : 0.0;
     f = st.last_digit * s + f;
+    ++k;
   } while (ISDIGT());
   return f;
 }

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "freeinput/expr.h"
@@ -28,21 +29,20 @@ constexpr auto kRdmixReport = textio::layout_of("(/,TR2,'*** ERROR IN RDMIX',/)"
 // IERSTA after an end of file beyond the allowance.
 constexpr int kEndOfFileStatus = -999;
 
-// Character classes of the line walk.
-enum char_class : unsigned char { other_char, lower_letter, blank_or_tab, comment_start };
-
-constexpr std::array<unsigned char, 256> kCharClass = [] {
-  std::array<unsigned char, 256> classes{};
-  for (int c = 'a'; c <= 'z'; ++c) classes[static_cast<std::size_t>(c)] = lower_letter;
-  classes[' '] = blank_or_tab;
-  classes['\t'] = blank_or_tab;
-  classes['!'] = comment_start;
-  return classes;
-}();
-
-char_class class_of(char c) {
-  return static_cast<char_class>(kCharClass[static_cast<unsigned char>(c)]);
+// Character maps of the line walk: a tab reads as a blank and, when letters
+// are folded, a to z read as A to Z; every other character stands for itself.
+constexpr std::array<char, 256> make_char_map(bool fold) {
+  std::array<char, 256> map{};
+  for (int c = 0; c < 256; ++c) map[static_cast<std::size_t>(c)] = static_cast<char>(c);
+  map['\t'] = ' ';
+  if (fold) {
+    for (int c = 'a'; c <= 'z'; ++c)
+      map[static_cast<std::size_t>(c)] = static_cast<char>(c - 'a' + 'A');
+  }
+  return map;
 }
+constexpr std::array<char, 256> kFoldedMap = make_char_map(true);
+constexpr std::array<char, 256> kPlainMap = make_char_map(false);
 
 bool is_blank_or_tab(char c) {
   return c == ' ' || c == '\t';
@@ -106,44 +106,27 @@ void meet_read_failure(free_input_state& st, int error) {
   }
 }
 
-// Builds CURLIN from RAWLIN columns first to width; RAWLIN column width + 1
-// holds the sentinel.
+// Builds CURLIN from RAWLIN columns first to width; column first holds neither
+// a blank, a tab nor "!". CURLIN receives blanks before first, then each
+// character mapped (tab to blank, letters folded) up to the last significant
+// one, or up to the "!" that starts a trailing comment, whichever comes first;
+// the sentinel follows the last significant column.
 void prepare_line(free_input_state& st, int first, int width) {
   char* const cur = st.CURLIN.data();
   const char* const raw = st.RAWLIN.data();
-  const bool fold = st.IUPCAS == 1;
-  std::fill_n(cur, first - 1, ' ');
+  const auto begin = static_cast<std::size_t>(first - 1);
+  const auto end = static_cast<std::size_t>(width);
+  const void* bang = std::memchr(raw + begin, '!', end - begin);
+  const std::size_t stop =
+      bang != nullptr ? static_cast<std::size_t>(static_cast<const char*>(bang) - raw) : end;
+  std::size_t last = stop;                        // one past the last significant character
+  while (is_blank_or_tab(raw[last - 1])) --last;  // raw[begin] is significant
+  const std::size_t mapped = bang != nullptr ? stop : last;
+  const std::array<char, 256>& map = st.IUPCAS == 1 ? kFoldedMap : kPlainMap;
+  std::fill_n(cur, begin, ' ');
+  for (std::size_t i = begin; i < mapped; ++i) cur[i] = map[static_cast<unsigned char>(raw[i])];
   st.ICOL = first;
-  int last = first - 1;
-  int col = first;
-  while (col <= width) {
-    const char c = raw[col - 1];
-    switch (class_of(c)) {
-      case other_char:
-        cur[col - 1] = c;
-        last = col++;
-        break;
-      case lower_letter:
-        cur[col - 1] = fold ? static_cast<char>(c - 'a' + 'A') : c;
-        last = col++;
-        break;
-      case blank_or_tab: {
-        int next = col + 1;
-        while (is_blank_or_tab(raw[next - 1])) ++next;  // stops at the sentinel
-        if (next > width)
-          col = width + 1;
-        else {
-          std::fill(cur + last, cur + next - 1, ' ');
-          col = next;
-        }
-        break;
-      }
-      case comment_start:
-        col = width + 1;
-        break;
-    }
-  }
-  st.LASTCL = last;
+  st.LASTCL = static_cast<int>(last);
   cur[last] = kSentinel;
 }
 

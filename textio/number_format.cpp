@@ -58,6 +58,7 @@ void format_integer(std::span<char> field, int value, int min_digits) {
 }
 
 void format_text(std::span<char> field, std::string_view text) {
+  if (field.empty()) return;
   if (text.size() >= field.size()) {
     std::memcpy(field.data(), text.data(), field.size());
     return;

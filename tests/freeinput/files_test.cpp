@@ -49,8 +49,9 @@ class FilesTest : public ::testing::Test {
     textio::close_unit(kFileUnit);
     textio::close_unit(kMessageUnit);
     for (const auto& entry : fs::directory_iterator(dir_)) fs::remove_all(entry.path());
+    const std::string messages = path("messages.txt");
     textio::open_spec spec;
-    spec.name = path("messages.txt");
+    spec.name = messages;
     ASSERT_EQ(textio::open_unit(kMessageUnit, spec), 0);
   }
 
