@@ -132,7 +132,7 @@ void CHARIN(std::span<char> target, std::string_view source, int number, int ndi
   std::size_t n = 0;
   if (f > 0 && l > 0) {
     n = std::min(static_cast<std::size_t>(l - f + 1), target.size());
-    std::memmove(target.data(), source.data() + (f - 1), n);
+    if (n > 0) std::memmove(target.data(), source.data() + (f - 1), n);
   }
   const std::size_t digits = std::min(work.size(), target.size() - n);
   std::copy_n(work.begin(), digits, target.begin() + static_cast<std::ptrdiff_t>(n));

@@ -10,7 +10,12 @@
 //
 // Destinations: a unit (6 the console, or an open file unit), through
 // put_record of textio/units.h, or a text variable (internal record of fixed
-// length; a layout that needs more columns ends the run with fatal 66).
+// length; a layout that needs more columns, or a second record, ends the run
+// with fatal 66).
+//
+// An item of the wrong kind for its descriptor (a real for I, an integer for F,
+// E or A, a text for I, F or E) fills the field with asterisks; items given to a
+// layout without data descriptors are dropped.
 //
 // A statement is fed in one call (write / write_internal) or in steps:
 //   statement s(90, kRow); s << coordinate << std::span(values); s.end();

@@ -242,21 +242,6 @@ TEST(WriterFormat, Exponent) {
   }
 }
 
-TEST(WriterFormat, Text) {
-  struct text_case {
-    std::string_view text;
-    int w;
-    std::string_view expected;
-  };
-  constexpr text_case cases[] = {
-      {"abc", 7, "    abc"}, {"abcdef", 4, "abcd"}, {"abcd", 4, "abcd"}, {"", 3, "   "}};
-  for (const text_case& c : cases) {
-    std::string out(static_cast<std::size_t>(c.w), '#');
-    format_text(out, c.text);
-    EXPECT_EQ(out, c.expected) << c.text;
-  }
-}
-
 // Ties to even, checked against the exact decimal expansion of k / 2^n
 // (= k * 5^n / 10^n) computed in integers.
 std::uint64_t pow10(int e) {
@@ -395,6 +380,16 @@ const record_case kRecordCases[] = {
      [] { write(kUnit, kPair, std::string_view("ab   "), std::string_view("")); }, "ab   \r\n"},
     {"columns passed over at the end are not written",
      [] { write(kUnit, kTrailingSkip, std::string_view("ab")); }, "ab\r\n"},
+    {"Aw pads on the left or cuts",
+     [] {
+       write(kUnit, kSystemLayouts[25], std::string_view("OLD"), std::string_view("SEQUENTIAL"),
+             std::string_view("FORMATTED-LONG"), 0);
+     },
+     "     FILE CHARACTERISTICS :\r\n"
+     "          STATUS =    OLD\r\n"
+     "          ACCESS =SEQUENTIAL\r\n"
+     "          FORM   =FORMATTED-L\r\n"
+     "          LENGTH =    0 WORDS/BYTES PER RECORD (SECTOR)\r\n"},
     {"item of the wrong kind gives asterisks", [] { write(kUnit, kInt4, 1.5); }, "****\r\n"},
     {"item for a layout without data descriptors is dropped", [] { write(kUnit, kLiteralOnly, 3); },
      "only\r\n"},
@@ -428,15 +423,6 @@ TEST(WriterRecords, RecordsAndTerminators) {
   for (const record_case& c : kRecordCases) {
     EXPECT_EQ(written(c.body), c.expected) << c.name;
   }
-}
-
-TEST(WriterRecords, LongTextKeepsAllColumns) {
-  const std::string out = written([] {
-    field<256> line;
-    assign(line, "# header");
-    write(kUnit, layout_of("(A)"), view(line));
-  });
-  EXPECT_EQ(out, "# header" + std::string(248, ' ') + "\r\n");
 }
 
 // ---------------------------------------------------------------------------
