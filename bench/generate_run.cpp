@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
                   (c % 8 == 7 || c == ncase - 1) ? '\n' : ' ');
     probs << buf;
   }
-  std::ofstream(dir / "answers.txt", std::ios::binary)
-      << "1\n" << ncase << "\nprobs.txt\nriser\n\n";
+  std::ofstream(dir / "answers.txt", std::ios::binary) << "1\n"
+                                                       << ncase << "\nprobs.txt\nriser\n\n";
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <span>
 #include <string_view>
 
+#include "driver/records.h"
 #include "driver/run.h"
 #include "driver/state.h"
 #include "freeinput/files.h"
@@ -20,18 +21,12 @@ namespace {
 using textio::layout_of;
 
 constexpr auto kTwoTexts = layout_of("(A,A)");
-constexpr auto kText = layout_of("(A)");
+constexpr auto kText = kRecordText;
 constexpr auto kCaseHeader = layout_of("(A,I5.3,A,A,A,A,A,A,1P,E12.4)");
 constexpr auto kThreeTexts = layout_of("(A,A,A)");
-constexpr auto kRow = layout_of("(F13.3,1P,99E12.4)");
 
 constexpr std::string_view kRawSuffix = ".RawDam";
 constexpr std::string_view kWeightedSuffix = ".WghDam";
-
-std::string_view trimmed(const textio::field<256>& f) {
-  const int n = freeinput::LENNB(textio::view(f));
-  return std::string_view(f.data(), static_cast<std::size_t>(n < 0 ? 0 : n));
-}
 
 // Builds prefix + "_" + case number in NDIG digits + suffix in the name field.
 void build_case_name(run_state& s, std::string_view suffix) {
@@ -44,16 +39,8 @@ void build_case_name(run_state& s, std::string_view suffix) {
 
 void open_case_file(run_state& s, int unit, int exists) {
   textio::close_unit(unit);
-  freeinput::OPNSEQ(trimmed(s.name), unit, exists, s.IERR);
+  freeinput::OPNSEQ(trimmed(textio::view(s.name)), unit, exists, s.IERR);
   if (s.IERR != 0) raise_cannot_open();
-}
-
-// Writes a header record: assembled in the line field, written up to its last
-// non-blank character.
-template <class... Items>
-void write_header(run_state& s, const textio::layout& l, const Items&... items) {
-  textio::write_internal(s.line, l, items...);
-  textio::write(kUnitWrite, kText, trimmed(s.line));
 }
 
 void read_one_case(run_state& s) {
@@ -121,7 +108,8 @@ void read_case_files() {
     open_case_file(s, kUnitRaw, 1);
     freeinput::INIFII_2(512, 8, kUnitRaw, kUnitOut, s.IRDERR);
     if (s.IRDERR != 0) closing_steps(1);
-    textio::write(kUnitOut, kTwoTexts, std::string_view(" Processing File : "), trimmed(s.name));
+    textio::write(kUnitOut, kTwoTexts, std::string_view(" Processing File : "),
+                  trimmed(textio::view(s.name)));
     textio::flush_unit(kUnitOut);
     read_one_case(s);
     if (s.ICASE == s.ILAST) break;  // ILAST may be the largest integer
@@ -132,7 +120,7 @@ void write_weighted_files() {
   run_state& s = state();
   const auto p = static_cast<std::size_t>(prefix_length());
   const std::string_view prefix(s.prefix.data(), p);
-  const std::string_view date = trimmed(s.date_text);
+  const std::string_view date = trimmed(textio::view(s.date_text));
   const std::string_view line_feed(&s.line_feed, 1);
   const auto nelem = static_cast<std::size_t>(s.NELEM);
   const auto nhot = static_cast<std::size_t>(s.NHOT);
@@ -150,17 +138,15 @@ void write_weighted_files() {
       }
     }
 
-    write_header(s, kCaseHeader, std::string_view("#    Case no "), s.ICASE,
-                 std::string_view(" for Project: "), prefix, std::string_view("."), date,
-                 line_feed, std::string_view("#    Probability for this case: "), w);
-    write_header(s, kThreeTexts, std::string_view("#    "), line_feed,
+    write_header(kCaseHeader, std::string_view("#    Case no "), s.ICASE,
+                 std::string_view(" for Project: "), prefix, std::string_view("."), date, line_feed,
+                 std::string_view("#    Probability for this case: "), w);
+    write_header(kThreeTexts, std::string_view("#    "), line_feed,
                  std::string_view("#  S_Coo        <---------------- Hot Spots ---------------> "));
     for (std::size_t e = 0; e < nelem; ++e) {
-      textio::statement row(kUnitWrite, kRow);
-      row << s.SCOO[e] << std::span<const double>(s.WGHDAM[e].data(), nhot);
-      row.end();
+      write_matrix_row(s.SCOO[e], s.WGHDAM[e], nhot);
     }
-    write_header(s, kThreeTexts, std::string_view("#    "), line_feed,
+    write_header(kThreeTexts, std::string_view("#    "), line_feed,
                  std::string_view("#  ------------------------  E O F  ------------------------ "));
     textio::close_unit(kUnitWrite);
     if (s.ICASE == s.ILAST) break;

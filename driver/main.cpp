@@ -1,3 +1,5 @@
 #include "driver/run.h"
 
-int main() { return vantor::driver::run(); }
+int main() {
+  return vantor::driver::run();
+}

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "driver/helpers.h"
+#include "driver/records.h"
 #include "driver/run.h"
 #include "driver/state.h"
 #include "freeinput/files.h"
@@ -18,33 +19,20 @@ namespace {
 
 using textio::layout_of;
 
-constexpr auto kText = layout_of("(A)");
+constexpr auto kText = kRecordText;
 constexpr auto kSummary = layout_of("(A,I4,A,A,A,A)");
 constexpr auto kCounts = layout_of("(A,I5,A,A,I5,A,A,A,A,A)");
 constexpr auto kRanking = layout_of("(A,I3,A,A)");
 constexpr auto kThreeTexts = layout_of("(A,A,A)");
 constexpr auto kLifeRow = layout_of("(F13.3,1P,E12.4,0P,F35.1)");
-constexpr auto kMatrixRow = layout_of("(F13.3,1P,99E12.4)");
 
-constexpr std::string_view kSeparator =
-    "#  ------------------------------------------------------";
+constexpr std::string_view kSeparator = "#  ------------------------------------------------------";
 constexpr std::string_view kHashBlanks = "#                                              ";
 constexpr std::string_view kDamageHeading =
     "#     S_Coo      Damage                          Fatigue Life";
 static_assert(kSeparator.size() == 57);
 static_assert(kHashBlanks.size() == 47);
 static_assert(kDamageHeading.size() == 61);
-
-std::string_view trimmed(const textio::field<256>& f) {
-  const int n = freeinput::LENNB(textio::view(f));
-  return std::string_view(f.data(), static_cast<std::size_t>(n < 0 ? 0 : n));
-}
-
-template <class... Items>
-void write_header(run_state& s, const textio::layout& l, const Items&... items) {
-  textio::write_internal(s.line, l, items...);
-  textio::write(kUnitWrite, kText, trimmed(s.line));
-}
 
 void write_life_row(const run_state& s, std::size_t e) {
   const double damage = s.MAXDAM[e];
@@ -63,7 +51,7 @@ void write_report() {
   freeinput::CHRAPP(s.name, textio::view(s.suffix));
   textio::close_unit(kUnitWrite);
   s.IERR = 0;
-  freeinput::OPNSEQ(trimmed(s.name), kUnitWrite, 0, s.IERR);
+  freeinput::OPNSEQ(trimmed(textio::view(s.name)), kUnitWrite, 0, s.IERR);
   if (s.IERR != 0) raise_cannot_open();
 
   const auto nelem = static_cast<std::size_t>(std::clamp(s.NELEM, 0, kMaxSections));
@@ -77,37 +65,36 @@ void write_report() {
   SELEXT(s.MAXDAM, s.IHEAVY, s.NELEM, kRanked, +1);
 
   const std::string_view prefix(s.prefix.data(), p);
-  write_header(s, kText, std::string_view("#  "));
-  write_header(s, kSummary, std::string_view("#    Summary of"), s.NCASE,
+  write_header(kText, std::string_view("#  "));
+  write_header(kSummary, std::string_view("#    Summary of"), s.NCASE,
                std::string_view(" cases for: "), prefix, std::string_view("."),
-               trimmed(s.date_text));
-  write_header(s, kCounts, std::string_view("#    Number of Sections (elements)     : "), s.NELEM,
+               trimmed(textio::view(s.date_text)));
+  write_header(kCounts, std::string_view("#    Number of Sections (elements)     : "), s.NELEM,
                line_feed, std::string_view("#    Number of HotSpots per section    : "), s.NHOT,
                line_feed, kHashBlanks, line_feed, kSeparator);
-  write_header(s, kRanking, std::string_view("#    Print of  the "), kRanked,
+  write_header(kRanking, std::string_view("#    Print of  the "), kRanked,
                std::string_view(" heaviest exposed sections."));
-  write_header(s, kText, kSeparator);
-  write_header(s, kThreeTexts, std::string_view("#    "), line_feed, kDamageHeading);
+  write_header(kText, kSeparator);
+  write_header(kThreeTexts, std::string_view("#    "), line_feed, kDamageHeading);
   for (int k = 1; k <= std::min(kRanked, static_cast<int>(nelem)); ++k) {
     const int e = s.IHEAVY[static_cast<std::size_t>(k - 1)];
     if (e >= 1) write_life_row(s, static_cast<std::size_t>(e - 1));
   }
-  write_header(s, kThreeTexts, std::string_view("# "), line_feed, kSeparator);
-  write_header(s, kText, std::string_view("#    Print of Max Damage per Section along Riser "));
-  write_header(s, kText, kSeparator);
-  write_header(s, kThreeTexts, std::string_view("#    "), line_feed, kDamageHeading);
+  write_header(kThreeTexts, std::string_view("# "), line_feed, kSeparator);
+  write_header(kText, std::string_view("#    Print of Max Damage per Section along Riser "));
+  write_header(kText, kSeparator);
+  write_header(kThreeTexts, std::string_view("#    "), line_feed, kDamageHeading);
   for (std::size_t e = 0; e < nelem; ++e) write_life_row(s, e);
-  write_header(s, kThreeTexts, std::string_view("# "), line_feed, kSeparator);
-  write_header(s, kText, std::string_view("#    Print of full matrix."));
-  write_header(s, kText, kSeparator);
-  write_header(s, kThreeTexts, std::string_view("#    "), line_feed,
-               std::string_view("#     S_Coo        <---------------- Hot Spots ---------------> "));
+  write_header(kThreeTexts, std::string_view("# "), line_feed, kSeparator);
+  write_header(kText, std::string_view("#    Print of full matrix."));
+  write_header(kText, kSeparator);
+  write_header(
+      kThreeTexts, std::string_view("#    "), line_feed,
+      std::string_view("#     S_Coo        <---------------- Hot Spots ---------------> "));
   for (std::size_t e = 0; e < nelem; ++e) {
-    textio::statement row(kUnitWrite, kMatrixRow);
-    row << s.SCOO[e] << std::span<const double>(s.ACCDAM[e].data(), nhot);
-    row.end();
+    write_matrix_row(s.SCOO[e], s.ACCDAM[e], nhot);
   }
-  write_header(s, kThreeTexts, std::string_view("#    "), line_feed,
+  write_header(kThreeTexts, std::string_view("#    "), line_feed,
                std::string_view("#  ------------------------  E O F  ------------------------ "));
   textio::close_unit(kUnitWrite);
 }

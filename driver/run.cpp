@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "driver/helpers.h"
+#include "driver/records.h"
 #include "driver/state.h"
 #include "freeinput/date.h"
 #include "freeinput/text.h"
@@ -106,9 +107,8 @@ void raise_error(std::string_view title, std::initializer_list<block_value> valu
 
 void raise_cannot_open() {
   run_state& s = state();
-  const int n = freeinput::LENNB(textio::view(s.name));
   textio::write(kUnitOut, kTwoTexts, std::string_view(" Cannot Open : "),
-                std::string_view(s.name.data(), static_cast<std::size_t>(n < 0 ? 0 : n)));
+                trimmed(textio::view(s.name)));
   textio::write(kUnitOut, kErrorHeader);
   closing_steps(1);
 }
@@ -118,8 +118,8 @@ int run() {
   run_state& s = state();
 
   // 1.-3. Tables at zero, the line feed, the date stamp taken once.
-  DFILL(std::span(s.ACCDAM.front().data(), kMaxSections * kMaxHotSpots), kMaxSections,
-        kMaxHotSpots, 0.0);
+  DFILL(std::span(s.ACCDAM.front().data(), kMaxSections * kMaxHotSpots), kMaxSections, kMaxHotSpots,
+        0.0);
   DFILL(s.MAXDAM, kMaxSections, 1, 0.0);
   s.line_feed = '\n';
   std::array<char, 80> date80;

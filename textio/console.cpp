@@ -30,14 +30,21 @@ std::string& take_console_line() {
   static std::string line;
   flush_unit(kConsoleOut);
   const int status = read_line(kConsoleIn, line);
-  if (status == -1 || (status == 0 && line == "\x1a")) fatal(kErrEndOfFile, kConsoleIn, kConsoleInName);
+  if (status == -1 || (status == 0 && line == "\x1a"))
+    fatal(kErrEndOfFile, kConsoleIn, kConsoleInName);
   if (status != 0) fatal(kErrRead, kConsoleIn, kConsoleInName);
   return line;
 }
 
-bool is_separator_blank(char c) { return c == ' ' || c == '\t'; }
-bool is_token_end(char c) { return is_separator_blank(c) || c == ',' || c == '/'; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_separator_blank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool is_token_end(char c) {
+  return is_separator_blank(c) || c == ',' || c == '/';
+}
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
 bool is_exponent_letter(char c) {
   return c == 'D' || c == 'E' || c == 'Q' || c == 'd' || c == 'e' || c == 'q';
 }

@@ -18,7 +18,9 @@ template <std::size_t N>
 using field = std::array<char, N>;
 
 // Fills the whole field with blanks.
-inline void blank_fill(std::span<char> f) { std::fill(f.begin(), f.end(), ' '); }
+inline void blank_fill(std::span<char> f) {
+  std::fill(f.begin(), f.end(), ' ');
+}
 
 // Blank-fills the field, then copies as much of the text as fits.
 inline void assign(std::span<char> f, std::string_view text) {

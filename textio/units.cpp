@@ -434,8 +434,8 @@ int read_line(int unit, std::string& line) {
   line.clear();
   if (const int e = check_readable(s); e != 0) return e;
   bool had_lf = false;
-  const int status =
-      read_line_with(*s, [&](const char* data, std::size_t n) { line.append(data, n); }, had_lf);
+  const int status = read_line_with(
+      *s, [&](const char* data, std::size_t n) { line.append(data, n); }, had_lf);
   if (status == 0 && had_lf && !line.empty() && line.back() == '\r') line.pop_back();
   return status;
 }

@@ -17,12 +17,10 @@ TEST(Eqtol, RelativeToleranceWithStrictBounds) {
     bool expected;
   };
   const eq_case cases[] = {
-      {1.0, 1.0, 0.001, true},        {1.001, 1.0, 0.001, true},
-      {0.9989, 1.0, 0.001, false},    {0.999001, 1.0, 0.001, true},
-      {1.0011, 1.0, 0.001, false},    {0.0, 0.0, 0.001, true},
-      {0.0, 1.0, 0.001, false},       {1.0E-100, 0.0, 0.001, true},
-      {1.0E-100, 1.0E-100, 0.001, true}, {-1.0, 1.0, 0.001, false},
-      {2.0, 1.0, 0.001, false},
+      {1.0, 1.0, 0.001, true},      {1.001, 1.0, 0.001, true},    {0.9989, 1.0, 0.001, false},
+      {0.999001, 1.0, 0.001, true}, {1.0011, 1.0, 0.001, false},  {0.0, 0.0, 0.001, true},
+      {0.0, 1.0, 0.001, false},     {1.0E-100, 0.0, 0.001, true}, {1.0E-100, 1.0E-100, 0.001, true},
+      {-1.0, 1.0, 0.001, false},    {2.0, 1.0, 0.001, false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(EQTOL(c.a, c.b, c.tol), c.expected) << c.a << " " << c.b;

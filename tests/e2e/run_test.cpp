@@ -116,8 +116,7 @@ TEST(EndToEnd, TypicalRunWritesEveryFile) {
                 "#    \n" +
                 records({life_heading, life_row("20.000", "2.8000E-03", "357.1"),
                          life_row("10.000", "2.1000E-03", "476.2")}) +
-                "# \n" +
-                records({sep, "#    Print of Max Damage per Section along Riser", sep}) +
+                "# \n" + records({sep, "#    Print of Max Damage per Section along Riser", sep}) +
                 "#    \n" +
                 records({life_heading, life_row("10.000", "2.1000E-03", "476.2"),
                          life_row("20.000", "2.8000E-03", "357.1")}) +
@@ -137,7 +136,9 @@ struct error_case {
   std::string expected_out;  // whole standard output
 };
 
-std::string typical_prefix() { return kBanner + kAllQuestions + assume(3) + kSeparator; }
+std::string typical_prefix() {
+  return kBanner + kAllQuestions + assume(3) + kSeparator;
+}
 
 std::vector<error_case> error_cases() {
   const std::string two_cases = "1\n2\nprobs.txt\nriser\n\n";
@@ -194,8 +195,7 @@ std::vector<error_case> error_cases() {
                   {"    Number of hots expected    :  ", 2}}) +
            count_line(3)},
       {"illegal character in a damage file",
-       with({{"riser_001.RawDam", "TOP 1E-3 2E-3\n2 1E-3 X1\n"}}),
-       two_cases,
+       with({{"riser_001.RawDam", "TOP 1E-3 2E-3\n2 1E-3 X1\n"}}), two_cases,
        typical_prefix() + processing("riser_001.RawDam") +
            block("    Illegal Character found    ***",
                  {{"    Line Number                :  ", 2},
@@ -211,9 +211,7 @@ std::vector<error_case> error_cases() {
                  {{"    Specified number of HotS   :  ", 21},
                   {"    Maxumum available          :  ", 20}}) +
            count_line(3)},
-      {"missing case file",
-       with({{"riser_001.RawDam", "1 1E-3\n"}}),
-       two_cases,
+      {"missing case file", with({{"riser_001.RawDam", "1 1E-3\n"}}), two_cases,
        typical_prefix() + processing("riser_001.RawDam") + " Cannot Open : riser_002.RawDam\r\n" +
            kErrorHeader + count_line(2)},
       {"case number wider than the digits",
@@ -224,17 +222,13 @@ std::vector<error_case> error_cases() {
            "\r\n\r\n   Actual integer number          :           10\r\n" +
            "   has more digits than specified :          1\r\n" +
            " Cannot Open : riser_.RawDam\r\n" + kErrorHeader + count_line(2)},
-      {"case numbers beyond the tables",
-       probs,
-       "999\n1001\n",
+      {"case numbers beyond the tables", probs, "999\n1001\n",
        kBanner + kAskFirst + kAskLast +
            block("    Number of cases exceeded   ***",
                  {{"    Specified number of cases  :  ", 1001},
                   {"    Maxumum available          :  ", 1000}}) +
            count_line(0)},
-      {"first case below 1",
-       probs,
-       "0\n2\n",
+      {"first case below 1", probs, "0\n2\n",
        kBanner + kAskFirst + kAskLast +
            block("    Number of cases exceeded   ***",
                  {{"    Specified number of cases  :  ", 0},
@@ -330,8 +324,7 @@ TEST(EndToEnd, RankingTieAndLimitLives) {
   dir.write("probs.txt", "1.0\n");
   // Sections 2 and 3 tie; section 5 has no positive damage (infinite life);
   // section 6 has a life too wide for its field.
-  dir.write("riser_001.RawDam",
-            "1 3.0E-3\n2 5.0E-3\n3 5.0E-3\n4 1.0E-3\n5 -1.0E-3\n6 1.0E-40\n");
+  dir.write("riser_001.RawDam", "1 3.0E-3\n2 5.0E-3\n3 5.0E-3\n4 1.0E-3\n5 -1.0E-3\n6 1.0E-40\n");
   const run_result r = run_vantor(dir.path(), "1\n1\nprobs.txt\nriser\n\n");
   ASSERT_EQ(r.status, 0);
   const std::string report = dir.read("riser.AccDam");
@@ -401,9 +394,9 @@ TEST(EndToEnd, InterruptWhileWaitingForAnAnswer) {
     int signal;
     const char* event;
   };
-  for (const signal_case& c : {signal_case{SIGINT, "control-C"}, signal_case{SIGQUIT, "control-BREAK"},
-                               signal_case{SIGHUP, "window-CLOSE"},
-                               signal_case{SIGTERM, "window-CLOSE"}}) {
+  for (const signal_case& c :
+       {signal_case{SIGINT, "control-C"}, signal_case{SIGQUIT, "control-BREAK"},
+        signal_case{SIGHUP, "window-CLOSE"}, signal_case{SIGTERM, "window-CLOSE"}}) {
     SCOPED_TRACE(c.event);
     scratch_dir dir;
     running p = start(dir.path());
@@ -423,8 +416,8 @@ TEST(EndToEnd, InterruptWhileWaitingForAnAnswer) {
     ::close(p.err);
     EXPECT_EQ(wait_status(p.pid), 128 + c.signal);
     EXPECT_EQ(out, kBanner + kAskFirst);
-    EXPECT_EQ(err, std::string("forrtl: error (200): program aborting due to ") + c.event +
-                       " event\n");
+    EXPECT_EQ(err,
+              std::string("forrtl: error (200): program aborting due to ") + c.event + " event\n");
   }
 }
 

@@ -1,0 +1,41 @@
+// Header records of the output files: assembled in the 256-character line
+// field of the run state, then written on unit 90 up to the field's last
+// non-blank character (blanks before an embedded line feed are kept).
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+#include "driver/state.h"
+#include "freeinput/text.h"
+#include "textio/field.h"
+#include "textio/writer.h"
+
+namespace vantor::driver {
+
+// The field up to its last non-blank character.
+inline std::string_view trimmed(std::string_view f) {
+  const int n = freeinput::LENNB(f);
+  return f.substr(0, static_cast<std::size_t>(n < 0 ? 0 : n));
+}
+
+inline constexpr auto kRecordText = textio::layout_of("(A)");
+
+template <class... Items>
+void write_header(const textio::layout& l, const Items&... items) {
+  run_state& s = state();
+  textio::write_internal(s.line, l, items...);
+  textio::write(kUnitWrite, kRecordText, trimmed(textio::view(s.line)));
+}
+
+inline constexpr auto kRowLayout = textio::layout_of("(F13.3,1P,99E12.4)");
+
+// A matrix row on unit 90: the section coordinate, then one damage per hot spot.
+inline void write_matrix_row(double coordinate, const section_row& damage, std::size_t nhot) {
+  textio::statement row(kUnitWrite, kRowLayout);
+  row << coordinate << std::span<const double>(damage.data(), nhot);
+  row.end();
+}
+
+}  // namespace vantor::driver
