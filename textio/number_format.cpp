@@ -10,6 +10,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "textio/short_digits.h"
+
 namespace vantor::textio {
 
 namespace {
@@ -30,6 +32,56 @@ char* open_right(std::span<char> field, std::size_t length) {
   const std::size_t pad = field.size() - length;
   std::memset(field.data(), ' ', pad);
   return field.data() + pad;
+}
+
+// Writes the decimal digits of n, exactly `count` of them, ending before end.
+void put_digits(char* end, std::uint64_t n, std::size_t count) {
+  for (std::size_t k = 0; k < count; ++k) {
+    *--end = static_cast<char>('0' + n % 10);
+    n /= 10;
+  }
+}
+
+// The text std::to_chars gives in scientific form with `precision` digits
+// after the point ("D.DDDDe-05"), from the fast path when it can decide.
+std::to_chars_result scientific_text(char* first, char* last, double x, int precision) {
+  std::uint64_t digits = 0;
+  int exponent = 0;
+  if (precision >= 1 && round_significant(x, precision + 1, digits, exponent)) {
+    const auto p = static_cast<std::size_t>(precision);
+    std::uint64_t unit = 1;  // 10^p: digits / unit is the digit before the point
+    for (std::size_t k = 0; k < p; ++k) unit *= 10;
+    char* out = first;
+    out[0] = static_cast<char>('0' + digits / unit);
+    put_digits(out + 2 + p, digits % unit, p);
+    out[1] = '.';
+    out += 2 + p;
+    *out++ = 'e';
+    *out++ = exponent < 0 ? '-' : '+';
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    if (magnitude >= 100) *out++ = static_cast<char>('0' + magnitude / 100);
+    *out++ = static_cast<char>('0' + magnitude / 10 % 10);
+    *out++ = static_cast<char>('0' + magnitude % 10);
+    return {out, std::errc{}};
+  }
+  return std::to_chars(first, last, x, std::chars_format::scientific, precision);
+}
+
+// The text std::to_chars gives in fixed form with `decimals` digits after the
+// point, from the fast path when it can decide.
+std::to_chars_result fixed_text(char* first, char* last, double x, int decimals) {
+  std::uint64_t scaled = 0;
+  if (decimals >= 1 && round_fixed(x, decimals, scaled)) {
+    const auto d = static_cast<std::size_t>(decimals);
+    std::uint64_t unit = 1;
+    for (std::size_t k = 0; k < d; ++k) unit *= 10;
+    const auto r = std::to_chars(first, last, scaled / unit);
+    char* out = r.ptr;
+    *out++ = '.';
+    put_digits(out + d, scaled % unit, d);
+    return {out + d, std::errc{}};
+  }
+  return std::to_chars(first, last, x, std::chars_format::fixed, decimals);
 }
 
 }  // namespace
@@ -92,8 +144,7 @@ void format_fixed(std::span<char> field, double value, int decimals, int scale) 
   // The value times 10^scale rounded to d decimals has the digits of the value
   // rounded to d + scale decimals; only the point moves.
   char buf[kFixedBuffer];
-  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
-                                       std::chars_format::fixed, decimals + scale);
+  const auto [end, ec] = fixed_text(buf, buf + sizeof buf, std::fabs(value), decimals + scale);
   if (ec != std::errc{}) {
     fill_stars(field);
     return;
@@ -166,8 +217,7 @@ void format_exponent(std::span<char> field, double value, int decimals, int scal
 
   // Scientific text "D.DDDDe+XX" (or "De+XX"), correctly rounded.
   char buf[kExponentBuffer];
-  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
-                                       std::chars_format::scientific, significant - 1);
+  const auto [end, ec] = scientific_text(buf, buf + sizeof buf, std::fabs(value), significant - 1);
   if (ec != std::errc{}) {
     fill_stars(field);
     return;

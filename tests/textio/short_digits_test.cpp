@@ -1,0 +1,113 @@
+// The fast digit rounding must agree with an exact conversion wherever it
+// answers, and must decline on exact ties.
+#include "textio/short_digits.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
+
+namespace vantor::textio {
+namespace {
+
+// Exact digits from the standard library: "D.DDDDe-XX" -> digits, exponent.
+void exact_significant(double x, int significant, std::uint64_t& digits, int& exponent) {
+  char buf[64];
+  const auto r =
+      std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, significant - 1);
+  std::string text(buf, r.ptr);
+  const auto e = text.find('e');
+  exponent = std::stoi(text.substr(e + 1));
+  std::string mantissa = text.substr(0, e);
+  if (mantissa.size() > 1) mantissa.erase(1, 1);
+  digits = std::stoull(mantissa);
+}
+
+std::uint64_t exact_fixed(double x, int decimals) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, decimals);
+  std::string text(buf, r.ptr);
+  text.erase(text.find('.'), 1);
+  return std::stoull(text);
+}
+
+void expect_agrees(double x, int significant) {
+  std::uint64_t digits = 0;
+  int exponent = 0;
+  if (!round_significant(x, significant, digits, exponent)) return;
+  std::uint64_t want_digits = 0;
+  int want_exponent = 0;
+  exact_significant(x, significant, want_digits, want_exponent);
+  ASSERT_EQ(digits, want_digits) << std::hexfloat << x;
+  ASSERT_EQ(exponent, want_exponent) << std::hexfloat << x;
+}
+
+TEST(ShortDigits, SignificantAgreesWithExactConversion) {
+  std::mt19937_64 rng(12345);
+  std::uniform_real_distribution<double> decade(-45.0, 45.0);
+  int answered = 0;
+  int in_reach = 0;
+  for (int i = 0; i < 200000; ++i) {
+    const double lg = decade(rng);
+    const double x = std::pow(10.0, lg);
+    for (int s : {1, 5, 9, 15}) expect_agrees(x, s);
+    std::uint64_t d = 0;
+    int e = 0;
+    if (std::fabs(lg) < 35.0) {
+      ++in_reach;
+      answered += round_significant(x, 5, d, e) ? 1 : 0;
+    }
+  }
+  // Within its reach the fast path must be the rule, the fallback the exception.
+  EXPECT_GT(answered, in_reach - in_reach / 1000);
+}
+
+TEST(ShortDigits, NeighboursOfHalfwayPoints) {
+  // Values k.5 x 10^-4 scaled into many decades, and their binary neighbours.
+  for (int k = 10000; k < 100000; k += 7) {
+    for (int decade = -12; decade <= 12; ++decade) {
+      const double centre = (k + 0.5) * std::pow(10.0, decade - 4);
+      for (double x : {centre, std::nextafter(centre, 0.0), std::nextafter(centre, 1e300)}) {
+        expect_agrees(x, 5);
+      }
+    }
+  }
+}
+
+TEST(ShortDigits, ExactTiesAreLeftToTheExactConversion) {
+  std::uint64_t digits = 0;
+  int exponent = 0;
+  // 1.03125 and 1.09375 are exact halfway points at five digits.
+  EXPECT_FALSE(round_significant(1.03125, 5, digits, exponent));
+  EXPECT_FALSE(round_significant(1.09375, 5, digits, exponent));
+  std::uint64_t scaled = 0;
+  EXPECT_FALSE(round_fixed(0.0625, 3, scaled));
+  EXPECT_FALSE(round_fixed(0.1875, 3, scaled));
+  EXPECT_FALSE(round_fixed(2.5, 0, scaled));
+}
+
+TEST(ShortDigits, FixedAgreesWithExactConversion) {
+  std::mt19937_64 rng(777);
+  std::uniform_real_distribution<double> decade(-6.0, 8.9);
+  for (int i = 0; i < 200000; ++i) {
+    const double x = std::pow(10.0, decade(rng));
+    for (int d : {1, 3}) {
+      std::uint64_t scaled = 0;
+      if (round_fixed(x, d, scaled)) {
+        ASSERT_EQ(scaled, exact_fixed(x, d)) << std::hexfloat << x;
+      }
+    }
+  }
+  // Coordinates as written by an analysis: multiples of 1/8 are exact ties.
+  for (int i = 0; i < 100000; ++i) {
+    const double x = i * 0.0125;
+    std::uint64_t scaled = 0;
+    if (round_fixed(x, 3, scaled)) ASSERT_EQ(scaled, exact_fixed(x, 3)) << x;
+  }
+}
+
+}  // namespace
+}  // namespace vantor::textio

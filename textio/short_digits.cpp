@@ -1,0 +1,102 @@
+#include "textio/short_digits.h"
+
+#include <array>
+#include <cmath>
+
+namespace vantor::textio {
+namespace {
+
+// Powers of ten that are exact in binary.
+constexpr std::array<double, 23> kExact{1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr std::array<std::uint64_t, 16> kTen{1ULL,
+                                             10ULL,
+                                             100ULL,
+                                             1000ULL,
+                                             10000ULL,
+                                             100000ULL,
+                                             1000000ULL,
+                                             10000000ULL,
+                                             100000000ULL,
+                                             1000000000ULL,
+                                             10000000000ULL,
+                                             100000000000ULL,
+                                             1000000000000ULL,
+                                             10000000000000ULL,
+                                             100000000000000ULL,
+                                             1000000000000000ULL};
+
+// x times 10^k with at most two roundings; `ulps` receives the bound on the
+// relative error in units of 2^-53. False when k is out of reach.
+bool scale_by_power(double x, int k, double& y, int& ulps) {
+  if (k >= 0 && k <= 22) {
+    y = x * kExact[static_cast<std::size_t>(k)];
+    ulps = 1;
+  } else if (k < 0 && k >= -22) {
+    y = x / kExact[static_cast<std::size_t>(-k)];
+    ulps = 1;
+  } else if (k > 22 && k <= 44) {
+    y = x * 1e22 * kExact[static_cast<std::size_t>(k - 22)];
+    ulps = 2;
+  } else if (k < -22 && k >= -44) {
+    y = x / 1e22 / kExact[static_cast<std::size_t>(-k - 22)];
+    ulps = 2;
+  } else {
+    return false;
+  }
+  return std::isnormal(y);
+}
+
+// Rounds y (an approximation of the exact y* within rel_error * y) to the
+// nearest integer of y*, ties to even; false when y is too close to a
+// half-way point to tell.
+bool round_clear_of_ties(double y, double rel_error, std::uint64_t& n) {
+  const double floor_y = std::floor(y);
+  const double frac = y - floor_y;  // exact for y < 2^53
+  const double margin = y * rel_error + 0x1p-60;
+  if (std::fabs(frac - 0.5) <= margin) return false;
+  n = static_cast<std::uint64_t>(floor_y) + (frac > 0.5 ? 1 : 0);
+  return true;
+}
+
+}  // namespace
+
+bool round_significant(double x, int significant, std::uint64_t& digits, int& exponent) {
+  if (!(x > 0.0) || !std::isfinite(x) || significant < 1 || significant > 15) return false;
+  const int e2 = std::ilogb(x);
+  // floor(log10(x)) is this estimate or one more.
+  int e10 = static_cast<int>(std::floor(e2 * 0.30102999566398119521));
+  double y = 0.0;
+  int ulps = 0;
+  if (!scale_by_power(x, significant - 1 - e10, y, ulps)) return false;
+  const auto top = static_cast<double>(kTen[static_cast<std::size_t>(significant)]);
+  if (y >= top) {
+    ++e10;
+    if (!scale_by_power(x, significant - 1 - e10, y, ulps)) return false;
+  }
+  std::uint64_t n = 0;
+  // 2^-53 per rounding, with room to spare.
+  if (!round_clear_of_ties(y, ulps * 0x1p-52, n)) return false;
+  if (n >= kTen[static_cast<std::size_t>(significant)]) {
+    n /= 10;  // a carry through all digits: 99999.7 -> 100000 -> 10000, one decade up
+    ++e10;
+  }
+  if (n < kTen[static_cast<std::size_t>(significant - 1)]) return false;
+  digits = n;
+  exponent = e10;
+  return true;
+}
+
+bool round_fixed(double x, int decimals, std::uint64_t& scaled) {
+  if (!(x >= 0.0) || decimals < 0 || decimals > 6 || !(x < 1e9)) return false;
+  if (x == 0.0) {
+    scaled = 0;
+    return true;
+  }
+  const double y = x * kExact[static_cast<std::size_t>(decimals)];
+  if (decimals == 0) return round_clear_of_ties(y, 0.0, scaled);
+  return round_clear_of_ties(y, 0x1p-52, scaled);
+}
+
+}  // namespace vantor::textio
