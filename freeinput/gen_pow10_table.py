@@ -52,10 +52,12 @@ def main():
     out.append("inline constexpr int kPow10Low = %d;" % LOW)
     out.append("inline constexpr int kPow10High = %d;" % HIGH)
     out.append("")
+    out.append("// clang-format off")
     out.append("inline constexpr std::array<double, %d> pow10_table = {" % len(values))
     for k, v in zip(range(LOW, HIGH + 1), values):
         out.append("    %s,  // 1e%d" % (v.hex(), k))
     out.append("};")
+    out.append("// clang-format on")
     out.append("")
     out.append("}  // namespace vantor::freeinput")
     print("\n".join(out))

@@ -50,4 +50,13 @@ int open_failure_number(int errno_value);
 // Installs the console event handlers (once, at program start).
 void install_console_handlers();
 
+// Harness seam for running the program more than once in one process (the
+// fuzz targets). With a hook set, fatal() and stop() do everything as usual
+// (the report, every unit written out and closed) but then call the hook with
+// the exit status instead of ending the process; the hook must not return (a
+// hook that returns is followed by the process exit). The console signals are
+// left unblocked then. nullptr, the default, restores the plain exit.
+using exit_hook = void (*)(int status);
+void set_exit_hook(exit_hook hook);
+
 }  // namespace vantor::textio

@@ -170,15 +170,12 @@ TEST_F(ReaderTest, CommentAndBlankLinesAreSkipped) {
   bind("'only\n   ! comments\n\n");
   EXPECT_EQ(read_record(), -1);
   EXPECT_EQ(input_state.NLINRD, 4);
-  EXPECT_EQ(ierr_, 0);
-}
 
-TEST_F(ReaderTest, CommentMarkerCountsOnlyInColumnOne) {
   bind("#1\n #2\n3\n");
   SETCMT('#');
-  EXPECT_EQ(read_record(), 0);  // " #2": "#" ends the record
+  EXPECT_EQ(read_record(), 0);  // the marker counts in column 1 only
   EXPECT_EQ(read_record(), 1);
-  EXPECT_EQ(values_[0], 3.0);
+  EXPECT_EQ(ierr_, 0);
 }
 
 struct record_case {
@@ -290,38 +287,29 @@ TEST_F(ReaderTest, UnitArgumentOfZeroReadsNothing) {
   EXPECT_EQ(count_, 2);
 }
 
-TEST_F(ReaderTest, ReadFailureIsReportedAndCountIsKept) {
-  bind("1\n2\n");
-  open_messages();
-  SETOPT(kMessageUnit, 2);
-  EXPECT_EQ(read_record(), 1);
-  textio::close_unit(kInputUnit);  // the next read fails: the unit is not open
-  count_ = 7;
-  RDMIX(count_, types_, values_, texts_, kTextLength, 89, kMessageUnit, ierr_);
-  EXPECT_EQ(count_, 7);
-  EXPECT_EQ(ierr_, -1);
-  EXPECT_EQ(input_state.IERSTA, -30);
-  EXPECT_EQ(take_messages(),
-            "\r\n *** ERROR DURING READING OF LINE     2  ON UNIT  89\r\n"
-            "     IOSTAT =  30\r\n"
+TEST_F(ReaderTest, FailedReadsAreReportedAndCountIsKept) {
+  // A read of a unit that is no longer open, and an end of file without
+  // allowance (MAXEOF 0), after one record.
+  for (const bool closed : {true, false}) {
+    SCOPED_TRACE(closed);
+    bind("1\n");
+    open_messages();
+    SETOPT(kMessageUnit, 2);
+    if (!closed) SETOPT(0, 12);
+    EXPECT_EQ(read_record(), 1);
+    if (closed) textio::close_unit(kInputUnit);
+    count_ = 7;
+    ierr_ = 0;
+    RDMIX(count_, types_, values_, texts_, kTextLength, 89, kMessageUnit, ierr_);
+    EXPECT_EQ(count_, 7);
+    EXPECT_EQ(ierr_, -1);
+    EXPECT_EQ(input_state.IERSTA, closed ? -30 : -999);
+    EXPECT_EQ(
+        take_messages(),
+        std::string("\r\n *** ERROR DURING READING OF LINE     2  ON UNIT  89\r\n") +
+            (closed ? "     IOSTAT =  30\r\n" : "     ATTEMPT TO READ THROUGH AN END OF FILE\r\n") +
             "\r\n  *** ERROR IN RDMIX\r\n\r\n");
-}
-
-TEST_F(ReaderTest, EndOfFileWithoutAllowanceIsReportedWithoutStopping) {
-  bind("1\n");
-  open_messages();
-  SETOPT(kMessageUnit, 2);
-  SETOPT(0, 12);
-  EXPECT_EQ(read_record(), 1);
-  count_ = 7;
-  RDMIX(count_, types_, values_, texts_, kTextLength, 89, kMessageUnit, ierr_);
-  EXPECT_EQ(count_, 7);
-  EXPECT_EQ(ierr_, -1);
-  EXPECT_EQ(input_state.IERSTA, -999);
-  EXPECT_EQ(take_messages(),
-            "\r\n *** ERROR DURING READING OF LINE     2  ON UNIT  89\r\n"
-            "     ATTEMPT TO READ THROUGH AN END OF FILE\r\n"
-            "\r\n  *** ERROR IN RDMIX\r\n\r\n");
+  }
 }
 
 TEST_F(ReaderTest, EchoWritesEveryLineRead) {
@@ -333,54 +321,50 @@ TEST_F(ReaderTest, EchoWritesEveryLineRead) {
   EXPECT_EQ(take_messages(), " 'c    \r\n ab    \r\n       \r\n 3     \r\n");
 }
 
-// Runs statement in a death test child with standard output going to the file
-// out (the console unit writes on descriptor 1).
-#define EXPECT_EXIT_WITH_STDOUT(statement, status, out)                           \
-  EXPECT_EXIT(                                                                    \
-      {                                                                           \
-        const int fd = ::open((out).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600); \
-        ::dup2(fd, 1);                                                            \
-        statement;                                                                \
-      },                                                                          \
-      ::testing::ExitedWithCode(status), "")
+struct end_case {
+  std::string_view bytes;
+  int lunmsg;  // LUNMSG, also RDMIX's message unit
+  int maxeof;
+  int quiet_ends;             // records of count -1 before the fatal read
+  std::string_view console;   // written on standard output
+  std::string_view messages;  // written on the message file
+};
 
-TEST_F(ReaderTest, SecondEndOfFileEndsTheRun) {
+TEST_F(ReaderTest, EndOfFileBeyondTheAllowanceEndsTheRun) {
+  const std::array<end_case, 3> cases{{
+      {"1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n", 6, 1, 1,
+       "\r\n *** ERROR DURING READING OF LINE    12  ON UNIT  89\r\n"
+       "     ATTEMPT TO READ THROUGH AN END OF FILE\r\n"
+       "     (    1 TIMES )\r\n",
+       ""},
+      // The count of tolerated ends always goes to the console.
+      {"1\n", kMessageUnit, 2, 2, "     (    2 TIMES )\r\n",
+       "\r\n *** ERROR DURING READING OF LINE     4  ON UNIT  89\r\n"
+       "     ATTEMPT TO READ THROUGH AN END OF FILE\r\n"},
+      {"", -1, 1, 1, "", ""},  // no message unit: silently
+  }};
   textio::flush_unit(textio::kConsoleOut);
-  bind("1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n", 512, 6);
-  for (int i = 0; i < 10; ++i) ASSERT_EQ(read_record(6), 1);
-  ASSERT_EQ(read_record(6), -1);
-  const std::string out = path("stdout.txt");
-  EXPECT_EXIT_WITH_STDOUT(read_record(6), 1, out);
-  EXPECT_EQ(read_bytes(out),
-            "\r\n *** ERROR DURING READING OF LINE    12  ON UNIT  89\r\n"
-            "     ATTEMPT TO READ THROUGH AN END OF FILE\r\n"
-            "     (    1 TIMES )\r\n");
-}
-
-TEST_F(ReaderTest, EndOfFileReportWithTimesLineOnTheConsole) {
-  textio::flush_unit(textio::kConsoleOut);
-  bind("1\n");
-  open_messages();
-  SETOPT(kMessageUnit, 2);
-  SETOPT(2, 12);
-  ASSERT_EQ(read_record(), 1);
-  ASSERT_EQ(read_record(), -1);
-  ASSERT_EQ(read_record(), -1);
-  const std::string out = path("stdout.txt");
-  EXPECT_EXIT_WITH_STDOUT(read_record(), 1, out);
-  EXPECT_EQ(read_bytes(out), "     (    2 TIMES )\r\n");
-  EXPECT_EQ(take_messages(),
-            "\r\n *** ERROR DURING READING OF LINE     4  ON UNIT  89\r\n"
-            "     ATTEMPT TO READ THROUGH AN END OF FILE\r\n");
-}
-
-TEST_F(ReaderTest, SecondEndOfFileEndsTheRunSilentlyWithoutMessageUnit) {
-  textio::flush_unit(textio::kConsoleOut);
-  bind("");
-  ASSERT_EQ(read_record(), -1);
-  const std::string out = path("stdout.txt");
-  EXPECT_EXIT_WITH_STDOUT(read_record(), 1, out);
-  EXPECT_EQ(read_bytes(out), "");
+  const std::string console = path("stdout.txt");
+  for (const end_case& c : cases) {
+    SCOPED_TRACE(c.lunmsg);
+    bind(c.bytes);
+    open_messages();
+    SETOPT(c.lunmsg, 2);
+    SETOPT(c.maxeof, 12);
+    while (read_record(c.lunmsg) > 0) {
+    }
+    for (int k = 1; k < c.quiet_ends; ++k) ASSERT_EQ(read_record(c.lunmsg), -1);
+    ASSERT_EQ(count_, -1);
+    // The console unit writes on descriptor 1: the child sends it to a file.
+    EXPECT_EXIT(
+        {
+          ::dup2(::open(console.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+          read_record(c.lunmsg);
+        },
+        ::testing::ExitedWithCode(1), "");
+    EXPECT_EQ(read_bytes(console), c.console);
+    EXPECT_EQ(take_messages(), c.messages);
+  }
 }
 
 TEST_F(ReaderTest, ReadingUnitZeroReadsStandardInput) {
@@ -419,30 +403,36 @@ TEST_F(ReaderTest, LongLinesAreCutAtTheWidth) {
   EXPECT_EQ(read_record(), -1);
 }
 
-TEST_F(ReaderTest, BinaryDataIsReadSafely) {
-  // Pseudo-random bytes, NULs and line feeds included, read to the end at
-  // several widths. Every record is cut and scanned within the line fields.
-  std::string bytes;
+TEST_F(ReaderTest, NoiseIsReadSafely) {
+  // Pseudo-random bytes (NULs included), and lines of the characters that the
+  // recognisers look at, read to the end at several widths.
+  constexpr std::string_view kAlphabet = " ,,..++--**//()E0123456789PISNCOab_'#%!\t";
+  std::string binary;
+  std::string fields;
   std::uint32_t seed = 2463534242U;
   for (int i = 0; i < 400000; ++i) {
-    seed ^= seed << 13;
-    seed ^= seed >> 17;
-    seed ^= seed << 5;
-    const auto byte = static_cast<char>(seed & 0xff);
-    bytes += (seed >> 8) % 97 == 0 ? '\n' : byte;
+    seed = seed * 1664525U + 1013904223U;
+    binary += (seed >> 8) % 97 == 0 ? '\n' : static_cast<char>(seed >> 24);
+    fields += (seed >> 8) % 31 == 0 ? '\n' : kAlphabet[(seed >> 16) % kAlphabet.size()];
   }
-  for (int width : {1, 7, 512, kMaxLineWidth}) {
-    SCOPED_TRACE(width);
-    bind(bytes, width);
-    int records = 0;
-    while (read_record() >= 0) {
-      ASSERT_LE(count_, (width + 1) / 2);
-      ASSERT_LE(input_state.LASTCL, width);
-      ++records;
+  for (const std::string& bytes : {binary, fields}) {
+    for (int width : {1, 7, 40, kMaxLineWidth}) {
+      SCOPED_TRACE(width);
+      bind(bytes, width);
+      int records = 0;
+      while (read_record() >= 0) {
+        ASSERT_LE(count_, (width + 1) / 2);
+        ASSERT_LE(input_state.LASTCL, width);
+        for (int i = 0; i < count_; ++i) {
+          const auto k = static_cast<std::size_t>(i);
+          ASSERT_TRUE(types_[k] >= 1 && types_[k] <= 3);
+          if (types_[k] == 3) ASSERT_EQ(values_[k], 0.0);
+        }
+        ++records;
+      }
+      EXPECT_GT(records, 0);
+      EXPECT_EQ(ierr_, 0);
     }
-    EXPECT_EQ(count_, -1);
-    EXPECT_GT(records, 0);
-    EXPECT_EQ(ierr_, 0);
   }
 }
 

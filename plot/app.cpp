@@ -1,0 +1,301 @@
+#include "plot/app.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "plot/contributions.h"
+#include "plot/report.h"
+#include "plot/svg.h"
+#include "plot/text.h"
+
+namespace vantor::plot {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kReportSuffix = ".AccDam";
+constexpr std::string_view kSvgSuffix = ".svg";
+constexpr std::string_view kCsvSuffix = ".Contrib.csv";
+
+constexpr std::string_view kUsage =
+    "Usage: vantor-plot [OPTION]... PREFIX | PREFIX.AccDam | FOLDER\n"
+    "Draws the damage and fatigue life along the riser of a finished Vantor run and\n"
+    "tabulates each load case's share in the damage of the ten heaviest sections.\n"
+    "\n"
+    "PREFIX is the common file prefix of the run (its report is PREFIX.AccDam, its\n"
+    "weighted damage files PREFIX_NNN.WghDam); a FOLDER must hold one run.\n"
+    "\n"
+    "  -o, --output FILE       write the picture to FILE (default PREFIX.svg beside the\n"
+    "                          report); the table goes to FILE less \".svg\", plus\n"
+    "                          \".Contrib.csv\"\n"
+    "      --cases FIRST-LAST  take the weighted damage files of these cases only\n"
+    "                          (default: every PREFIX_*.WghDam of the run)\n"
+    "  -h, --help              show this help and exit\n"
+    "      --version           show the version and exit\n"
+    "\n"
+    "Writes PREFIX.svg, a picture of the largest damage per section and of the\n"
+    "fatigue life against S_Coo (logarithmic), the ten heaviest sections labelled,\n"
+    "and PREFIX.Contrib.csv: for each of the ten heaviest sections its S_Coo, worst\n"
+    "hot spot and damage, and each case's share (percent) of the weighted damage\n"
+    "there.\n"
+    "\n"
+    "Exit status: 0 done, 1 missing or bad input (or output not written), 2 usage\n"
+    "error.\n";
+
+bool parse_case_range(std::string_view text, plot_options& options) {
+  const std::size_t dash = text.find('-');
+  int first = 0;
+  int last = 0;
+  if (dash == std::string_view::npos) {
+    if (!parse_int(text, first)) return false;
+    last = first;
+  } else if (!parse_int(text.substr(0, dash), first) || !parse_int(text.substr(dash + 1), last)) {
+    return false;
+  }
+  if (text.find_first_of(" +") != std::string_view::npos) return false;
+  if (first < 0 || last < first) return false;
+  options.case_range = true;
+  options.first_case = first;
+  options.last_case = last;
+  return true;
+}
+
+// The run's data files must not be overwritten by a misdirected --output.
+bool is_run_data_name(std::string_view name) {
+  return name.ends_with(kReportSuffix) || name.ends_with(".WghDam") || name.ends_with(".RawDam");
+}
+
+// Writes the text to a fresh file beside the target, then puts it in place, so
+// that a failed write leaves no half-written file.
+bool write_file(const std::string& path, const std::string& text, plot_error& error) {
+  const std::string temporary = path + ".part";
+  {
+    std::ofstream f(temporary, std::ios::binary | std::ios::trunc);
+    if (f) f.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (f) f.flush();
+    if (!f) {
+      std::error_code ec;
+      fs::remove(temporary, ec);
+      error = plot_error{path, 0, "cannot be written"};
+      return false;
+    }
+  }
+  std::error_code ec;
+  fs::rename(temporary, path, ec);
+  if (ec) {
+    fs::remove(temporary, ec);
+    error = plot_error{path, 0, "cannot be written"};
+    return false;
+  }
+  return true;
+}
+
+// The weighted damage files to take: all of the run's, or those of the range.
+bool select_cases(const plot_options& options, const run_names& names,
+                  std::vector<case_file>& files, plot_error& error) {
+  if (!find_case_files(names.folder, names.prefix, files, error)) return false;
+  if (!options.case_range) return true;
+  std::vector<case_file> chosen;
+  for (const case_file& f : files) {
+    if (f.number >= options.first_case && f.number <= options.last_case) chosen.push_back(f);
+  }
+  for (int c = options.first_case; c <= options.last_case; ++c) {
+    const std::size_t k = static_cast<std::size_t>(c - options.first_case);
+    if (k >= chosen.size() || chosen[k].number != c) {
+      const fs::path pattern = fs::path(names.folder) / (names.prefix + "_*.WghDam");
+      error = plot_error{pattern.string(), 0,
+                         "no weighted damage file of case " + std::to_string(c)};
+      return false;
+    }
+  }
+  files = std::move(chosen);
+  return true;
+}
+
+int fail(std::ostream& err, const plot_error& error) {
+  err << describe(error) << '\n';
+  return kExitBadInput;
+}
+
+}  // namespace
+
+bool parse_command_line(std::span<const std::string_view> args, plot_options& options,
+                        std::string& message) {
+  options = plot_options{};
+  bool operands_only = false;
+  std::vector<std::string_view> operands;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view a = args[i];
+    if (operands_only || a.empty() || a.front() != '-' || a == "-") {
+      operands.push_back(a);
+      continue;
+    }
+    // The value of an option: "--name=value", or the next argument.
+    const auto value_of = [&](std::string_view name, std::string_view& value) {
+      if (a.size() > name.size() && a.starts_with(name) && a[name.size()] == '=') {
+        value = a.substr(name.size() + 1);
+        return true;
+      }
+      if (a != name) return false;
+      if (i + 1 >= args.size()) {
+        message = "option " + std::string(name) + " needs a value";
+        return false;
+      }
+      value = args[++i];
+      return true;
+    };
+    std::string_view value;
+    if (a == "--") {
+      operands_only = true;
+    } else if (a == "-h" || a == "--help") {
+      options.help = true;
+    } else if (a == "--version") {
+      options.version = true;
+    } else if (a == "-o" || a.starts_with("--output")) {
+      if (!value_of(a == "-o" ? "-o" : "--output", value)) {
+        if (message.empty()) message = "unknown option " + std::string(a);
+        return false;
+      }
+      if (value.empty()) {
+        message = "option --output needs a file name";
+        return false;
+      }
+      options.output = std::string(value);
+    } else if (a.starts_with("--cases")) {
+      if (!value_of("--cases", value)) {
+        if (message.empty()) message = "unknown option " + std::string(a);
+        return false;
+      }
+      if (!parse_case_range(value, options)) {
+        message = "--cases wants FIRST-LAST, two case numbers with FIRST <= LAST, not \"" +
+                  std::string(value) + "\"";
+        return false;
+      }
+    } else {
+      message = "unknown option " + std::string(a);
+      return false;
+    }
+  }
+  if (options.help || options.version) return true;
+  if (operands.empty()) {
+    message = "no run named: give PREFIX, PREFIX.AccDam or a folder";
+    return false;
+  }
+  if (operands.size() > 1) {
+    message = "one run at a time: " + std::string(operands[1]) + " is one too many";
+    return false;
+  }
+  options.operand = std::string(operands.front());
+  if (is_run_data_name(options.output)) {
+    message = "--output " + options.output + " would overwrite a file of the run";
+    return false;
+  }
+  return true;
+}
+
+bool resolve_names(const plot_options& options, run_names& names, plot_error& error) {
+  names = run_names{};
+  const std::string& operand = options.operand;
+  std::error_code ec;
+  fs::path report;
+  if (fs::is_directory(operand, ec)) {
+    std::vector<fs::path> found;
+    fs::directory_iterator it(operand, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+      std::error_code kind_ec;
+      if (it->path().filename().string().ends_with(kReportSuffix) && !it->is_directory(kind_ec)) {
+        found.push_back(it->path());
+      }
+    }
+    if (ec) {
+      error = plot_error{operand, 0, "the folder cannot be listed: " + ec.message()};
+      return false;
+    }
+    if (found.empty()) {
+      error = plot_error{operand, 0, "no finished run in this folder (no *.AccDam report)"};
+      return false;
+    }
+    if (found.size() > 1) {
+      std::sort(found.begin(), found.end());
+      std::string list;
+      for (const fs::path& p : found) list += (list.empty() ? "" : ", ") + p.filename().string();
+      error = plot_error{operand, 0, "several runs in this folder (" + list + "); name one"};
+      return false;
+    }
+    report = found.front();
+  } else if (std::string_view(operand).ends_with(kReportSuffix)) {
+    report = operand;
+  } else {
+    report = operand + std::string(kReportSuffix);
+  }
+  names.report = report.string();
+  const std::string file_name = report.filename().string();
+  names.prefix = file_name.substr(0, file_name.size() - kReportSuffix.size());
+  names.folder = report.has_parent_path() ? report.parent_path().string() : std::string(".");
+  if (options.output.empty()) {
+    names.svg = (report.parent_path() / (names.prefix + std::string(kSvgSuffix))).string();
+    names.csv = (report.parent_path() / (names.prefix + std::string(kCsvSuffix))).string();
+  } else {
+    names.svg = options.output;
+    std::string stem = options.output;
+    if (std::string_view(stem).ends_with(kSvgSuffix)) stem.resize(stem.size() - kSvgSuffix.size());
+    names.csv = stem + std::string(kCsvSuffix);
+  }
+  return true;
+}
+
+int run_plot(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
+  plot_options options;
+  std::string message;
+  if (!parse_command_line(args, options, message)) {
+    err << "vantor-plot: " << message << " (see vantor-plot --help)\n";
+    return kExitUsage;
+  }
+  if (options.help) {
+    out << kUsage;
+    return kExitDone;
+  }
+  if (options.version) {
+    out << "vantor-plot " << kVersion << '\n';
+    return kExitDone;
+  }
+
+  plot_error error;
+  run_names names;
+  if (!resolve_names(options, names, error)) return fail(err, error);
+  accumulated_report report;
+  if (!read_report(names.report, report, error)) return fail(err, error);
+
+  std::vector<case_file> files;
+  if (!select_cases(options, names, files, error)) return fail(err, error);
+  const std::vector<pick> picks = heaviest_picks(report);
+  std::vector<case_damage> cases(files.size());
+  for (std::size_t k = 0; k < files.size(); ++k) {
+    if (!read_weighted(files[k], report, picks, cases[k], error)) return fail(err, error);
+  }
+  if (!options.case_range && !files.empty() &&
+      static_cast<int>(files.size()) != report.case_count) {
+    const fs::path pattern = fs::path(names.folder) / (names.prefix + "_*.WghDam");
+    return fail(err, plot_error{pattern.string(), 0,
+                                std::to_string(files.size()) +
+                                    " weighted damage files of this run, but the report sums " +
+                                    std::to_string(report.case_count) +
+                                    " cases; choose the cases with --cases"});
+  }
+  if (files.empty()) {
+    const fs::path pattern = fs::path(names.folder) / (names.prefix + "_*.WghDam");
+    err << "vantor-plot: " << pattern.string()
+        << ": no weighted damage files; the table has no case shares\n";
+  }
+
+  const std::vector<contribution_row> rows = contributions(report, picks, cases);
+  if (!write_file(names.svg, render_svg(report), error)) return fail(err, error);
+  if (!write_file(names.csv, render_csv(rows, cases), error)) return fail(err, error);
+  out << "vantor-plot: wrote " << names.svg << " and " << names.csv << '\n';
+  return kExitDone;
+}
+
+}  // namespace vantor::plot

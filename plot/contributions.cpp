@@ -1,0 +1,252 @@
+#include "plot/contributions.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <string_view>
+#include <system_error>
+
+#include "plot/text.h"
+
+namespace vantor::plot {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kWeightedSuffix = ".WghDam";
+constexpr std::string_view kCaseHead = "#    Case no ";
+constexpr std::size_t kCaseNumberColumn = 13;  // I5.3 after the head
+constexpr std::string_view kForProject = " for Project: ";
+constexpr std::size_t kRunLabelColumn = 32;
+constexpr std::string_view kEndLine = "#  ------------------------  E O F";
+
+constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
+
+// The case number of a name PREFIX_<digits>.WghDam; -1 for other names.
+int case_number_of(std::string_view name, std::string_view prefix, std::string& digits) {
+  if (name.size() <= prefix.size() + 1 + kWeightedSuffix.size() || !name.starts_with(prefix) ||
+      name[prefix.size()] != '_' || !name.ends_with(kWeightedSuffix)) {
+    return -1;
+  }
+  const std::string_view d = name.substr(prefix.size() + 1, name.size() - prefix.size() - 1 -
+                                                                kWeightedSuffix.size());
+  if (d.find_first_not_of("0123456789") != std::string_view::npos) return -1;
+  int number = 0;
+  if (!parse_int(d, number)) return -1;
+  digits = std::string(d);
+  return number;
+}
+
+class weighted_parser {
+ public:
+  weighted_parser(record_file& file, const accumulated_report& report, std::span<const pick> picks,
+                  case_damage& damage, plot_error& error)
+      : file_(file), report_(report), picks_(picks), damage_(damage), error_(error) {}
+
+  bool take(const record& rec) {
+    if (rec.count == 0) return heading(rec);
+    return row(rec);
+  }
+
+  bool finish() {
+    if (ended_) return true;
+    const int line = file_.last_line();
+    if (line == 0) return fail(0, "empty file; not a weighted damage file");
+    if (!have_case_) return fail(line, "no case line; not a weighted damage file");
+    return fail(line, "the file is truncated: it ends after " + std::to_string(rows_) + " of " +
+                          std::to_string(report_.section_count) + " rows without the end line");
+  }
+
+ private:
+  bool fail(int line, std::string message) {
+    error_ = file_.fault(line, std::move(message));
+    return false;
+  }
+
+  bool heading(const record& rec) {
+    const std::string_view raw = rec.raw;
+    if (raw.empty() || raw.front() != '#') {
+      return fail(rec.line, "a row without a readable first value (a number too wide for its field?)");
+    }
+    if (raw.starts_with(kCaseHead)) return case_line(rec);
+    if (raw.starts_with(kEndLine)) {
+      if (!have_case_ || ended_) return fail(rec.line, "an end line out of its place");
+      if (rows_ != report_.section_count) {
+        return fail(rec.line, std::to_string(rows_) + " rows where the report " +
+                                  report_.path + " has " +
+                                  std::to_string(report_.section_count) + " sections");
+      }
+      ended_ = true;
+    }
+    return true;
+  }
+
+  bool case_line(const record& rec) {
+    const std::string_view raw = rec.raw;
+    int number = 0;
+    if (have_case_) return fail(rec.line, "a second case line");
+    if (raw.size() < kRunLabelColumn ||
+        raw.substr(kCaseNumberColumn + 5, kForProject.size()) != kForProject ||
+        !parse_int(raw.substr(kCaseNumberColumn, 5), number)) {
+      return fail(rec.line, "unreadable case line");
+    }
+    if (number != damage_.file.number) {
+      return fail(rec.line, "the file is of case " + std::to_string(number) + ", its name of case " +
+                                std::to_string(damage_.file.number));
+    }
+    const std::string_view label = raw.substr(kRunLabelColumn);
+    if (label != report_.run_label) {
+      return fail(rec.line, "the file is of another run (\"" + std::string(label) +
+                                "\", the report of \"" + report_.run_label +
+                                "\"); choose this run's cases with --cases");
+    }
+    have_case_ = true;
+    return true;
+  }
+
+  bool row(const record& rec) {
+    if (!have_case_) return fail(rec.line, "a number row before the case line; not a weighted damage file");
+    if (ended_) return fail(rec.line, "a number row after the end line");
+    if (rows_ >= report_.section_count) {
+      return fail(rec.line, "more rows than the " + std::to_string(report_.section_count) +
+                                " sections of the report " + report_.path);
+    }
+    const int hot = report_.hot_spot_count;
+    if (rec.count != hot + 1) {
+      return fail(rec.line, std::to_string(rec.count - 1) + " hot spot values where the report " +
+                                report_.path + " has " + std::to_string(hot));
+    }
+    const int e = rows_++;
+    double coordinate = 0.0;
+    const double expected = report_.sections[static_cast<std::size_t>(e)].coordinate;
+    if (!rec.number(0, coordinate) || coordinate != expected) {
+      return fail(rec.line, "S_Coo differs from " + format_number(expected) + " of section " +
+                                std::to_string(e + 1) + " in the report " + report_.path);
+    }
+    for (std::size_t k = 0; k < picks_.size(); ++k) {
+      if (picks_[k].section != e || picks_[k].hot_spot < 0) continue;
+      double v = 0.0;
+      if (!rec.number(picks_[k].hot_spot + 1, v)) {
+        return fail(rec.line,
+                    "hot spot " + std::to_string(picks_[k].hot_spot + 1) + " is not a number");
+      }
+      damage_.at_picks[k] = v;
+    }
+    return true;
+  }
+
+  record_file& file_;
+  const accumulated_report& report_;
+  std::span<const pick> picks_;
+  case_damage& damage_;
+  plot_error& error_;
+  bool have_case_ = false;
+  bool ended_ = false;
+  int rows_ = 0;
+};
+
+}  // namespace
+
+bool find_case_files(const std::string& folder, const std::string& prefix,
+                     std::vector<case_file>& files, plot_error& error) {
+  files.clear();
+  std::error_code ec;
+  const fs::path dir = folder.empty() ? fs::path(".") : fs::path(folder);
+  fs::directory_iterator it(dir, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    std::string digits;
+    const int number = case_number_of(name, prefix, digits);
+    if (number < 0) continue;
+    std::error_code kind_ec;
+    if (it->is_directory(kind_ec)) continue;
+    files.push_back({number, digits, (dir / name).string()});
+  }
+  if (ec) {
+    error = plot_error{dir.string(), 0, "the folder cannot be listed: " + ec.message()};
+    return false;
+  }
+  std::sort(files.begin(), files.end(), [](const case_file& a, const case_file& b) {
+    return a.number != b.number ? a.number < b.number : a.digits < b.digits;
+  });
+  for (std::size_t k = 1; k < files.size(); ++k) {
+    if (files[k].number == files[k - 1].number) {
+      error = plot_error{files[k].path, 0,
+                         "case " + std::to_string(files[k].number) + " has a second file, " +
+                             files[k - 1].path + "; choose with --cases or remove one"};
+      return false;
+    }
+  }
+  return true;
+}
+
+std::vector<pick> heaviest_picks(const accumulated_report& report) {
+  std::vector<pick> picks;
+  picks.reserve(report.heaviest.size());
+  for (const int e : report.heaviest) picks.push_back({e, worst_hot_spot(report, e)});
+  return picks;
+}
+
+bool read_weighted(const case_file& file, const accumulated_report& report,
+                   std::span<const pick> picks, case_damage& damage, plot_error& error) {
+  damage.file = file;
+  damage.at_picks.assign(picks.size(), kNoValue);
+  record_file input;
+  if (!input.open(file.path, error)) return false;
+  weighted_parser parser(input, report, picks, damage, error);
+  record rec;
+  bool good = true;
+  for (;;) {
+    const next_outcome got = input.next(rec, error);
+    if (got == next_outcome::failed) return false;
+    if (got == next_outcome::end) break;
+    if (good) good = parser.take(rec);
+  }
+  return good && parser.finish();
+}
+
+std::vector<contribution_row> contributions(const accumulated_report& report,
+                                            std::span<const pick> picks,
+                                            std::span<const case_damage> cases) {
+  std::vector<contribution_row> rows;
+  rows.reserve(picks.size());
+  for (std::size_t k = 0; k < picks.size(); ++k) {
+    contribution_row row;
+    row.section = picks[k].section;
+    row.hot_spot = picks[k].hot_spot;
+    const section_row& s = report.sections[static_cast<std::size_t>(row.section)];
+    row.coordinate = s.coordinate;
+    row.damage = s.damage;
+    double total = 0.0;
+    for (const case_damage& c : cases) total += c.at_picks[k];
+    const bool defined = row.hot_spot >= 0 && std::isfinite(total) && total != 0.0;
+    for (const case_damage& c : cases) {
+      row.shares.push_back(defined ? 100.0 * c.at_picks[k] / total : kNoValue);
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+std::string render_csv(std::span<const contribution_row> rows, std::span<const case_damage> cases) {
+  constexpr std::string_view kEnd = "\r\n";
+  std::string text = "S_Coo,worst hot spot,damage";
+  for (const case_damage& c : cases) text += ",case " + c.file.digits + " (%)";
+  text += kEnd;
+  for (const contribution_row& row : rows) {
+    text += format_number(row.coordinate);
+    text += ',';
+    if (row.hot_spot >= 0) text += std::to_string(row.hot_spot + 1);
+    text += ',';
+    text += format_number(row.damage);
+    for (const double share : row.shares) {
+      text += ',';
+      if (std::isfinite(share)) text += format_fixed(share, 3);
+    }
+    text += kEnd;
+  }
+  return text;
+}
+
+}  // namespace vantor::plot

@@ -1,0 +1,15 @@
+// vantor-plot: the picture of a finished run and each load case's share in the
+// damage of the heaviest sections.
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "plot/app.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  const int status = vantor::plot::run_plot(args, std::cout, std::cerr);
+  std::cout.flush();
+  if (!std::cout && status == vantor::plot::kExitDone) return vantor::plot::kExitBadInput;
+  return status;
+}

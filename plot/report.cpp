@@ -1,0 +1,306 @@
+#include "plot/report.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string_view>
+#include <system_error>
+
+#include "plot/record_file.h"
+#include "plot/text.h"
+
+namespace vantor::plot {
+namespace {
+
+// Heading lines of the report, as the run writes them.
+constexpr std::string_view kSummaryHead = "#    Summary of";
+constexpr std::size_t kCaseCountColumn = 15;  // I4 after the head
+constexpr std::string_view kCasesFor = " cases for: ";
+constexpr std::size_t kRunLabelColumn = 31;
+constexpr std::string_view kSectionCountHead = "#    Number of Sections (elements)     :";
+constexpr std::string_view kHotSpotCountHead = "#    Number of HotSpots per section    :";
+constexpr std::string_view kRankingHead = "#    Print of  the ";
+constexpr std::size_t kRankingLengthColumn = 19;  // I3 after the head
+constexpr std::string_view kRankingTail = " heaviest exposed sections.";
+constexpr std::string_view kSectionTableHead = "#    Print of Max Damage per Section along Riser";
+constexpr std::string_view kMatrixHead = "#    Print of full matrix.";
+constexpr std::string_view kEndLine = "#  ------------------------  E O F";
+
+enum class table { none, ranking, sections, matrix, ended };
+
+std::string_view table_name(table t) {
+  switch (t) {
+    case table::ranking:
+      return "ranking";
+    case table::sections:
+      return "section table";
+    case table::matrix:
+      return "matrix";
+    default:
+      return "report";
+  }
+}
+
+struct ranking_row {
+  section_row row;
+  int line = 0;
+};
+
+class report_parser {
+ public:
+  report_parser(record_file& file, accumulated_report& report, plot_error& error)
+      : file_(file), report_(report), error_(error) {}
+
+  bool take(const record& rec) {
+    if (rec.count == 0) return heading(rec);
+    return row(rec);
+  }
+
+  bool finish() {
+    if (current_ != table::ended) {
+      const int line = file_.last_line();
+      if (line == 0) return fail(0, "empty file; not an accumulated damage report");
+      if (!have_summary_) return fail(line, "no summary line; not an accumulated damage report");
+      std::string where = "it ends ";
+      if (current_ == table::none) {
+        where += "before the ranking";
+      } else {
+        where += "in the " + std::string(table_name(current_)) + " (" + std::to_string(rows_) +
+                 " of " + std::to_string(expected_rows()) + " rows) without the end line";
+      }
+      return fail(line, "the report is truncated: " + where);
+    }
+    return match_ranking();
+  }
+
+ private:
+  bool fail(int line, std::string message) {
+    error_ = file_.fault(line, std::move(message));
+    return false;
+  }
+
+  int expected_rows() const {
+    return current_ == table::ranking ? ranking_length_ : report_.section_count;
+  }
+
+  bool heading(const record& rec) {
+    const std::string_view raw = rec.raw;
+    if (raw.empty() || raw.front() != '#') {
+      return fail(rec.line, "a row without a readable first value (a number too wide for its field?)");
+    }
+    if (raw.starts_with(kSummaryHead)) return summary(rec);
+    if (raw.starts_with(kSectionCountHead)) {
+      return count_line(rec, kSectionCountHead, have_summary_, have_sections_,
+                        report_.section_count);
+    }
+    if (raw.starts_with(kHotSpotCountHead)) {
+      return count_line(rec, kHotSpotCountHead, have_sections_, have_hot_spots_,
+                        report_.hot_spot_count);
+    }
+    if (raw.starts_with(kRankingHead)) return ranking_heading(rec);
+    if (raw.starts_with(kSectionTableHead)) return next_table(rec, table::ranking, table::sections);
+    if (raw.starts_with(kMatrixHead)) return next_table(rec, table::sections, table::matrix);
+    if (raw.starts_with(kEndLine)) return next_table(rec, table::matrix, table::ended);
+    return true;  // separators, column headings and empty comment lines
+  }
+
+  bool summary(const record& rec) {
+    if (have_summary_) return fail(rec.line, "a second summary line");
+    int cases = 0;
+    const std::string_view raw = rec.raw;
+    if (raw.size() < kRunLabelColumn ||
+        raw.substr(kCaseCountColumn + 4, kCasesFor.size()) != kCasesFor ||
+        !parse_int(raw.substr(kCaseCountColumn, 4), cases)) {
+      return fail(rec.line, "unreadable summary line");
+    }
+    report_.case_count = cases;
+    report_.summary = std::string(trim(raw.substr(1)));
+    report_.run_label = std::string(raw.substr(kRunLabelColumn));
+    have_summary_ = true;
+    return true;
+  }
+
+  bool count_line(const record& rec, std::string_view head, bool after, bool& seen, int& value) {
+    if (!after || seen || current_ != table::none) {
+      return fail(rec.line, "a count line out of its place; not an accumulated damage report");
+    }
+    if (!parse_int(rec.raw.substr(head.size()), value) || value < 0) {
+      return fail(rec.line, "unreadable count");
+    }
+    seen = true;
+    return true;
+  }
+
+  bool ranking_heading(const record& rec) {
+    if (!have_hot_spots_ || current_ != table::none) {
+      return fail(rec.line, "the ranking heading out of its place; not an accumulated damage report");
+    }
+    int length = 0;
+    const std::string_view raw = rec.raw;
+    if (raw.substr(kRankingLengthColumn + 3) != kRankingTail ||
+        !parse_int(raw.substr(kRankingLengthColumn, 3), length) || length < 0) {
+      return fail(rec.line, "unreadable ranking heading");
+    }
+    ranking_length_ = std::min(length, report_.section_count);
+    start(table::ranking);
+    return true;
+  }
+
+  bool next_table(const record& rec, table before, table after) {
+    if (current_ != before) {
+      return fail(rec.line, "a heading out of its place; not an accumulated damage report");
+    }
+    if (rows_ != expected_rows()) {
+      return fail(rec.line, "the " + std::string(table_name(current_)) + " ends here after " +
+                                std::to_string(rows_) + " of its " +
+                                std::to_string(expected_rows()) + " rows");
+    }
+    start(after);
+    return true;
+  }
+
+  void start(table t) {
+    current_ = t;
+    rows_ = 0;
+    if (t == table::sections) report_.sections.reserve(static_cast<std::size_t>(report_.section_count));
+    if (t == table::matrix) {
+      report_.matrix.reserve(static_cast<std::size_t>(report_.section_count) *
+                             static_cast<std::size_t>(report_.hot_spot_count));
+    }
+  }
+
+  bool row(const record& rec) {
+    if (current_ == table::none) {
+      return fail(rec.line, "a number row before the tables; not an accumulated damage report");
+    }
+    if (current_ == table::ended) return fail(rec.line, "a number row after the end line");
+    if (rows_ >= expected_rows()) {
+      return fail(rec.line, "more rows in the " + std::string(table_name(current_)) + " than its " +
+                                std::to_string(expected_rows()));
+    }
+    double coordinate = 0.0;
+    if (!rec.number(0, coordinate) || !std::isfinite(coordinate)) {
+      return fail(rec.line, "S_Coo is not a finite number");
+    }
+    ++rows_;
+    if (current_ == table::matrix) return matrix_row(rec, coordinate);
+    return damage_row(rec, coordinate);
+  }
+
+  // Ranking and section rows: S_Coo, damage, fatigue life. A life too wide
+  // for its field is written as asterisks, which end the record early.
+  bool damage_row(const record& rec, double coordinate) {
+    section_row r;
+    r.coordinate = coordinate;
+    const bool starred = rec.count == 2 && rec.raw.find('*') != std::string_view::npos;
+    if (rec.count != 3 && !starred) {
+      return fail(rec.line, std::to_string(rec.count) +
+                                " values where S_Coo, damage and fatigue life are expected");
+    }
+    if (!rec.number(1, r.damage) || std::isnan(r.damage)) {
+      return fail(rec.line, "the damage is not a number");
+    }
+    if (starred) {
+      r.life = 1.0 / r.damage;
+    } else if (!rec.number(2, r.life) || std::isnan(r.life)) {
+      return fail(rec.line, "the fatigue life is not a number");
+    }
+    if (current_ == table::ranking) {
+      ranking_.push_back({r, rec.line});
+    } else {
+      report_.sections.push_back(r);
+    }
+    return true;
+  }
+
+  bool matrix_row(const record& rec, double coordinate) {
+    const int hot = report_.hot_spot_count;
+    if (rec.count != hot + 1) {
+      return fail(rec.line, std::to_string(rec.count - 1) + " hot spot values where the report has " +
+                                std::to_string(hot));
+    }
+    const auto e = static_cast<std::size_t>(rows_ - 1);
+    const section_row& s = report_.sections[e];
+    if (coordinate != s.coordinate) {
+      return fail(rec.line, "S_Coo " + format_number(coordinate) + " differs from " +
+                                format_number(s.coordinate) + " of section " +
+                                std::to_string(rows_) + " in the section table");
+    }
+    double largest = 0.0;
+    for (int j = 1; j <= hot; ++j) {
+      double v = 0.0;
+      if (!rec.number(j, v)) return fail(rec.line, "hot spot " + std::to_string(j) + " is not a number");
+      if (v > largest) largest = v;
+      report_.matrix.push_back(v);
+    }
+    if (largest != s.damage) {
+      return fail(rec.line, "the largest damage of the row, " + format_number(largest) +
+                                ", differs from " + format_number(s.damage) +
+                                " of the section table");
+    }
+    return true;
+  }
+
+  // Each ranking row is the first section, not taken before, with its S_Coo
+  // and damage (equal damage ranks in section order).
+  bool match_ranking() {
+    std::vector<bool> taken(report_.sections.size(), false);
+    for (const ranking_row& r : ranking_) {
+      std::size_t e = 0;
+      while (e < report_.sections.size() &&
+             (taken[e] || report_.sections[e].coordinate != r.row.coordinate ||
+              report_.sections[e].damage != r.row.damage)) {
+        ++e;
+      }
+      if (e == report_.sections.size()) {
+        return fail(r.line, "this ranking row matches no row of the section table");
+      }
+      taken[e] = true;
+      report_.heaviest.push_back(static_cast<int>(e));
+    }
+    return true;
+  }
+
+  record_file& file_;
+  accumulated_report& report_;
+  plot_error& error_;
+  bool have_summary_ = false;
+  bool have_sections_ = false;
+  bool have_hot_spots_ = false;
+  table current_ = table::none;
+  int ranking_length_ = 0;
+  int rows_ = 0;
+  std::vector<ranking_row> ranking_;
+};
+
+}  // namespace
+
+bool read_report(const std::string& path, accumulated_report& report, plot_error& error) {
+  report = accumulated_report{};
+  report.path = path;
+  record_file file;
+  if (!file.open(path, error)) return false;
+  report_parser parser(file, report, error);
+  record rec;
+  bool good = true;
+  for (;;) {
+    const next_outcome got = file.next(rec, error);
+    if (got == next_outcome::failed) return false;
+    if (got == next_outcome::end) break;
+    // After a fault the file is still read to its end.
+    if (good) good = parser.take(rec);
+  }
+  return good && parser.finish();
+}
+
+int worst_hot_spot(const accumulated_report& report, int section) {
+  int worst = -1;
+  for (int j = 0; j < report.hot_spot_count; ++j) {
+    const double v = report.accumulated(section, j);
+    if (std::isnan(v)) continue;
+    if (worst < 0 || v > report.accumulated(section, worst)) worst = j;
+  }
+  return worst;
+}
+
+}  // namespace vantor::plot

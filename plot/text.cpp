@@ -1,0 +1,46 @@
+#include "plot/text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <system_error>
+
+namespace vantor::plot {
+
+std::string_view trim(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  const std::size_t last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+bool parse_int(std::string_view text, int& value) {
+  text = trim(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return false;
+  int v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size()) return false;
+  value = v;
+  return true;
+}
+
+std::string format_number(double value) {
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+  char buffer[64];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  if (ec != std::errc()) return "NaN";
+  return std::string(buffer, end);
+}
+
+std::string format_fixed(double value, int decimals) {
+  if (!std::isfinite(value)) return format_number(value);
+  char buffer[400];
+  const int n = std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+  if (n < 0) return format_number(value);
+  return std::string(buffer, static_cast<std::size_t>(std::min<int>(n, sizeof buffer - 1)));
+}
+
+}  // namespace vantor::plot

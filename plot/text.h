@@ -1,0 +1,24 @@
+// Small text helpers of the plot program: trimming, whole-field integers and
+// number rendering for the CSV and SVG files.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vantor::plot {
+
+// The text without leading and trailing blanks.
+std::string_view trim(std::string_view text);
+
+// An optionally signed decimal integer filling the whole text (blanks around it
+// allowed). False for anything else, including values beyond 32 bits.
+bool parse_int(std::string_view text, int& value);
+
+// The shortest text that reads back as the same double ("847.059", "2.0749e-03"
+// style as the value needs); "Infinity", "-Infinity" and "NaN" for the others.
+std::string format_number(double value);
+
+// printf-style "%.{decimals}f".
+std::string format_fixed(double value, int decimals);
+
+}  // namespace vantor::plot
