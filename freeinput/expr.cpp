@@ -110,6 +110,81 @@ double scale_by_power_of_ten(double x, int exponent) {
   return x * pow10_table[static_cast<std::size_t>(exponent - kPow10Low)];
 }
 
+bool take_plain_number(bool& is_integer) {
+  free_input_state& st = input_state;
+  const int last = st.LASTCL;
+  int col = st.ICOL;
+  if (col < 1 || col > last) return false;
+  const auto at = [&st](int c) { return st.CURLIN[static_cast<std::size_t>(c - 1)]; };
+  const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+
+  bool negative = false;
+  if (at(col) == '+' || at(col) == '-') {
+    negative = at(col) == '-';
+    ++col;
+  }
+  // Integer part: at most 15 digits, so that it is exact in every form.
+  std::int64_t whole = 0;
+  const int whole_start = col;
+  while (col <= last && is_digit(at(col))) {
+    if (col - whole_start == 15) return false;
+    whole = whole * 10 + (at(col) - '0');
+    ++col;
+  }
+  const bool has_whole = col > whole_start;
+  bool has_point = false;
+  bool has_fraction = false;
+  double fraction = 0.0;
+  if (col <= last && at(col) == '.') {
+    has_point = true;
+    ++col;
+    std::size_t k = 0;
+    while (col <= last && is_digit(at(col))) {
+      const double s = k < kFractionScale.size() ? kFractionScale[k] : 0.0;
+      fraction = (at(col) - '0') * s + fraction;
+      ++k;
+      ++col;
+    }
+    has_fraction = k > 0;
+  }
+  if (!has_whole && !has_fraction) return false;
+  bool has_exponent = false;
+  int exponent = 0;
+  if (col <= last && at(col) == 'E') {
+    int c = col + 1;
+    int exponent_sign = 1;
+    if (c <= last && (at(c) == '+' || at(c) == '-')) {
+      exponent_sign = at(c) == '-' ? -1 : 1;
+      ++c;
+    }
+    const int digits_start = c;
+    while (c <= last && c - digits_start < 4 && is_digit(at(c))) {
+      exponent = exponent * 10 + (at(c) - '0');
+      ++c;
+    }
+    if (c == digits_start) return false;
+    exponent *= exponent_sign;
+    has_exponent = true;
+    col = c;
+  }
+  // The field must end here.
+  if (col <= last && at(col) != ' ' && at(col) != ',') return false;
+  if (!has_point && !has_exponent) {
+    if (whole > 2147483647LL + (negative ? 1 : 0)) return false;
+    st.IVALUE = static_cast<std::int32_t>(negative ? -whole : whole);
+    is_integer = true;
+  } else {
+    double x = static_cast<double>(whole);
+    if (has_fraction) x = x + fraction;
+    if (has_exponent) x = scale_by_power_of_ten(x, exponent);
+    st.RVALUE = negative ? -x : x;
+    is_integer = false;
+  }
+  st.ICOL = col;
+  ENDFLD();
+  return true;
+}
+
 bool KEYCUR(std::string_view key, int n) {
   if (input_state.ICOL > input_state.LASTCL) return false;
   return match_at_cursor(key, n);

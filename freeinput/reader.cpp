@@ -307,7 +307,12 @@ void RDMIX(int& count, std::span<int> types, std::span<double> values, std::span
   std::size_t i = 0;
   while (i < capacity) {
     const std::span<char> text = texts.subspan(i * element, element);
-    if (ISWORD()) {
+    bool is_integer = false;
+    if (take_plain_number(is_integer)) {
+      types[i] = is_integer ? kIntegerItem : kRealItem;
+      values[i] = is_integer ? static_cast<double>(st.IVALUE) : st.RVALUE;
+      textio::blank_fill(text);
+    } else if (ISWORD()) {
       types[i] = kTextItem;
       values[i] = 0.0;
       put_text(text, GETWRD());

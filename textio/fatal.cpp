@@ -142,7 +142,9 @@ int open_failure_number(int errno_value) {
   end_process(status);
 }
 
-void set_exit_hook(exit_hook hook) { g_exit_hook = hook; }
+void set_exit_hook(exit_hook hook) {
+  g_exit_hook = hook;
+}
 
 void install_console_handlers() {
   struct sigaction action {};

@@ -42,31 +42,6 @@ void put_digits(char* end, std::uint64_t n, std::size_t count) {
   }
 }
 
-// The text std::to_chars gives in scientific form with `precision` digits
-// after the point ("D.DDDDe-05"), from the fast path when it can decide.
-std::to_chars_result scientific_text(char* first, char* last, double x, int precision) {
-  std::uint64_t digits = 0;
-  int exponent = 0;
-  if (precision >= 1 && round_significant(x, precision + 1, digits, exponent)) {
-    const auto p = static_cast<std::size_t>(precision);
-    std::uint64_t unit = 1;  // 10^p: digits / unit is the digit before the point
-    for (std::size_t k = 0; k < p; ++k) unit *= 10;
-    char* out = first;
-    out[0] = static_cast<char>('0' + digits / unit);
-    put_digits(out + 2 + p, digits % unit, p);
-    out[1] = '.';
-    out += 2 + p;
-    *out++ = 'e';
-    *out++ = exponent < 0 ? '-' : '+';
-    const int magnitude = exponent < 0 ? -exponent : exponent;
-    if (magnitude >= 100) *out++ = static_cast<char>('0' + magnitude / 100);
-    *out++ = static_cast<char>('0' + magnitude / 10 % 10);
-    *out++ = static_cast<char>('0' + magnitude % 10);
-    return {out, std::errc{}};
-  }
-  return std::to_chars(first, last, x, std::chars_format::scientific, precision);
-}
-
 // The text std::to_chars gives in fixed form with `decimals` digits after the
 // point, from the fast path when it can decide.
 std::to_chars_result fixed_text(char* first, char* last, double x, int decimals) {
@@ -198,6 +173,38 @@ void format_exponent(std::span<char> field, double value, int decimals, int scal
   const std::size_t d = static_cast<std::size_t>(decimals);
   const std::size_t w = field.size();
 
+  // 1PEw.d, the form of every damage written: digits from the fast rounding.
+  std::uint64_t digits = 0;
+  int exponent10 = 0;
+  if (scale == 1 && value != 0.0 &&
+      round_significant(std::fabs(value), significant, digits, exponent10)) {
+    const bool negative = std::signbit(value);
+    const int magnitude = exponent10 < 0 ? -exponent10 : exponent10;
+    const std::size_t length = (negative ? 1 : 0) + d + 2 + 4;
+    if (length > w) {
+      fill_stars(field);
+      return;
+    }
+    char* out = open_right(field, length);
+    if (negative) *out++ = '-';
+    put_digits(out + 2 + d, digits, d);  // the digits after the point
+    std::uint64_t lead = digits;
+    for (std::size_t k = 0; k < d; ++k) lead /= 10;
+    out[0] = static_cast<char>('0' + lead);
+    out[1] = '.';
+    out += 2 + d;
+    if (magnitude <= 99) {
+      *out++ = 'E';
+      *out++ = exponent10 < 0 ? '-' : '+';
+    } else {
+      *out++ = exponent10 < 0 ? '-' : '+';
+      *out++ = static_cast<char>('0' + magnitude / 100);
+    }
+    *out++ = static_cast<char>('0' + magnitude / 10 % 10);
+    *out = static_cast<char>('0' + magnitude % 10);
+    return;
+  }
+
   if (value == 0.0) {
     // "0.", d zeros, "E+00", without sign, whatever the scale factor.
     std::size_t length = d + 5;
@@ -217,7 +224,8 @@ void format_exponent(std::span<char> field, double value, int decimals, int scal
 
   // Scientific text "D.DDDDe+XX" (or "De+XX"), correctly rounded.
   char buf[kExponentBuffer];
-  const auto [end, ec] = scientific_text(buf, buf + sizeof buf, std::fabs(value), significant - 1);
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
+                                       std::chars_format::scientific, significant - 1);
   if (ec != std::errc{}) {
     fill_stars(field);
     return;

@@ -1,6 +1,7 @@
 #include "textio/short_digits.h"
 
 #include <array>
+#include <bit>
 #include <cmath>
 
 namespace vantor::textio {
@@ -52,11 +53,12 @@ bool scale_by_power(double x, int k, double& y, int& ulps) {
 // nearest integer of y*, ties to even; false when y is too close to a
 // half-way point to tell.
 bool round_clear_of_ties(double y, double rel_error, std::uint64_t& n) {
-  const double floor_y = std::floor(y);
+  const auto whole = static_cast<std::uint64_t>(y);  // y >= 0: truncation is the floor
+  const auto floor_y = static_cast<double>(whole);
   const double frac = y - floor_y;  // exact for y < 2^53
   const double margin = y * rel_error + 0x1p-60;
   if (std::fabs(frac - 0.5) <= margin) return false;
-  n = static_cast<std::uint64_t>(floor_y) + (frac > 0.5 ? 1 : 0);
+  n = whole + (frac > 0.5 ? 1 : 0);
   return true;
 }
 
@@ -64,16 +66,19 @@ bool round_clear_of_ties(double y, double rel_error, std::uint64_t& n) {
 
 bool round_significant(double x, int significant, std::uint64_t& digits, int& exponent) {
   if (!(x > 0.0) || !std::isfinite(x) || significant < 1 || significant > 15) return false;
-  const int e2 = std::ilogb(x);
+  if (!std::isnormal(x)) return false;
+  // The binary exponent from the bits, then floor(e2 log10 2) in integers
+  // (78913 / 2^18 is log10 2 to 6 digits, exact in floor for |e2| < 1700):
   // floor(log10(x)) is this estimate or one more.
-  int e10 = static_cast<int>(std::floor(e2 * 0.30102999566398119521));
+  const int e2 = static_cast<int>((std::bit_cast<std::uint64_t>(x) >> 52) & 0x7FF) - 1023;
+  int e10 = (e2 * 78913) >> 18;
   double y = 0.0;
   int ulps = 0;
   if (!scale_by_power(x, significant - 1 - e10, y, ulps)) return false;
   const auto top = static_cast<double>(kTen[static_cast<std::size_t>(significant)]);
   if (y >= top) {
     ++e10;
-    if (!scale_by_power(x, significant - 1 - e10, y, ulps)) return false;
+    if (!scale_by_power(x, significant - 1 - e10, y, ulps) || y >= top) return false;
   }
   std::uint64_t n = 0;
   // 2^-53 per rounding, with room to spare.

@@ -328,6 +328,8 @@ void close_unit(int unit) {
   unit_slot* s = slot_of(unit);
   if (s == nullptr || !s->open) return;
   const bool ok = !s->writable || flush_slot(*s);
+  // The report names the file, which the release below forgets.
+  const std::string failed_name = ok ? std::string() : s->name;
   {
     signal_block guard;
     if (s->owns_fd) {
@@ -337,7 +339,7 @@ void close_unit(int unit) {
       s->in_pos = s->in_end = 0;
     }
   }
-  if (!ok) fatal(kErrWrite, unit, unit_name(unit));
+  if (!ok) fatal(kErrWrite, unit, failed_name);
 }
 
 bool unit_is_open(int unit) {

@@ -169,8 +169,8 @@ TEST_F(FilesTest, DirectRecordsWrittenAndReadBack) {
       {20, 1, 2, "second", "second  "},  // 8 characters, blank padded
       {20, 0, 3, std::string("\x01\x00\xff", 3),
        std::string("\x01\x00\xff", 3) + std::string(9, '\0')},
-      {30, 1, 0, "x", "x" + std::string(127, ' ')},
-      {30, 2, 0, "y", "y" + std::string(511, '\0')},
+      {30, 1, 0, "x", std::string("x").append(127, ' ')},
+      {30, 2, 0, "y", std::string("y").append(511, '\0')},
   };
   for (const auto& c : cases) {
     fresh_case();

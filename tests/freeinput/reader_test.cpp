@@ -426,7 +426,9 @@ TEST_F(ReaderTest, NoiseIsReadSafely) {
         for (int i = 0; i < count_; ++i) {
           const auto k = static_cast<std::size_t>(i);
           ASSERT_TRUE(types_[k] >= 1 && types_[k] <= 3);
-          if (types_[k] == 3) ASSERT_EQ(values_[k], 0.0);
+          if (types_[k] == 3) {
+            ASSERT_EQ(values_[k], 0.0);
+          }
         }
         ++records;
       }

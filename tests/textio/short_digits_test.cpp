@@ -105,7 +105,9 @@ TEST(ShortDigits, FixedAgreesWithExactConversion) {
   for (int i = 0; i < 100000; ++i) {
     const double x = i * 0.0125;
     std::uint64_t scaled = 0;
-    if (round_fixed(x, 3, scaled)) ASSERT_EQ(scaled, exact_fixed(x, 3)) << x;
+    if (round_fixed(x, 3, scaled)) {
+      ASSERT_EQ(scaled, exact_fixed(x, 3)) << x;
+    }
   }
 }
 
