@@ -67,6 +67,8 @@ int main(int argc, char** argv) {
   double total = 0.0;
   for (double w : weights) total += w;
 
+  // Case numbers in file names: 3 digits, or as many as the last case needs.
+  const int digits = std::max(3, static_cast<int>(std::to_string(ncase).size()));
   std::string out;
   for (int c = 1; c <= ncase; ++c) {
     out.clear();
@@ -86,7 +88,7 @@ int main(int argc, char** argv) {
       out += '\n';
     }
     char name[64];
-    std::snprintf(name, sizeof name, "riser_%03d.RawDam", c);
+    std::snprintf(name, sizeof name, "riser_%0*d.RawDam", digits, c);
     std::ofstream(dir / name, std::ios::binary) << out;
   }
   std::ofstream probs(dir / "probs.txt", std::ios::binary);

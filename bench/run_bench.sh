@@ -27,7 +27,9 @@ cat "$data"/*.RawDam >/dev/null
 t1=$(now)
 mkdir -p "$work/floor"
 for f in "$data"/*.RawDam; do cat "$f" >"$work/floor/$(basename "$f").copy"; done
-cat "$data"/riser_001.RawDam >"$work/floor/report.copy"
+inputs=("$data"/*.RawDam)
+first=${inputs[0]}
+cat "$first" >"$work/floor/report.copy"
 t2=$(now)
 rm -rf "$work/floor"
 read_s=$(calc "$t1 - $t0")

@@ -1,0 +1,319 @@
+// Faults from outside, end to end on the real program: a full disk, output
+// files that cannot be created, raw damage files that cannot be read or vanish,
+// and the console events in the middle of writing. Whatever happens, the run
+// ends with a report and a non-zero status, and every file keeps the complete
+// records written before the fault and nothing else.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/harness.h"
+
+namespace vantor::testing {
+namespace {
+
+const std::string kTypicalAnswers = "1\n3\nprobs.txt\nriser\n\n";
+const std::string kErrorHeader = "\r\n  *** ERROR IN Vantor    ***\r\n";
+const std::string kEofLine = "#  ------------------------  E O F  ------------------------\r\n";
+
+void write_typical_run(const scratch_dir& dir) {
+  dir.write("probs.txt", "0.5 0.3 0.2\n");
+  dir.write("riser_001.RawDam", "# case 1\n 10.0  1.0E-3  2.0E-3\n 20.0  4.0E-3  1.0E-3\n");
+  dir.write("riser_002.RawDam", "# case 2\n 10.0  2.0E-3  2.0E-3\n 20.0  1.0E-3  1.0E-3\n");
+  dir.write("riser_003.RawDam", "# case 3\n 10.0  5.0E-3  0.0\n 20.0  0.0  1.0E-2\n");
+}
+
+std::string case_name(int c, std::string_view suffix) {
+  char digits[8];
+  std::snprintf(digits, sizeof digits, "%03d", c);
+  return "riser_" + std::string(digits) + std::string(suffix);
+}
+
+// The files of a complete run of the typical case set, dates masked.
+struct reference {
+  std::vector<std::string> names;  // in the order they are written
+  std::vector<std::string> texts;
+};
+
+reference complete_run(const std::function<void(const scratch_dir&)>& make, int cases,
+                       const std::string& answers) {
+  scratch_dir dir;
+  make(dir);
+  const run_result r = run_vantor(dir.path(), answers);
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  reference ref;
+  for (int c = 1; c <= cases; ++c) ref.names.push_back(case_name(c, ".WghDam"));
+  ref.names.push_back("riser.AccDam");
+  for (const std::string& name : ref.names) ref.texts.push_back(mask_date(dir.read(name)));
+  return ref;
+}
+
+bool ends_with_record(const std::string& text) {
+  return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
+}
+
+// Runs vantor with standard output going to the given path.
+run_result run_with_output(const fs::path& dir, const std::string& answers, const char* output) {
+  const fs::path answers_file = dir / "answers.in";
+  std::ofstream(answers_file, std::ios::binary) << answers;
+  int err[2];
+  if (::pipe(err) != 0) std::abort();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int in = ::open(answers_file.c_str(), O_RDONLY);
+    const int out = ::open(output, O_WRONLY);
+    if (in < 0 || out < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
+    ::dup2(in, 0);
+    ::dup2(out, 1);
+    ::dup2(err[1], 2);
+    ::close(err[0]);
+    ::execl(VANTOR_BINARY, VANTOR_BINARY, static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(err[1]);
+  run_result r;
+  r.err = slurp_fd(err[0]);
+  ::close(err[0]);
+  r.status = wait_status(pid);
+  return r;
+}
+
+TEST(Faults, DiskFullWhileWritingAWeightedFile) {
+  const reference ref = complete_run(write_typical_run, 3, kTypicalAnswers);
+  scratch_dir dir;
+  write_typical_run(dir);
+  fs::create_symlink("/dev/full", dir.path() / "riser_002.WghDam");
+  const run_result r = run_vantor(dir.path(), kTypicalAnswers);
+  EXPECT_EQ(r.err, "forrtl: severe (38): error during write, unit 90, file riser_002.WghDam\n");
+  EXPECT_EQ(r.status, 38);
+  EXPECT_EQ(mask_date(dir.read("riser_001.WghDam")), ref.texts[0]);
+  EXPECT_FALSE(dir.exists("riser_003.WghDam"));
+  EXPECT_FALSE(dir.exists("riser.AccDam"));
+}
+
+TEST(Faults, DiskFullWhileWritingTheReport) {
+  const reference ref = complete_run(write_typical_run, 3, kTypicalAnswers);
+  scratch_dir dir;
+  write_typical_run(dir);
+  fs::create_symlink("/dev/full", dir.path() / "riser.AccDam");
+  const run_result r = run_vantor(dir.path(), kTypicalAnswers);
+  EXPECT_EQ(r.err, "forrtl: severe (38): error during write, unit 90, file riser.AccDam\n");
+  EXPECT_EQ(r.status, 38);
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(mask_date(dir.read(ref.names[k])), ref.texts[k]);
+}
+
+TEST(Faults, ConsoleOutputThatCannotBeWritten) {
+  scratch_dir dir;
+  write_typical_run(dir);
+  const run_result r = run_with_output(dir.path(), kTypicalAnswers, "/dev/full");
+  EXPECT_EQ(r.err, "forrtl: severe (38): error during write, unit 6, file CONOUT$\n");
+  EXPECT_EQ(r.status, 38);
+}
+
+// An output file in the way: " Cannot Open : ", the error header, status 1;
+// the files written before it stay.
+TEST(Faults, OutputFileThatCannotBeCreated) {
+  struct blocked_case {
+    const char* name;  // made a directory
+    std::string expected_tail;
+    int intact;  // weighted files complete before it
+  };
+  const std::string processing = " Processing File : riser_001.RawDam\r\n"
+                                 " Processing File : riser_002.RawDam\r\n"
+                                 " Processing File : riser_003.RawDam\r\n";
+  const std::string count = "\r\n     4 lines with plot data found\r\n\r\n";
+  const blocked_case cases[] = {
+      {"riser_001.WghDam", processing + " Cannot Open : riser_001.WghDam\r\n" + kErrorHeader + count,
+       0},
+      {"riser_003.WghDam", processing + " Cannot Open : riser_003.WghDam\r\n" + kErrorHeader + count,
+       2},
+      {"riser.AccDam", processing + " Cannot Open : riser.AccDam\r\n" + kErrorHeader + count, 3},
+  };
+  const reference ref = complete_run(write_typical_run, 3, kTypicalAnswers);
+  for (const blocked_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    scratch_dir dir;
+    write_typical_run(dir);
+    fs::create_directory(dir.path() / c.name);
+    const run_result r = run_vantor(dir.path(), kTypicalAnswers);
+    EXPECT_TRUE(r.out.ends_with(c.expected_tail)) << r.out;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 1);
+    for (int k = 0; k < c.intact; ++k) EXPECT_EQ(mask_date(dir.read(ref.names[k])), ref.texts[k]);
+  }
+}
+
+TEST(Faults, OutputFolderWithoutWritePermission) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  scratch_dir dir;
+  write_typical_run(dir);
+  fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::remove);
+  const run_result r = run_vantor(dir.path(), kTypicalAnswers);
+  fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_NE(r.out.find(" Cannot Open : riser_001.WghDam\r\n" + kErrorHeader), std::string::npos);
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST(Faults, RawDamageFileThatCannotBeRead) {
+  scratch_dir dir;
+  write_typical_run(dir);
+  fs::remove(dir.path() / "riser_002.RawDam");
+  fs::create_directory(dir.path() / "riser_002.RawDam");
+  const run_result r = run_vantor(dir.path(), kTypicalAnswers);
+  EXPECT_TRUE(r.out.ends_with(" Processing File : riser_001.RawDam\r\n"
+                              " Cannot Open : riser_002.RawDam\r\n" +
+                              kErrorHeader + "\r\n     3 lines with plot data found\r\n\r\n"))
+      << r.out;
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(dir.exists("riser_001.WghDam"));
+}
+
+TEST(Faults, RawDamageFileWithoutReadPermission) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads files without read permission";
+  scratch_dir dir;
+  write_typical_run(dir);
+  fs::permissions(dir.path() / "riser_002.RawDam", fs::perms::none);
+  const run_result r = run_vantor(dir.path(), kTypicalAnswers);
+  EXPECT_NE(r.out.find(" Cannot Open : riser_002.RawDam\r\n" + kErrorHeader), std::string::npos);
+  EXPECT_EQ(r.status, 1);
+}
+
+// --- Large runs: the files removed while read, the console events -----------
+
+constexpr int kLargeCases = 30;
+constexpr int kLargeSections = 3000;
+constexpr int kLargeHotSpots = 20;
+
+std::string large_case_text() {
+  std::string text = "# a large case\n";
+  char number[32];
+  for (int e = 1; e <= kLargeSections; ++e) {
+    std::snprintf(number, sizeof number, "%.3f", e * 0.5);
+    text += number;
+    for (int j = 1; j <= kLargeHotSpots; ++j) {
+      std::snprintf(number, sizeof number, " %.4E", ((e * 37 + j * 11) % 997 + 1) * 1.0E-7);
+      text += number;
+    }
+    text += '\n';
+  }
+  return text;
+}
+
+void write_large_run(const scratch_dir& dir) {
+  static const std::string text = large_case_text();
+  std::string probs;
+  for (int c = 1; c <= kLargeCases; ++c) {
+    probs += "1/" + std::to_string(kLargeCases) + "\n";
+    dir.write(case_name(c, ".RawDam"), text);
+  }
+  dir.write("probs.txt", probs);
+}
+
+const std::string kLargeAnswers = "1\n" + std::to_string(kLargeCases) + "\nprobs.txt\nriser\n\n";
+
+const reference& large_reference() {
+  static const reference ref = complete_run(write_large_run, kLargeCases, kLargeAnswers);
+  return ref;
+}
+
+// Reads standard output until text has appeared in it.
+bool read_until(int fd, std::string& out, std::string_view text) {
+  char buf[4096];
+  while (out.find(text) == std::string::npos) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n <= 0) return false;
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Pass 1 reads every case before pass 2 writes: a raw damage file removed
+// once it is open, while it is read or after, changes nothing.
+TEST(Faults, RawDamageFilesRemovedOnceOpened) {
+  const reference& ref = large_reference();
+  scratch_dir dir;
+  write_large_run(dir);
+  running p = start(dir.path());
+  ASSERT_EQ(::write(p.in, kLargeAnswers.data(), kLargeAnswers.size()),
+            static_cast<ssize_t>(kLargeAnswers.size()));
+  ::close(p.in);
+  std::string out;
+  for (int c = 1; c <= kLargeCases; ++c) {
+    const std::string name = case_name(c, ".RawDam");
+    ASSERT_TRUE(read_until(p.out, out, " Processing File : " + name + "\r\n")) << out;
+    fs::remove(dir.path() / name);
+  }
+  out += slurp_fd(p.out);
+  const std::string err = slurp_fd(p.err);
+  ::close(p.out);
+  ::close(p.err);
+  EXPECT_EQ(wait_status(p.pid), 0) << err;
+  for (std::size_t k = 0; k < ref.names.size(); ++k) {
+    EXPECT_EQ(mask_date(dir.read(ref.names[k])), ref.texts[k]) << ref.names[k];
+  }
+}
+
+// A console event in the middle of pass 2: the report line, status 128 +
+// signal, the files closed before it complete, the open one holding complete
+// records only (a beginning of its complete text), nothing written after it.
+TEST(Faults, ConsoleEventsInTheMiddleOfPassTwo) {
+  struct event_case {
+    int signal;
+    const char* event;
+  };
+  const reference& ref = large_reference();
+  for (const event_case& c : {event_case{SIGINT, "control-C"}, event_case{SIGTERM, "window-CLOSE"},
+                              event_case{SIGHUP, "window-CLOSE"}}) {
+    SCOPED_TRACE(c.event);
+    scratch_dir dir;
+    write_large_run(dir);
+    running p = start(dir.path());
+    std::string err;
+    std::thread err_reader([&] { err = slurp_fd(p.err); });
+    const ssize_t fed = ::write(p.in, kLargeAnswers.data(), kLargeAnswers.size());
+    ::close(p.in);
+    std::string out;
+    const std::string last = " Processing File : " + case_name(kLargeCases, ".RawDam") + "\r\n";
+    const bool pass_one_done = read_until(p.out, out, last);
+    // Pass 2 is under way once its third file exists.
+    const fs::path third = dir.path() / ref.names[2];
+    for (int polls = 0; pass_one_done && !fs::exists(third) && polls < 600000; ++polls) {
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    ::kill(p.pid, c.signal);
+    out += slurp_fd(p.out);
+    err_reader.join();
+    ::close(p.out);
+    ::close(p.err);
+    EXPECT_EQ(fed, static_cast<ssize_t>(kLargeAnswers.size()));
+    EXPECT_EQ(wait_status(p.pid), 128 + c.signal);
+    EXPECT_EQ(err, std::string("forrtl: error (200): program aborting due to ") + c.event +
+                       " event\n");
+    EXPECT_TRUE(out.ends_with(last)) << "the console has more than pass 1";
+
+    // The files in the order they are written: complete ones, then at most one
+    // cut after a complete record, then none.
+    std::size_t k = 0;
+    while (k < ref.names.size() && dir.exists(ref.names[k])) ++k;
+    ASSERT_GE(k, 3U);
+    EXPECT_LT(k, ref.names.size()) << "the run was complete before the event";
+    for (std::size_t w = k; w < ref.names.size(); ++w) EXPECT_FALSE(dir.exists(ref.names[w]));
+    for (std::size_t done = 0; done + 1 < k; ++done) {
+      EXPECT_EQ(mask_date(dir.read(ref.names[done])), ref.texts[done]) << ref.names[done];
+    }
+    const std::string open = mask_date(dir.read(ref.names[k - 1]));
+    EXPECT_TRUE(open.empty() || ends_with_record(open)) << ref.names[k - 1];
+    EXPECT_TRUE(ref.texts[k - 1].starts_with(open)) << ref.names[k - 1];
+  }
+}
+
+}  // namespace
+}  // namespace vantor::testing
