@@ -113,62 +113,66 @@ double scale_by_power_of_ten(double x, int exponent) {
 bool take_plain_number(bool& is_integer) {
   free_input_state& st = input_state;
   const int last = st.LASTCL;
-  int col = st.ICOL;
-  if (col < 1 || col > last) return false;
-  const auto at = [&st](int c) { return st.CURLIN[static_cast<std::size_t>(c - 1)]; };
-  const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (st.ICOL < 1 || st.ICOL > last || last >= kLineFieldSize) return false;
+  // Column c is line[c - 1]. The line reader put a sentinel (no digit, point,
+  // letter E, sign, blank or comma) after the last significant column, so the
+  // scans below stop there at the latest.
+  const char* const line = st.CURLIN.data();
+  const char* const end = line + last;
+  const char* p = line + (st.ICOL - 1);
+  const auto is_digit = [](char c) { return static_cast<unsigned char>(c - '0') < 10; };
 
   bool negative = false;
-  if (at(col) == '+' || at(col) == '-') {
-    negative = at(col) == '-';
-    ++col;
+  if (*p == '+' || *p == '-') {
+    negative = *p == '-';
+    ++p;
   }
   // Integer part: at most 15 digits, so that it is exact in every form.
+  const char* const whole_start = p;
   std::int64_t whole = 0;
-  const int whole_start = col;
-  while (col <= last && is_digit(at(col))) {
-    if (col - whole_start == 15) return false;
-    whole = whole * 10 + (at(col) - '0');
-    ++col;
+  while (is_digit(*p)) {
+    if (p - whole_start == 15) return false;
+    whole = whole * 10 + (*p - '0');
+    ++p;
   }
-  const bool has_whole = col > whole_start;
+  const bool has_whole = p != whole_start;
   bool has_point = false;
   bool has_fraction = false;
   double fraction = 0.0;
-  if (col <= last && at(col) == '.') {
+  if (*p == '.') {
     has_point = true;
-    ++col;
-    std::size_t k = 0;
-    while (col <= last && is_digit(at(col))) {
+    ++p;
+    const char* const fraction_start = p;
+    while (is_digit(*p)) {
+      const auto k = static_cast<std::size_t>(p - fraction_start);
       const double s = k < kFractionScale.size() ? kFractionScale[k] : 0.0;
-      fraction = (at(col) - '0') * s + fraction;
-      ++k;
-      ++col;
+      fraction = (*p - '0') * s + fraction;
+      ++p;
     }
-    has_fraction = k > 0;
+    has_fraction = p != fraction_start;
   }
   if (!has_whole && !has_fraction) return false;
   bool has_exponent = false;
   int exponent = 0;
-  if (col <= last && at(col) == 'E') {
-    int c = col + 1;
+  if (*p == 'E') {
+    const char* q = p + 1;
     int exponent_sign = 1;
-    if (c <= last && (at(c) == '+' || at(c) == '-')) {
-      exponent_sign = at(c) == '-' ? -1 : 1;
-      ++c;
+    if (*q == '+' || *q == '-') {
+      exponent_sign = *q == '-' ? -1 : 1;
+      ++q;
     }
-    const int digits_start = c;
-    while (c <= last && c - digits_start < 4 && is_digit(at(c))) {
-      exponent = exponent * 10 + (at(c) - '0');
-      ++c;
+    const char* const digits_start = q;
+    while (q - digits_start < 4 && is_digit(*q)) {
+      exponent = exponent * 10 + (*q - '0');
+      ++q;
     }
-    if (c == digits_start) return false;
+    if (q == digits_start) return false;
     exponent *= exponent_sign;
     has_exponent = true;
-    col = c;
+    p = q;
   }
-  // The field must end here.
-  if (col <= last && at(col) != ' ' && at(col) != ',') return false;
+  // The field must end here: a blank, a comma or the end of the line.
+  if (p < end && *p != ' ' && *p != ',') return false;
   if (!has_point && !has_exponent) {
     if (whole > 2147483647LL + (negative ? 1 : 0)) return false;
     st.IVALUE = static_cast<std::int32_t>(negative ? -whole : whole);
@@ -180,7 +184,7 @@ bool take_plain_number(bool& is_integer) {
     st.RVALUE = negative ? -x : x;
     is_integer = false;
   }
-  st.ICOL = col;
+  st.ICOL = static_cast<int>(p - line) + 1;
   ENDFLD();
   return true;
 }

@@ -60,7 +60,8 @@ int read_memory_line(free_input_state& st, std::size_t width) {
   const std::size_t begin = st.memory_position;
   std::size_t end = begin;
   while (end < text.size() && text[end] != '\n' && text[end] != '\0') ++end;
-  std::copy_n(text.data() + begin, std::min(end - begin, width), st.RAWLIN.data());
+  st.raw_length = std::min(end - begin, width);
+  std::copy_n(text.data() + begin, st.raw_length, st.RAWLIN.data());
   st.memory_position = end < text.size() ? end + 1 : end;
   return 0;
 }
@@ -76,6 +77,7 @@ int read_raw_line(free_input_state& st, int width) {
   const int unit = st.LUNRD == 0 ? textio::kConsoleIn : st.LUNRD;
   std::size_t length = 0;
   const int status = textio::read_line(unit, std::span<char>(st.RAWLIN.data(), w), length);
+  st.raw_length = length;
   if (status == 0)
     std::fill(st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(length),
               st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(w), ' ');
@@ -115,16 +117,29 @@ void prepare_line(free_input_state& st, int first, int width) {
   char* const cur = st.CURLIN.data();
   const char* const raw = st.RAWLIN.data();
   const auto begin = static_cast<std::size_t>(first - 1);
-  const auto end = static_cast<std::size_t>(width);
+  // Beyond the characters read there is only padding.
+  const auto end = std::max(begin + 1, std::min(static_cast<std::size_t>(width), st.raw_length));
   const void* bang = std::memchr(raw + begin, '!', end - begin);
   const std::size_t stop =
       bang != nullptr ? static_cast<std::size_t>(static_cast<const char*>(bang) - raw) : end;
   std::size_t last = stop;                        // one past the last significant character
   while (is_blank_or_tab(raw[last - 1])) --last;  // raw[begin] is significant
   const std::size_t mapped = bang != nullptr ? stop : last;
-  const std::array<char, 256>& map = st.IUPCAS == 1 ? kFoldedMap : kPlainMap;
+  const bool fold = st.IUPCAS == 1;
   std::fill_n(cur, begin, ' ');
-  for (std::size_t i = begin; i < mapped; ++i) cur[i] = map[static_cast<unsigned char>(raw[i])];
+  // Lines of numbers have neither tabs nor lower-case letters: copy them whole.
+  unsigned changes = 0;
+  for (std::size_t i = begin; i < mapped; ++i) {
+    const auto c = static_cast<unsigned char>(raw[i]);
+    changes |= static_cast<unsigned>(c == '\t') |
+               static_cast<unsigned>(fold && static_cast<unsigned char>(c - 'a') < 26);
+  }
+  if (changes == 0) {
+    std::memcpy(cur + begin, raw + begin, mapped - begin);
+  } else {
+    const std::array<char, 256>& map = fold ? kFoldedMap : kPlainMap;
+    for (std::size_t i = begin; i < mapped; ++i) cur[i] = map[static_cast<unsigned char>(raw[i])];
+  }
   st.ICOL = first;
   st.LASTCL = static_cast<int>(last);
   cur[last] = kSentinel;

@@ -64,6 +64,10 @@ struct free_input_state {
   // The memory text source: lines end at a line feed or a NUL character.
   std::string_view memory_text;
   std::size_t memory_position = 0;
+
+  // Characters the last line read actually had in RAWLIN (at most NCHLIN); the
+  // rest of RAWLIN up to NCHLIN is padding.
+  std::size_t raw_length = 0;
 };
 
 // The one free-input state of the program.

@@ -34,13 +34,35 @@ char* open_right(std::span<char> field, std::size_t length) {
   return field.data() + pad;
 }
 
+// "00" to "99": two digits at a time.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int k = 0; k < 100; ++k) {
+    pairs[static_cast<std::size_t>(2 * k)] = static_cast<char>('0' + k / 10);
+    pairs[static_cast<std::size_t>(2 * k + 1)] = static_cast<char>('0' + k % 10);
+  }
+  return pairs;
+}();
+
 // Writes the decimal digits of n, exactly `count` of them, ending before end.
 void put_digits(char* end, std::uint64_t n, std::size_t count) {
-  for (std::size_t k = 0; k < count; ++k) {
-    *--end = static_cast<char>('0' + n % 10);
-    n /= 10;
+  for (; count >= 2; count -= 2) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[static_cast<std::size_t>(n % 100) * 2], 2);
+    n /= 100;
   }
+  if (count == 1) *--end = static_cast<char>('0' + n % 10);
 }
+
+constexpr std::array<std::uint64_t, 16> kPowersOfTen = [] {
+  std::array<std::uint64_t, 16> p{};
+  std::uint64_t v = 1;
+  for (auto& e : p) {
+    e = v;
+    v *= 10;
+  }
+  return p;
+}();
 
 // The text std::to_chars gives in fixed form with `decimals` digits after the
 // point, from the fast path when it can decide.
@@ -188,9 +210,7 @@ void format_exponent(std::span<char> field, double value, int decimals, int scal
     char* out = open_right(field, length);
     if (negative) *out++ = '-';
     put_digits(out + 2 + d, digits, d);  // the digits after the point
-    std::uint64_t lead = digits;
-    for (std::size_t k = 0; k < d; ++k) lead /= 10;
-    out[0] = static_cast<char>('0' + lead);
+    out[0] = static_cast<char>('0' + digits / kPowersOfTen[d]);
     out[1] = '.';
     out += 2 + d;
     if (magnitude <= 99) {
@@ -200,8 +220,7 @@ void format_exponent(std::span<char> field, double value, int decimals, int scal
       *out++ = exponent10 < 0 ? '-' : '+';
       *out++ = static_cast<char>('0' + magnitude / 100);
     }
-    *out++ = static_cast<char>('0' + magnitude / 10 % 10);
-    *out = static_cast<char>('0' + magnitude % 10);
+    std::memcpy(out, &kDigitPairs[static_cast<std::size_t>(magnitude % 100) * 2], 2);
     return;
   }
 

@@ -200,7 +200,35 @@ statement& statement::operator<<(std::string_view text) {
 }
 
 statement& statement::operator<<(std::span<const double> values) {
-  for (const double v : values) *this << v;
+  std::size_t i = 0;
+  while (i < values.size()) {
+    if (ended_ || !reach_data(true)) return *this;
+    const descriptor& d = layout_->items[at_];
+    if (d.kind != op::exp_e && d.kind != op::fixed_f) {
+      *this << values[i++];
+      continue;
+    }
+    // A run of the same real descriptor (99E12.4): the fields of the run are
+    // taken at once, then filled one after the other.
+    const auto width = static_cast<std::size_t>(d.w);
+    const std::size_t run =
+        std::min(values.size() - i, static_cast<std::size_t>(d.repeat - taken_));
+    const std::span<char> block = field(run * width);
+    for (std::size_t k = 0; k < run; ++k) {
+      const std::span<char> f = block.subspan(k * width, width);
+      if (d.kind == op::exp_e) {
+        format_exponent(f, values[i + k], d.d, scale_);
+      } else {
+        format_fixed(f, values[i + k], d.d, scale_);
+      }
+    }
+    taken_ += static_cast<int>(run);
+    if (taken_ >= d.repeat) {
+      ++at_;
+      taken_ = 0;
+    }
+    i += run;
+  }
   return *this;
 }
 
