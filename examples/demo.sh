@@ -18,3 +18,15 @@ ls -l "$work"/*.WghDam "$work"/*.AccDam
 echo
 echo "== head of riser.AccDam:"
 head -n 24 "$work/riser.AccDam"
+
+# The picture of the run and the load cases' shares in its heaviest sections.
+plot="$(dirname "$vantor")/vantor-plot"
+echo
+echo "== vantor-plot riser   (in $work)"
+"$plot" riser
+echo
+echo "== the picture of damage and fatigue life along the riser (open it in a web browser):"
+echo "   $work/riser.svg"
+echo "== each load case's share in the ten heaviest sections (opens in a spreadsheet):"
+echo "   $work/riser.Contrib.csv"
+head -n 4 "$work/riser.Contrib.csv"

@@ -102,12 +102,12 @@ bool select_cases(const plot_options& options, const run_names& names,
   for (const case_file& f : files) {
     if (f.number >= options.first_case && f.number <= options.last_case) chosen.push_back(f);
   }
-  for (int c = options.first_case; c <= options.last_case; ++c) {
-    const std::size_t k = static_cast<std::size_t>(c - options.first_case);
+  for (long long c = options.first_case; c <= options.last_case; ++c) {
+    const auto k = static_cast<std::size_t>(c - options.first_case);
     if (k >= chosen.size() || chosen[k].number != c) {
       const fs::path pattern = fs::path(names.folder) / (names.prefix + "_*.WghDam");
-      error = plot_error{pattern.string(), 0,
-                         "no weighted damage file of case " + std::to_string(c)};
+      error =
+          plot_error{pattern.string(), 0, "no weighted damage file of case " + std::to_string(c)};
       return false;
     }
   }
@@ -200,8 +200,12 @@ bool resolve_names(const plot_options& options, run_names& names, plot_error& er
   names = run_names{};
   const std::string& operand = options.operand;
   std::error_code ec;
-  fs::path report;
-  if (fs::is_directory(operand, ec)) {
+  // PREFIX.AccDam named in full, or by its prefix; otherwise a folder that
+  // holds one run.
+  fs::path report = operand;
+  if (!report.string().ends_with(kReportSuffix)) report += std::string(kReportSuffix);
+  if (!std::string_view(operand).ends_with(kReportSuffix) && !fs::exists(report, ec) &&
+      fs::is_directory(operand, ec)) {
     std::vector<fs::path> found;
     fs::directory_iterator it(operand, ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
@@ -226,15 +230,11 @@ bool resolve_names(const plot_options& options, run_names& names, plot_error& er
       return false;
     }
     report = found.front();
-  } else if (std::string_view(operand).ends_with(kReportSuffix)) {
-    report = operand;
-  } else {
-    report = operand + std::string(kReportSuffix);
   }
   names.report = report.string();
   const std::string file_name = report.filename().string();
   names.prefix = file_name.substr(0, file_name.size() - kReportSuffix.size());
-  names.folder = report.has_parent_path() ? report.parent_path().string() : std::string(".");
+  names.folder = report.parent_path().string();
   if (options.output.empty()) {
     names.svg = (report.parent_path() / (names.prefix + std::string(kSvgSuffix))).string();
     names.csv = (report.parent_path() / (names.prefix + std::string(kCsvSuffix))).string();

@@ -35,7 +35,7 @@ bool parse_command_line(std::span<const std::string_view> args, plot_options& op
 // The files of one run.
 struct run_names {
   std::string report;  // PREFIX.AccDam
-  std::string folder;  // where the report is ("." for the current folder)
+  std::string folder;  // where the report is (empty for the current folder)
   std::string prefix;  // the report's name without ".AccDam"
   std::string svg;
   std::string csv;

@@ -29,8 +29,8 @@ int case_number_of(std::string_view name, std::string_view prefix, std::string& 
       name[prefix.size()] != '_' || !name.ends_with(kWeightedSuffix)) {
     return -1;
   }
-  const std::string_view d = name.substr(prefix.size() + 1, name.size() - prefix.size() - 1 -
-                                                                kWeightedSuffix.size());
+  const std::string_view d =
+      name.substr(prefix.size() + 1, name.size() - prefix.size() - 1 - kWeightedSuffix.size());
   if (d.find_first_not_of("0123456789") != std::string_view::npos) return -1;
   int number = 0;
   if (!parse_int(d, number)) return -1;
@@ -67,15 +67,15 @@ class weighted_parser {
   bool heading(const record& rec) {
     const std::string_view raw = rec.raw;
     if (raw.empty() || raw.front() != '#') {
-      return fail(rec.line, "a row without a readable first value (a number too wide for its field?)");
+      return fail(rec.line,
+                  "a row without a readable first value (a number too wide for its field?)");
     }
     if (raw.starts_with(kCaseHead)) return case_line(rec);
     if (raw.starts_with(kEndLine)) {
       if (!have_case_ || ended_) return fail(rec.line, "an end line out of its place");
       if (rows_ != report_.section_count) {
-        return fail(rec.line, std::to_string(rows_) + " rows where the report " +
-                                  report_.path + " has " +
-                                  std::to_string(report_.section_count) + " sections");
+        return fail(rec.line, std::to_string(rows_) + " rows where the report " + report_.path +
+                                  " has " + std::to_string(report_.section_count) + " sections");
       }
       ended_ = true;
     }
@@ -92,8 +92,8 @@ class weighted_parser {
       return fail(rec.line, "unreadable case line");
     }
     if (number != damage_.file.number) {
-      return fail(rec.line, "the file is of case " + std::to_string(number) + ", its name of case " +
-                                std::to_string(damage_.file.number));
+      return fail(rec.line, "the file is of case " + std::to_string(number) +
+                                ", its name of case " + std::to_string(damage_.file.number));
     }
     const std::string_view label = raw.substr(kRunLabelColumn);
     if (label != report_.run_label) {
@@ -106,7 +106,8 @@ class weighted_parser {
   }
 
   bool row(const record& rec) {
-    if (!have_case_) return fail(rec.line, "a number row before the case line; not a weighted damage file");
+    if (!have_case_)
+      return fail(rec.line, "a number row before the case line; not a weighted damage file");
     if (ended_) return fail(rec.line, "a number row after the end line");
     if (rows_ >= report_.section_count) {
       return fail(rec.line, "more rows than the " + std::to_string(report_.section_count) +
@@ -121,7 +122,7 @@ class weighted_parser {
     double coordinate = 0.0;
     const double expected = report_.sections[static_cast<std::size_t>(e)].coordinate;
     if (!rec.number(0, coordinate) || coordinate != expected) {
-      return fail(rec.line, "S_Coo differs from " + format_number(expected) + " of section " +
+      return fail(rec.line, "S_Coo differs from " + format_fixed(expected, 3) + " of section " +
                                 std::to_string(e + 1) + " in the report " + report_.path);
     }
     for (std::size_t k = 0; k < picks_.size(); ++k) {
@@ -161,7 +162,7 @@ bool find_case_files(const std::string& folder, const std::string& prefix,
     if (number < 0) continue;
     std::error_code kind_ec;
     if (it->is_directory(kind_ec)) continue;
-    files.push_back({number, digits, (dir / name).string()});
+    files.push_back({number, digits, folder.empty() ? name : (fs::path(folder) / name).string()});
   }
   if (ec) {
     error = plot_error{dir.string(), 0, "the folder cannot be listed: " + ec.message()};
@@ -235,11 +236,12 @@ std::string render_csv(std::span<const contribution_row> rows, std::span<const c
   for (const case_damage& c : cases) text += ",case " + c.file.digits + " (%)";
   text += kEnd;
   for (const contribution_row& row : rows) {
-    text += format_number(row.coordinate);
+    // S_Coo and the damage as precise as the report gives them.
+    text += format_fixed(row.coordinate, 3);
     text += ',';
     if (row.hot_spot >= 0) text += std::to_string(row.hot_spot + 1);
     text += ',';
-    text += format_number(row.damage);
+    text += format_exponent(row.damage, 4);
     for (const double share : row.shares) {
       text += ',';
       if (std::isfinite(share)) text += format_fixed(share, 3);

@@ -54,8 +54,7 @@ bool record::number(int i, double& value) const {
     return true;
   }
   // Text items come back in upper case, cut to 8 characters, blank-padded.
-  std::string_view text(texts.data() + k * freeinput::kItemTextLength,
-                        freeinput::kItemTextLength);
+  std::string_view text(texts.data() + k * freeinput::kItemTextLength, freeinput::kItemTextLength);
   text = text.substr(0, text.find_last_not_of(' ') + 1);
   if (text == "INFINITY") {
     value = std::numeric_limits<double>::infinity();

@@ -31,8 +31,8 @@ inline constexpr int kInputUnit = 31;
 
 // One record as the reader returns it.
 struct record {
-  int count = 0;  // items; 0 for a record without values (a "#" line)
-  int line = 0;   // physical line of the file, from 1
+  int count = 0;         // items; 0 for a record without values (a "#" line)
+  int line = 0;          // physical line of the file, from 1
   std::string_view raw;  // the line as written, trailing blanks dropped (valid until the next read)
   std::array<int, kMaxItems> types{};
   std::array<double, kMaxItems> values{};

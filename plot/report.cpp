@@ -26,6 +26,11 @@ constexpr std::string_view kSectionTableHead = "#    Print of Max Damage per Sec
 constexpr std::string_view kMatrixHead = "#    Print of full matrix.";
 constexpr std::string_view kEndLine = "#  ------------------------  E O F";
 
+// Columns (from 0) of the damage and the fatigue life in ranking and section rows.
+constexpr std::size_t kDamageColumn = 13;
+constexpr std::size_t kLifeColumn = 25;
+constexpr std::size_t kLifeWidth = 35;
+
 enum class table { none, ranking, sections, matrix, ended };
 
 std::string_view table_name(table t) {
@@ -86,7 +91,8 @@ class report_parser {
   bool heading(const record& rec) {
     const std::string_view raw = rec.raw;
     if (raw.empty() || raw.front() != '#') {
-      return fail(rec.line, "a row without a readable first value (a number too wide for its field?)");
+      return fail(rec.line,
+                  "a row without a readable first value (a number too wide for its field?)");
     }
     if (raw.starts_with(kSummaryHead)) return summary(rec);
     if (raw.starts_with(kSectionCountHead)) {
@@ -133,7 +139,8 @@ class report_parser {
 
   bool ranking_heading(const record& rec) {
     if (!have_hot_spots_ || current_ != table::none) {
-      return fail(rec.line, "the ranking heading out of its place; not an accumulated damage report");
+      return fail(rec.line,
+                  "the ranking heading out of its place; not an accumulated damage report");
     }
     int length = 0;
     const std::string_view raw = rec.raw;
@@ -159,14 +166,11 @@ class report_parser {
     return true;
   }
 
+  // The tables grow row by row: the counts in the heading are not trusted
+  // for sizing anything.
   void start(table t) {
     current_ = t;
     rows_ = 0;
-    if (t == table::sections) report_.sections.reserve(static_cast<std::size_t>(report_.section_count));
-    if (t == table::matrix) {
-      report_.matrix.reserve(static_cast<std::size_t>(report_.section_count) *
-                             static_cast<std::size_t>(report_.hot_spot_count));
-    }
   }
 
   bool row(const record& rec) {
@@ -187,21 +191,27 @@ class report_parser {
     return damage_row(rec, coordinate);
   }
 
-  // Ranking and section rows: S_Coo, damage, fatigue life. A life too wide
-  // for its field is written as asterisks, which end the record early.
+  // Ranking and section rows: S_Coo, damage, fatigue life in 13, 12 and 35
+  // columns. A life too wide for its field is written as 35 asterisks, right
+  // after the damage: the reader then takes damage and asterisks as one text
+  // item, so the damage is read from its own columns and the life recomputed.
   bool damage_row(const record& rec, double coordinate) {
     section_row r;
     r.coordinate = coordinate;
-    const bool starred = rec.count == 2 && rec.raw.find('*') != std::string_view::npos;
+    const std::string_view raw = rec.raw;
+    const bool starred = rec.count == 2 && raw.size() == kLifeColumn + kLifeWidth &&
+                         raw.substr(kLifeColumn).find_first_not_of('*') == std::string_view::npos;
     if (rec.count != 3 && !starred) {
       return fail(rec.line, std::to_string(rec.count) +
                                 " values where S_Coo, damage and fatigue life are expected");
     }
-    if (!rec.number(1, r.damage) || std::isnan(r.damage)) {
-      return fail(rec.line, "the damage is not a number");
-    }
     if (starred) {
+      if (!parse_real(raw.substr(kDamageColumn, kLifeColumn - kDamageColumn), r.damage)) {
+        return fail(rec.line, "the damage is not a number");
+      }
       r.life = 1.0 / r.damage;
+    } else if (!rec.number(1, r.damage) || std::isnan(r.damage)) {
+      return fail(rec.line, "the damage is not a number");
     } else if (!rec.number(2, r.life) || std::isnan(r.life)) {
       return fail(rec.line, "the fatigue life is not a number");
     }
@@ -216,26 +226,27 @@ class report_parser {
   bool matrix_row(const record& rec, double coordinate) {
     const int hot = report_.hot_spot_count;
     if (rec.count != hot + 1) {
-      return fail(rec.line, std::to_string(rec.count - 1) + " hot spot values where the report has " +
-                                std::to_string(hot));
+      return fail(rec.line, std::to_string(rec.count - 1) +
+                                " hot spot values where the report has " + std::to_string(hot));
     }
     const auto e = static_cast<std::size_t>(rows_ - 1);
     const section_row& s = report_.sections[e];
     if (coordinate != s.coordinate) {
-      return fail(rec.line, "S_Coo " + format_number(coordinate) + " differs from " +
-                                format_number(s.coordinate) + " of section " +
+      return fail(rec.line, "S_Coo " + format_fixed(coordinate, 3) + " differs from " +
+                                format_fixed(s.coordinate, 3) + " of section " +
                                 std::to_string(rows_) + " in the section table");
     }
     double largest = 0.0;
     for (int j = 1; j <= hot; ++j) {
       double v = 0.0;
-      if (!rec.number(j, v)) return fail(rec.line, "hot spot " + std::to_string(j) + " is not a number");
+      if (!rec.number(j, v))
+        return fail(rec.line, "hot spot " + std::to_string(j) + " is not a number");
       if (v > largest) largest = v;
       report_.matrix.push_back(v);
     }
     if (largest != s.damage) {
-      return fail(rec.line, "the largest damage of the row, " + format_number(largest) +
-                                ", differs from " + format_number(s.damage) +
+      return fail(rec.line, "the largest damage of the row, " + format_exponent(largest, 4) +
+                                ", differs from " + format_exponent(s.damage, 4) +
                                 " of the section table");
     }
     return true;

@@ -21,7 +21,7 @@ constexpr double kStripTop = 60.0;  // first row of coordinate labels
 constexpr double kLabelRow = 15.0;
 constexpr double kPanelHeight = 250.0;
 constexpr double kPanelGap = 52.0;
-constexpr double kBand = 22.0;  // room for the infinity and zero bands
+constexpr double kBand = 30.0;  // room for the infinity and zero bands
 constexpr int kMaxTicks = 8;
 
 constexpr std::string_view kEnd = "\r\n";
@@ -92,7 +92,7 @@ linear_axis coordinate_axis(const accumulated_report& report) {
   if (!(pad > 0.0)) pad = std::max(1.0, std::fabs(lo) * 0.05);
   a.low = lo - pad;
   a.high = hi + pad;
-  const double raw = (a.high - a.low) / 6.0;
+  const double raw = (a.high - a.low) / 10.0;
   const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
   const double r = raw / magnitude;
   a.step = magnitude * (r <= 1.0 ? 1.0 : r <= 2.0 ? 2.0 : r <= 5.0 ? 5.0 : 10.0);
@@ -182,7 +182,13 @@ std::vector<label_place> place_labels(const accumulated_report& report, const li
       return false;
     };
     std::size_t r = 0;
-    while (!fits(r) || crosses_below(r)) ++r;
+    while (r < rows.size() && (!fits(r) || crosses_below(r))) ++r;
+    if (r == rows.size() && crosses_below(r)) {
+      // Every row would hide the leader: the first row with room (a new row on
+      // top always has it); the labels' white halo keeps the crossed one legible.
+      r = 0;
+      while (!fits(r)) ++r;
+    }
     if (r >= rows.size()) rows.resize(r + 1);
     rows[r].spans.emplace_back(a, b);
     for (std::size_t k = 0; k < r; ++k) rows[k].leaders.push_back(lp.mark_x);
@@ -221,12 +227,11 @@ void draw_panel(svg_writer& w, const accumulated_report& report, const linear_ax
   // Decade ticks with grid lines across the panel.
   for (int d = p.decades.low; d <= p.decades.high; d += p.decades.step) {
     const std::string y = px(p.decade_y(d));
-    w.line("<line class=\"ytick\" data-decade=\"" + std::to_string(d) + "\" x1=\"" +
-           px(kLeft - 5) + "\" y1=\"" + y + "\" x2=\"" + px(kRight) + "\" y2=\"" + y +
+    w.line("<line class=\"ytick\" data-decade=\"" + std::to_string(d) + "\" x1=\"" + px(kLeft - 5) +
+           "\" y1=\"" + y + "\" x2=\"" + px(kRight) + "\" y2=\"" + y +
            "\" stroke=\"#d8d8d8\" stroke-width=\"1\"/>");
-    w.line("<text class=\"ytick-label\" x=\"" + px(kLeft - 8) + "\" y=\"" +
-           px(p.decade_y(d) + 4) + "\" text-anchor=\"end\" font-size=\"12\">" + decade_label(d) +
-           "</text>");
+    w.line("<text class=\"ytick-label\" x=\"" + px(kLeft - 8) + "\" y=\"" + px(p.decade_y(d) + 4) +
+           "\" text-anchor=\"end\" font-size=\"12\">" + decade_label(d) + "</text>");
   }
   // Lesser ticks at 2 to 9 times each decade, where decades are shown one by one.
   if (p.decades.step == 1) {
@@ -281,25 +286,26 @@ void draw_panel(svg_writer& w, const accumulated_report& report, const linear_ax
     }
     w.line(path + "\"/>");
   }
-  const double radius = std::clamp((kRight - kLeft) / static_cast<double>(std::max<std::size_t>(n, 1)) / 2.5, 1.0, 2.6);
+  const double radius = std::clamp(
+      (kRight - kLeft) / static_cast<double>(std::max<std::size_t>(n, 1)) / 2.5, 1.0, 2.6);
   for (std::size_t e = 0; e < n; ++e) {
     const section_row& s = report.sections[e];
     const double v = value_of(s);
     const bool off_axis = !(v > 0.0) || v == HUGE_VAL;
     w.line("<circle class=\"mark\" data-section=\"" + std::to_string(e + 1) + "\" cx=\"" +
            px(xs.x(s.coordinate)) + "\" cy=\"" + px(p.y(v)) + "\" r=\"" + px(radius) +
-           "\" fill=\"" + (off_axis ? std::string("white") : std::string(colour)) +
-           "\" stroke=\"" + std::string(colour) + "\" stroke-width=\"1\"/>");
+           "\" fill=\"" + (off_axis ? std::string("white") : std::string(colour)) + "\" stroke=\"" +
+           std::string(colour) + "\" stroke-width=\"1\"/>");
   }
   int rank = 0;
   for (const int e : report.heaviest) {
     const section_row& s = report.sections[static_cast<std::size_t>(e)];
     ++rank;
     w.line("<circle class=\"heavy\" cx=\"" + px(xs.x(s.coordinate)) + "\" cy=\"" +
-           px(p.y(value_of(s))) + "\" r=\"5\" fill=\"none\" stroke=\"" +
-           std::string(kHeavyColour) + "\" stroke-width=\"1.5\"><title>" + std::to_string(rank) +
-           ": S_Coo " + format_fixed(s.coordinate, 3) + ", damage " + format_number(s.damage) +
-           ", fatigue life " + format_number(s.life) + "</title></circle>");
+           px(p.y(value_of(s))) + "\" r=\"5\" fill=\"none\" stroke=\"" + std::string(kHeavyColour) +
+           "\" stroke-width=\"1.5\"><title>" + std::to_string(rank) + ": S_Coo " +
+           format_fixed(s.coordinate, 3) + ", damage " + format_exponent(s.damage, 4) +
+           ", fatigue life " + format_fixed(s.life, 1) + "</title></circle>");
   }
   w.line("</g>");
 }
@@ -407,12 +413,11 @@ std::string render_svg(const accumulated_report& report) {
   w.line("<text class=\"title\" x=\"" + px(kWidth / 2) + "\" y=\"" + px(kTitleY) +
          "\" text-anchor=\"middle\" font-size=\"17\" font-weight=\"bold\">" + xml_text(title) +
          "</text>");
-  std::string subtitle = std::to_string(report.section_count) + " sections, " +
-                         std::to_string(report.hot_spot_count) +
-                         " hot spots each: the largest damage of each section and its fatigue "
-                         "life; the " +
-                         std::to_string(report.heaviest.size()) +
-                         " heaviest sections ringed and labelled with S_Coo";
+  std::string subtitle =
+      std::to_string(report.section_count) + " sections, " + std::to_string(report.hot_spot_count) +
+      " hot spots each: the largest damage of each section and its fatigue "
+      "life; the " +
+      std::to_string(report.heaviest.size()) + " heaviest sections ringed and labelled with S_Coo";
   w.line("<text class=\"subtitle\" x=\"" + px(kWidth / 2) + "\" y=\"" + px(kSubtitleY) +
          "\" text-anchor=\"middle\" font-size=\"12\" fill=\"#444\">" + subtitle + "</text>");
 
@@ -427,10 +432,11 @@ std::string render_svg(const accumulated_report& report) {
     const double baseline = damage_top - 10.0 - lp.row * kLabelRow - 3.0;
     w.line("<line class=\"leader\" x1=\"" + px(lp.mark_x) + "\" y1=\"" + px(baseline + 3) +
            "\" x2=\"" + px(lp.mark_x) + "\" y2=\"" + px(damage_panel.y(s.damage) - 5) +
-           "\" stroke=\"" + std::string(kHeavyColour) + "\" stroke-width=\"0.7\" opacity=\"0.6\"/>");
+           "\" stroke=\"" + std::string(kHeavyColour) +
+           "\" stroke-width=\"0.7\" opacity=\"0.6\"/>");
     w.line("<text class=\"label\" x=\"" + px(lp.centre) + "\" y=\"" + px(baseline) +
            "\" text-anchor=\"middle\" font-size=\"11\" fill=\"" + std::string(kHeavyColour) +
-           "\">" + lp.text + "</text>");
+           "\" stroke=\"white\" stroke-width=\"3\" paint-order=\"stroke\">" + lp.text + "</text>");
   }
   w.line("</g>");
   w.line("<text class=\"axis-label\" x=\"" + px((kLeft + kRight) / 2) + "\" y=\"" +

@@ -26,6 +26,17 @@ bool parse_int(std::string_view text, int& value) {
   return true;
 }
 
+bool parse_real(std::string_view text, double& value) {
+  text = trim(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return false;
+  double v = 0.0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return false;
+  value = v;
+  return true;
+}
+
 std::string format_number(double value) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
@@ -35,12 +46,24 @@ std::string format_number(double value) {
   return std::string(buffer, end);
 }
 
-std::string format_fixed(double value, int decimals) {
+namespace {
+
+std::string format_printf(const char* format, double value, int decimals) {
   if (!std::isfinite(value)) return format_number(value);
   char buffer[400];
-  const int n = std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+  const int n = std::snprintf(buffer, sizeof buffer, format, std::clamp(decimals, 0, 30), value);
   if (n < 0) return format_number(value);
   return std::string(buffer, static_cast<std::size_t>(std::min<int>(n, sizeof buffer - 1)));
+}
+
+}  // namespace
+
+std::string format_fixed(double value, int decimals) {
+  return format_printf("%.*f", value, decimals);
+}
+
+std::string format_exponent(double value, int decimals) {
+  return format_printf("%.*E", value, decimals);
 }
 
 }  // namespace vantor::plot

@@ -14,11 +14,16 @@ std::string_view trim(std::string_view text);
 // allowed). False for anything else, including values beyond 32 bits.
 bool parse_int(std::string_view text, int& value);
 
+// A decimal real number filling the whole text (blanks around it allowed),
+// finite and not NaN.
+bool parse_real(std::string_view text, double& value);
+
 // The shortest text that reads back as the same double ("847.059", "2.0749e-03"
 // style as the value needs); "Infinity", "-Infinity" and "NaN" for the others.
 std::string format_number(double value);
 
-// printf-style "%.{decimals}f".
+// printf-style "%.{decimals}f" and "%.{decimals}E" ("Infinity", "NaN" as above).
 std::string format_fixed(double value, int decimals);
+std::string format_exponent(double value, int decimals);
 
 }  // namespace vantor::plot
