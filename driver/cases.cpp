@@ -20,10 +20,8 @@ namespace {
 
 using textio::layout_of;
 
-constexpr auto kTwoTexts = layout_of("(A,A)");
 constexpr auto kText = kRecordText;
 constexpr auto kCaseHeader = layout_of("(A,I5.3,A,A,A,A,A,A,1P,E12.4)");
-constexpr auto kThreeTexts = layout_of("(A,A,A)");
 
 constexpr std::string_view kRawSuffix = ".RawDam";
 constexpr std::string_view kWeightedSuffix = ".WghDam";
@@ -141,13 +139,8 @@ void write_weighted_files() {
     write_header(kCaseHeader, std::string_view("#    Case no "), s.ICASE,
                  std::string_view(" for Project: "), prefix, std::string_view("."), date, line_feed,
                  std::string_view("#    Probability for this case: "), w);
-    write_header(kThreeTexts, std::string_view("#    "), line_feed,
-                 std::string_view("#  S_Coo        <---------------- Hot Spots ---------------> "));
-    for (std::size_t e = 0; e < nelem; ++e) {
-      write_matrix_row(s.SCOO[e], s.WGHDAM[e], nhot);
-    }
-    write_header(kThreeTexts, std::string_view("#    "), line_feed,
-                 std::string_view("#  ------------------------  E O F  ------------------------ "));
+    write_matrix("#  S_Coo        <---------------- Hot Spots ---------------> ", s.WGHDAM, nelem,
+                 nhot);
     textio::close_unit(kUnitWrite);
     if (s.ICASE == s.ILAST) break;
   }

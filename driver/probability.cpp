@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "driver/helpers.h"
+#include "driver/records.h"
 #include "driver/run.h"
 #include "driver/state.h"
 #include "freeinput/files.h"
@@ -20,7 +21,6 @@ using textio::layout_of;
 
 constexpr std::string_view kAskFile = "Give file containing probabilities:  ";
 constexpr std::string_view kAskScale = "Scale Probs?  / yes /  ";
-constexpr auto kTwoTexts = layout_of("(A,A)");
 constexpr auto kSpacer = layout_of("(/,/,A)");
 constexpr auto kSum = layout_of("(A,F12.3)");
 constexpr auto kScaled = layout_of("(/,A,F12.3)");

@@ -3,6 +3,7 @@
 // non-blank character (blanks before an embedded line feed are kept).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <span>
 #include <string_view>
@@ -29,6 +30,9 @@ void write_header(const textio::layout& l, const Items&... items) {
   textio::write(kUnitWrite, kRecordText, trimmed(textio::view(s.line)));
 }
 
+inline constexpr auto kTwoTexts = textio::layout_of("(A,A)");
+inline constexpr auto kThreeTexts = textio::layout_of("(A,A,A)");
+
 inline constexpr auto kRowLayout = textio::layout_of("(F13.3,1P,99E12.4)");
 
 // A matrix row on unit 90: the section coordinate, then one damage per hot spot.
@@ -36,6 +40,19 @@ inline void write_matrix_row(double coordinate, const section_row& damage, std::
   textio::statement row(kUnitWrite, kRowLayout);
   row << coordinate << std::span<const double>(damage.data(), nhot);
   row.end();
+}
+
+// The matrix rows of sections 1 to nelem, between the heading record
+// ("#    ", line feed, heading) and the end record of every output file.
+inline void write_matrix(std::string_view heading,
+                         const std::array<section_row, kMaxSections>& table, std::size_t nelem,
+                         std::size_t nhot) {
+  run_state& s = state();
+  const std::string_view line_feed(&s.line_feed, 1);
+  write_header(kThreeTexts, std::string_view("#    "), line_feed, heading);
+  for (std::size_t e = 0; e < nelem; ++e) write_matrix_row(s.SCOO[e], table[e], nhot);
+  write_header(kThreeTexts, std::string_view("#    "), line_feed,
+               std::string_view("#  ------------------------  E O F  ------------------------ "));
 }
 
 }  // namespace vantor::driver

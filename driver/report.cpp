@@ -23,7 +23,6 @@ constexpr auto kText = kRecordText;
 constexpr auto kSummary = layout_of("(A,I4,A,A,A,A)");
 constexpr auto kCounts = layout_of("(A,I5,A,A,I5,A,A,A,A,A)");
 constexpr auto kRanking = layout_of("(A,I3,A,A)");
-constexpr auto kThreeTexts = layout_of("(A,A,A)");
 constexpr auto kLifeRow = layout_of("(F13.3,1P,E12.4,0P,F35.1)");
 
 constexpr std::string_view kSeparator = "#  ------------------------------------------------------";
@@ -88,14 +87,8 @@ void write_report() {
   write_header(kThreeTexts, std::string_view("# "), line_feed, kSeparator);
   write_header(kText, std::string_view("#    Print of full matrix."));
   write_header(kText, kSeparator);
-  write_header(
-      kThreeTexts, std::string_view("#    "), line_feed,
-      std::string_view("#     S_Coo        <---------------- Hot Spots ---------------> "));
-  for (std::size_t e = 0; e < nelem; ++e) {
-    write_matrix_row(s.SCOO[e], s.ACCDAM[e], nhot);
-  }
-  write_header(kThreeTexts, std::string_view("#    "), line_feed,
-               std::string_view("#  ------------------------  E O F  ------------------------ "));
+  write_matrix("#     S_Coo        <---------------- Hot Spots ---------------> ", s.ACCDAM, nelem,
+               nhot);
   textio::close_unit(kUnitWrite);
 }
 

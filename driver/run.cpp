@@ -28,7 +28,6 @@ constexpr auto kCount = layout_of("(/,I6,A,/)");
 constexpr auto kErrorHeader = layout_of("(/,TR2,'*** ERROR IN Vantor    ***')");
 constexpr auto kBlockTitle = layout_of("(/,TR2,A)");
 constexpr auto kBlockValue = layout_of("(TR2,A,I8)");
-constexpr auto kTwoTexts = layout_of("(A,A)");
 
 constexpr std::string_view kFull = "------------------------------------------------";
 constexpr std::string_view kFrame = "-----                                     ------";
