@@ -209,7 +209,8 @@ inline void read_to_end(std::span<const std::uint8_t> data) {
   clear_work_folder();
   const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
   put_file("input.txt", text);
-  const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+  const std::size_t lines =
+      static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
   for (const int width : {512, 2048}) {
     bool failed_read = false;
     const int status = until_run_ends([&] {

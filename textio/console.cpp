@@ -1,6 +1,7 @@
 #include "textio/console.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -24,12 +25,20 @@ struct source {
 constexpr source kConsole{kConsoleIn, kConsoleInName};
 constexpr source kText{kInternalUnit, kInternalReadName};
 
+// Characters of an answer line that are kept; the rest of a longer line is
+// read and dropped, so that input without line feeds cannot exhaust the
+// memory. A text answer uses 256 characters, a number stands in its first
+// token.
+constexpr std::size_t kAnswerLimit = std::size_t{1} << 20;
+
 // Takes the next console line; the end of the input (or a control-Z line)
 // ends the run.
-std::string& take_console_line() {
-  static std::string line;
+std::string_view take_console_line() {
+  static std::array<char, kAnswerLimit> buffer;
   flush_unit(kConsoleOut);
-  const int status = read_line(kConsoleIn, line);
+  std::size_t length = 0;
+  const int status = read_line(kConsoleIn, buffer, length);
+  const std::string_view line(buffer.data(), length);
   if (status == -1 || (status == 0 && line == "\x1a"))
     fatal(kErrEndOfFile, kConsoleIn, kConsoleInName);
   if (status != 0) fatal(kErrRead, kConsoleIn, kConsoleInName);
@@ -154,7 +163,7 @@ bool scan_line(std::string_view line, int& target, const source& from) {
 }  // namespace
 
 void readLine(std::span<char> field) {
-  const std::string& line = take_console_line();
+  const std::string_view line = take_console_line();
   const std::size_t n = std::min(line.size(), field.size());
   std::copy_n(line.begin(), n, field.begin());
   std::fill(field.begin() + static_cast<std::ptrdiff_t>(n), field.end(), ' ');

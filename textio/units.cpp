@@ -71,9 +71,26 @@ class signal_block {
   sigset_t old_;
 };
 
+// A standard descriptor closed at start would be taken by the next file
+// opened: the console would then read that file or write into it, and a fatal
+// report on standard error would overwrite it. Each closed one is held by
+// /dev/null, opened for the other direction, so that using it fails as it
+// would have failed closed.
+void hold_closed_standard_descriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int held = ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+    if (held >= 0 && held != fd) {
+      ::dup2(held, fd);
+      ::close(held);
+    }
+  }
+}
+
 void ensure_console() {
   if (g_console_ready) return;
   g_console_ready = true;
+  hold_closed_standard_descriptors();
   unit_slot& in = g_units[kConsoleIn];
   in.open = true;
   in.fd = 0;

@@ -5,10 +5,8 @@
 // records written before the fault and nothing else.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -22,7 +20,6 @@ namespace {
 
 const std::string kTypicalAnswers = "1\n3\nprobs.txt\nriser\n\n";
 const std::string kErrorHeader = "\r\n  *** ERROR IN Vantor    ***\r\n";
-const std::string kEofLine = "#  ------------------------  E O F  ------------------------\r\n";
 
 void write_typical_run(const scratch_dir& dir) {
   dir.write("probs.txt", "0.5 0.3 0.2\n");
@@ -32,9 +29,9 @@ void write_typical_run(const scratch_dir& dir) {
 }
 
 std::string case_name(int c, std::string_view suffix) {
-  char digits[8];
-  std::snprintf(digits, sizeof digits, "%03d", c);
-  return "riser_" + std::string(digits) + std::string(suffix);
+  const std::string digits = std::to_string(c);
+  return "riser_" + std::string(digits.size() < 3 ? 3 - digits.size() : 0, '0') + digits +
+         std::string(suffix);
 }
 
 // The files of a complete run of the typical case set, dates masked.
@@ -60,8 +57,15 @@ bool ends_with_record(const std::string& text) {
   return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
 }
 
-// Runs vantor with standard output going to the given path.
-run_result run_with_output(const fs::path& dir, const std::string& answers, const char* output) {
+// The standard streams of a run: answers from a file or none (closed),
+// output to a path or closed, standard error to a pipe or closed.
+struct streams {
+  bool input_closed = false;
+  const char* output = "/dev/null";  // nullptr: closed
+  bool error_closed = false;
+};
+
+run_result run_with_streams(const fs::path& dir, const std::string& answers, const streams& s) {
   const fs::path answers_file = dir / "answers.in";
   std::ofstream(answers_file, std::ios::binary) << answers;
   int err[2];
@@ -69,12 +73,15 @@ run_result run_with_output(const fs::path& dir, const std::string& answers, cons
   const pid_t pid = ::fork();
   if (pid == 0) {
     const int in = ::open(answers_file.c_str(), O_RDONLY);
-    const int out = ::open(output, O_WRONLY);
-    if (in < 0 || out < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
+    const int out = s.output != nullptr ? ::open(s.output, O_WRONLY) : -1;
+    if (in < 0 || (s.output != nullptr && out < 0) || ::chdir(dir.c_str()) != 0) ::_exit(127);
     ::dup2(in, 0);
     ::dup2(out, 1);
     ::dup2(err[1], 2);
-    ::close(err[0]);
+    for (int fd : {in, out, err[0], err[1]}) ::close(fd);
+    if (s.input_closed) ::close(0);
+    if (s.output == nullptr) ::close(1);
+    if (s.error_closed) ::close(2);
     ::execl(VANTOR_BINARY, VANTOR_BINARY, static_cast<char*>(nullptr));
     ::_exit(127);
   }
@@ -110,12 +117,52 @@ TEST(Faults, DiskFullWhileWritingTheReport) {
   for (int k = 0; k < 3; ++k) EXPECT_EQ(mask_date(dir.read(ref.names[k])), ref.texts[k]);
 }
 
-TEST(Faults, ConsoleOutputThatCannotBeWritten) {
-  scratch_dir dir;
-  write_typical_run(dir);
-  const run_result r = run_with_output(dir.path(), kTypicalAnswers, "/dev/full");
-  EXPECT_EQ(r.err, "forrtl: severe (38): error during write, unit 6, file CONOUT$\n");
-  EXPECT_EQ(r.status, 38);
+// Console streams that cannot be used: the console report, the status, and
+// no file of the run taken for a console stream.
+TEST(Faults, ConsoleStreamsThatCannotBeUsed) {
+  struct stream_case {
+    const char* name;
+    streams s;
+    std::string answers;
+    int status;
+    std::string err;
+  };
+  const stream_case cases[] = {
+      {"output on a full disk",
+       {false, "/dev/full", false},
+       kTypicalAnswers,
+       38,
+       "forrtl: severe (38): error during write, unit 6, file CONOUT$\n"},
+      {"output closed",
+       {false, nullptr, false},
+       kTypicalAnswers,
+       38,
+       "forrtl: severe (38): error during write, unit 6, file CONOUT$\n"},
+      {"input closed",
+       {true, "/dev/null", false},
+       kTypicalAnswers,
+       39,
+       "forrtl: severe (39): error during read, unit 5, file CONIN$\n"},
+      // The probability file is open when the report is written: it must not
+      // receive the report in place of the closed standard error.
+      {"standard error closed", {false, "/dev/null", true}, "1\n3\nprobs.txt\nriser\nx\n", 59, ""},
+      {"standard error closed, complete run", {false, "/dev/null", true}, kTypicalAnswers, 0, ""},
+  };
+  const reference ref = complete_run(write_typical_run, 3, kTypicalAnswers);
+  for (const stream_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    scratch_dir dir;
+    write_typical_run(dir);
+    const run_result r = run_with_streams(dir.path(), c.answers, c.s);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(dir.read("probs.txt"), "0.5 0.3 0.2\n");
+    if (c.status == 0) {
+      for (std::size_t k = 0; k < ref.names.size(); ++k) {
+        EXPECT_EQ(mask_date(dir.read(ref.names[k])), ref.texts[k]);
+      }
+    }
+  }
 }
 
 // An output file in the way: " Cannot Open : ", the error header, status 1;
@@ -126,15 +173,16 @@ TEST(Faults, OutputFileThatCannotBeCreated) {
     std::string expected_tail;
     int intact;  // weighted files complete before it
   };
-  const std::string processing = " Processing File : riser_001.RawDam\r\n"
-                                 " Processing File : riser_002.RawDam\r\n"
-                                 " Processing File : riser_003.RawDam\r\n";
+  const std::string processing =
+      " Processing File : riser_001.RawDam\r\n"
+      " Processing File : riser_002.RawDam\r\n"
+      " Processing File : riser_003.RawDam\r\n";
   const std::string count = "\r\n     4 lines with plot data found\r\n\r\n";
   const blocked_case cases[] = {
-      {"riser_001.WghDam", processing + " Cannot Open : riser_001.WghDam\r\n" + kErrorHeader + count,
-       0},
-      {"riser_003.WghDam", processing + " Cannot Open : riser_003.WghDam\r\n" + kErrorHeader + count,
-       2},
+      {"riser_001.WghDam",
+       processing + " Cannot Open : riser_001.WghDam\r\n" + kErrorHeader + count, 0},
+      {"riser_003.WghDam",
+       processing + " Cannot Open : riser_003.WghDam\r\n" + kErrorHeader + count, 2},
       {"riser.AccDam", processing + " Cannot Open : riser.AccDam\r\n" + kErrorHeader + count, 3},
   };
   const reference ref = complete_run(write_typical_run, 3, kTypicalAnswers);
@@ -168,9 +216,10 @@ TEST(Faults, RawDamageFileThatCannotBeRead) {
   fs::remove(dir.path() / "riser_002.RawDam");
   fs::create_directory(dir.path() / "riser_002.RawDam");
   const run_result r = run_vantor(dir.path(), kTypicalAnswers);
-  EXPECT_TRUE(r.out.ends_with(" Processing File : riser_001.RawDam\r\n"
-                              " Cannot Open : riser_002.RawDam\r\n" +
-                              kErrorHeader + "\r\n     3 lines with plot data found\r\n\r\n"))
+  EXPECT_TRUE(
+      r.out.ends_with(" Processing File : riser_001.RawDam\r\n"
+                      " Cannot Open : riser_002.RawDam\r\n" +
+                      kErrorHeader + "\r\n     4 lines with plot data found\r\n\r\n"))
       << r.out;
   EXPECT_EQ(r.status, 1);
   EXPECT_FALSE(dir.exists("riser_001.WghDam"));
@@ -295,8 +344,8 @@ TEST(Faults, ConsoleEventsInTheMiddleOfPassTwo) {
     ::close(p.err);
     EXPECT_EQ(fed, static_cast<ssize_t>(kLargeAnswers.size()));
     EXPECT_EQ(wait_status(p.pid), 128 + c.signal);
-    EXPECT_EQ(err, std::string("forrtl: error (200): program aborting due to ") + c.event +
-                       " event\n");
+    EXPECT_EQ(err,
+              std::string("forrtl: error (200): program aborting due to ") + c.event + " event\n");
     EXPECT_TRUE(out.ends_with(last)) << "the console has more than pass 1";
 
     // The files in the order they are written: complete ones, then at most one
