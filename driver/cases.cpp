@@ -20,7 +20,6 @@ namespace {
 
 using textio::layout_of;
 
-constexpr auto kText = kRecordText;
 constexpr auto kCaseHeader = layout_of("(A,I5.3,A,A,A,A,A,A,1P,E12.4)");
 
 constexpr std::string_view kRawSuffix = ".RawDam";

@@ -143,7 +143,12 @@ void OPNSEQ(std::string_view name, int unit, int iexist, int& ierr) {
   const std::string_view file_name = name.substr(0, static_cast<std::size_t>(LENNB(name)));
   int code = 0;
   FIIOPN(file_name, unit, istat, 0, kFormFormatted, 0, 0, 0, -1, code);
-  if (code != 0) ierr = -1;
+  if (code != 0) {
+    ierr = -1;
+    return;
+  }
+  // A file opened to be written starts empty.
+  if (istat != kStatusOld) textio::cut_unit(unit);
 }
 
 }  // namespace vantor::freeinput

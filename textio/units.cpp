@@ -298,7 +298,16 @@ int open_unit(int unit, const open_spec& spec) {
     int create = 0;
     if (spec.status == open_status::new_file) create = O_CREAT | O_EXCL;
     if (spec.status == open_status::unknown) create = O_CREAT;
-    fd = ::open(path.c_str(), flags | O_RDWR | create, 0666);
+    // A named pipe that is read must not be held open for writing too, or
+    // its end would never come.
+    struct stat before {};
+    const bool fifo = ::stat(path.c_str(), &before) == 0 && S_ISFIFO(before.st_mode);
+    if (fifo && spec.status == open_status::old_file) {
+      fd = ::open(path.c_str(), flags | O_RDONLY);
+      writable = false;
+    } else {
+      fd = ::open(path.c_str(), flags | O_RDWR | create, 0666);
+    }
     if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EISDIR || errno == ETXTBSY)) {
       const int first_errno = errno;
       // Not writable: a file that exists is still read; otherwise report why.
@@ -339,6 +348,13 @@ int open_unit(int unit, const open_spec& spec) {
   s->in_eof = false;
   s->out_len.store(0, std::memory_order_relaxed);
   return 0;
+}
+
+void cut_unit(int unit) {
+  unit_slot* s = slot_of(unit);
+  if (s == nullptr || !s->open || !s->writable || s->access != open_access::sequential) return;
+  s->cut_on_first_write = true;
+  cut_if_pending(*s);
 }
 
 void close_unit(int unit) {

@@ -49,6 +49,11 @@ struct open_spec {
 // written to it.
 int open_unit(int unit, const open_spec& spec);
 
+// Cuts the file of a sequential unit to length 0 now (a regular file only),
+// rather than at its first record: a file about to be written never shows
+// the content of an earlier run, even when nothing gets written to it.
+void cut_unit(int unit);
+
 // Flushes and disconnects the unit; a scratch file is deleted. Closing a unit
 // that is not open does nothing.
 void close_unit(int unit);

@@ -5,6 +5,7 @@
 // records written before the fault and nothing else.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -233,6 +234,42 @@ TEST(Faults, RawDamageFileWithoutReadPermission) {
   const run_result r = run_vantor(dir.path(), kTypicalAnswers);
   EXPECT_NE(r.out.find(" Cannot Open : riser_002.RawDam\r\n" + kErrorHeader), std::string::npos);
   EXPECT_EQ(r.status, 1);
+}
+
+TEST(Faults, RawDamageFileThatIsANamedPipe) {
+  scratch_dir dir;
+  write_typical_run(dir);
+  const std::string content = dir.read("riser_002.RawDam");
+  fs::remove(dir.path() / "riser_002.RawDam");
+  ASSERT_EQ(::mkfifo((dir.path() / "riser_002.RawDam").c_str(), 0600), 0);
+  // Another program writes the case file into the pipe and closes it.
+  std::thread writer([&] {
+    const int fd = ::open((dir.path() / "riser_002.RawDam").c_str(), O_WRONLY);
+    if (fd < 0) return;
+    (void)!::write(fd, content.data(), content.size());
+    ::close(fd);
+  });
+  const run_result r = run_vantor(dir.path(), kTypicalAnswers);
+  writer.join();
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(dir.exists("riser.AccDam"));
+}
+
+TEST(Faults, FileToBeWrittenStartsEmptyEvenWhenTheRunEndsFirst) {
+  // A prefix too long for the header record ends the run (66) with the first
+  // weighted damage file open: an earlier run's file of that name is emptied.
+  scratch_dir dir;
+  const std::string prefix(160, 'p');
+  dir.write("probs.txt", "1.0\n");
+  dir.write(prefix + "_001.RawDam", "1 1E-3\n");
+  dir.write(prefix + "_001.WghDam", "content of an earlier run\r\n");
+  const run_result r = run_vantor(dir.path(), "1\n1\nprobs.txt\n" + prefix + "\n\n");
+  EXPECT_EQ(r.status, 66);
+  EXPECT_EQ(r.err,
+            "forrtl: severe (66): output statement overflows record, unit -5, file Internal "
+            "Formatted Write\n");
+  EXPECT_TRUE(dir.exists(prefix + "_001.WghDam"));
+  EXPECT_EQ(dir.read(prefix + "_001.WghDam"), "");
 }
 
 // --- Large runs: the files removed while read, the console events -----------
