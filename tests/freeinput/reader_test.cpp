@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "freeinput/scan.h"
@@ -441,12 +442,16 @@ TEST_F(ReaderTest, NoiseIsReadSafely) {
 TEST_F(ReaderTest, PipeIsReadFromWhereItStands) {
   const std::string fifo = path("pipe");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // Another program writes into the pipe; opening it for reading waits for it.
+  std::thread other([&fifo] {
+    const int writer = ::open(fifo.c_str(), O_WRONLY);
+    if (writer < 0) return;
+    const std::string_view data = "1 2\n3\n4\n";
+    (void)!::write(writer, data.data(), data.size());
+    ::close(writer);
+  });
   ASSERT_EQ(textio::open_unit(kInputUnit, {fifo, textio::open_status::old_file}), 0);
-  const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-  ASSERT_GE(writer, 0);
-  const std::string_view data = "1 2\n3\n4\n";
-  ASSERT_EQ(::write(writer, data.data(), data.size()), static_cast<ssize_t>(data.size()));
-  ::close(writer);
+  other.join();
 
   int ierr = 0;
   INIFII_2(512, 8, kInputUnit, -1, ierr);
