@@ -54,24 +54,13 @@ void put_digits(char* end, std::uint64_t n, std::size_t count) {
   if (count == 1) *--end = static_cast<char>('0' + n % 10);
 }
 
-constexpr std::array<std::uint64_t, 16> kPowersOfTen = [] {
-  std::array<std::uint64_t, 16> p{};
-  std::uint64_t v = 1;
-  for (auto& e : p) {
-    e = v;
-    v *= 10;
-  }
-  return p;
-}();
-
 // The text std::to_chars gives in fixed form with `decimals` digits after the
 // point, from the fast path when it can decide.
 std::to_chars_result fixed_text(char* first, char* last, double x, int decimals) {
   std::uint64_t scaled = 0;
   if (decimals >= 1 && round_fixed(x, decimals, scaled)) {
     const auto d = static_cast<std::size_t>(decimals);
-    std::uint64_t unit = 1;
-    for (std::size_t k = 0; k < d; ++k) unit *= 10;
+    const std::uint64_t unit = kPowersOfTen[d];
     const auto r = std::to_chars(first, last, scaled / unit);
     char* out = r.ptr;
     *out++ = '.';

@@ -11,22 +11,6 @@ namespace {
 constexpr std::array<double, 23> kExact{1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-constexpr std::array<std::uint64_t, 16> kTen{1ULL,
-                                             10ULL,
-                                             100ULL,
-                                             1000ULL,
-                                             10000ULL,
-                                             100000ULL,
-                                             1000000ULL,
-                                             10000000ULL,
-                                             100000000ULL,
-                                             1000000000ULL,
-                                             10000000000ULL,
-                                             100000000000ULL,
-                                             1000000000000ULL,
-                                             10000000000000ULL,
-                                             100000000000000ULL,
-                                             1000000000000000ULL};
 
 // x times 10^k with at most two roundings; `ulps` receives the bound on the
 // relative error in units of 2^-53. False when k is out of reach.
@@ -75,7 +59,7 @@ bool round_significant(double x, int significant, std::uint64_t& digits, int& ex
   double y = 0.0;
   int ulps = 0;
   if (!scale_by_power(x, significant - 1 - e10, y, ulps)) return false;
-  const auto top = static_cast<double>(kTen[static_cast<std::size_t>(significant)]);
+  const auto top = static_cast<double>(kPowersOfTen[static_cast<std::size_t>(significant)]);
   if (y >= top) {
     ++e10;
     if (!scale_by_power(x, significant - 1 - e10, y, ulps) || y >= top) return false;
@@ -83,11 +67,11 @@ bool round_significant(double x, int significant, std::uint64_t& digits, int& ex
   std::uint64_t n = 0;
   // 2^-53 per rounding, with room to spare.
   if (!round_clear_of_ties(y, ulps * 0x1p-52, n)) return false;
-  if (n >= kTen[static_cast<std::size_t>(significant)]) {
+  if (n >= kPowersOfTen[static_cast<std::size_t>(significant)]) {
     n /= 10;  // a carry through all digits: 99999.7 -> 100000 -> 10000, one decade up
     ++e10;
   }
-  if (n < kTen[static_cast<std::size_t>(significant - 1)]) return false;
+  if (n < kPowersOfTen[static_cast<std::size_t>(significant - 1)]) return false;
   digits = n;
   exponent = e10;
   return true;

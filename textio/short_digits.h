@@ -8,9 +8,21 @@
 // an exact conversion. Nothing here ever returns a wrongly rounded digit.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace vantor::textio {
+
+// 10^0 to 10^15, the powers of ten that the digit counts here can reach.
+inline constexpr std::array<std::uint64_t, 16> kPowersOfTen = [] {
+  std::array<std::uint64_t, 16> p{};
+  std::uint64_t v = 1;
+  for (auto& e : p) {
+    e = v;
+    v *= 10;
+  }
+  return p;
+}();
 
 // x > 0 and finite, 1 <= significant <= 15. On success: digits holds exactly
 // `significant` decimal digits (10^(significant-1) <= digits < 10^significant)
