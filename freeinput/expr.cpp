@@ -50,16 +50,21 @@ constexpr std::array<double, kFractionPlaces> kFractionScale = [] {
 }();
 static_assert(kFractionScale.back() == 0.0);
 
-// The fraction digits, the first already taken by ISDIGT: f = d * s + f with
-// the place value s of each digit.
+// One fraction digit d at place k (from 0) added to f: f = d * s + f with the
+// place value s. The general and the one-pass recognisers both use it, so
+// they compute the same bits.
+double add_fraction_digit(double f, int d, std::size_t k) {
+  const double s = k < kFractionScale.size() ? kFractionScale[k] : 0.0;
+  return d * s + f;
+}
+
+// The fraction digits, the first already taken by ISDIGT.
 double fraction_digits() {
   const free_input_state& st = input_state;
   double f = 0.0;
   std::size_t k = 0;
   do {
-    const double s = k < kFractionScale.size() ? kFractionScale[k] : 0.0;
-    f = st.last_digit * s + f;
-    ++k;
+    f = add_fraction_digit(f, st.last_digit, k++);
   } while (ISDIGT());
   return f;
 }
@@ -144,9 +149,8 @@ bool take_plain_number(bool& is_integer) {
     ++p;
     const char* const fraction_start = p;
     while (is_digit(*p)) {
-      const auto k = static_cast<std::size_t>(p - fraction_start);
-      const double s = k < kFractionScale.size() ? kFractionScale[k] : 0.0;
-      fraction = (*p - '0') * s + fraction;
+      fraction =
+          add_fraction_digit(fraction, *p - '0', static_cast<std::size_t>(p - fraction_start));
       ++p;
     }
     has_fraction = p != fraction_start;
