@@ -7,7 +7,6 @@
 #include "driver/records.h"
 #include "driver/run.h"
 #include "driver/state.h"
-#include "freeinput/files.h"
 #include "freeinput/reader.h"
 #include "freeinput/state.h"
 #include "freeinput/text.h"
@@ -32,12 +31,6 @@ void build_case_name(run_state& s, std::string_view suffix) {
   freeinput::CHARIN(s.name, textio::view(s.name), s.ICASE, s.NDIG, kUnitOut, s.IERR);
   textio::assign(s.suffix, suffix);
   freeinput::CHRAPP(s.name, textio::view(s.suffix));
-}
-
-void open_case_file(run_state& s, int unit, int exists) {
-  textio::close_unit(unit);
-  freeinput::OPNSEQ(trimmed(textio::view(s.name)), unit, exists, s.IERR);
-  if (s.IERR != 0) raise_cannot_open();
 }
 
 void read_one_case(run_state& s) {
@@ -102,7 +95,7 @@ void read_case_files() {
   run_state& s = state();
   for (s.ICASE = s.IFIRST; s.ICASE <= s.ILAST; ++s.ICASE) {
     build_case_name(s, kRawSuffix);
-    open_case_file(s, kUnitRaw, 1);
+    open_named_file(kUnitRaw, 1);
     freeinput::INIFII_2(512, 8, kUnitRaw, kUnitOut, s.IRDERR);
     if (s.IRDERR != 0) closing_steps(1);
     textio::write(kUnitOut, kTwoTexts, std::string_view(" Processing File : "),
@@ -124,7 +117,7 @@ void write_weighted_files() {
 
   for (s.ICASE = s.IFIRST; s.ICASE <= s.ILAST; ++s.ICASE) {
     build_case_name(s, kWeightedSuffix);
-    open_case_file(s, kUnitWrite, 0);
+    open_named_file(kUnitWrite, 0);
     const double w = s.PROB[static_cast<std::size_t>(s.ICASE - 1)];
     const auto& raw = s.RAWDAM[static_cast<std::size_t>(s.ICASE - 1)];
     for (std::size_t e = 0; e < nelem; ++e) {

@@ -8,7 +8,6 @@
 #include "driver/records.h"
 #include "driver/run.h"
 #include "driver/state.h"
-#include "freeinput/files.h"
 #include "freeinput/text.h"
 #include "textio/field.h"
 #include "textio/units.h"
@@ -48,10 +47,8 @@ void write_report() {
   s.name = s.prefix;
   textio::assign(s.suffix, ".AccDam");
   freeinput::CHRAPP(s.name, textio::view(s.suffix));
-  textio::close_unit(kUnitWrite);
   s.IERR = 0;
-  freeinput::OPNSEQ(trimmed(textio::view(s.name)), kUnitWrite, 0, s.IERR);
-  if (s.IERR != 0) raise_cannot_open();
+  open_named_file(kUnitWrite, 0);
 
   const auto nelem = static_cast<std::size_t>(std::clamp(s.NELEM, 0, kMaxSections));
   const auto nhot = static_cast<std::size_t>(std::clamp(s.NHOT, 0, kMaxHotSpots));

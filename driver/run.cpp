@@ -9,6 +9,7 @@
 #include "driver/records.h"
 #include "driver/state.h"
 #include "freeinput/date.h"
+#include "freeinput/files.h"
 #include "freeinput/text.h"
 #include "textio/console.h"
 #include "textio/fatal.h"
@@ -110,6 +111,13 @@ void raise_cannot_open() {
                 trimmed(textio::view(s.name)));
   textio::write(kUnitOut, kErrorHeader);
   closing_steps(1);
+}
+
+void open_named_file(int unit, int exists) {
+  run_state& s = state();
+  textio::close_unit(unit);
+  freeinput::OPNSEQ(trimmed(textio::view(s.name)), unit, exists, s.IERR);
+  if (s.IERR != 0) raise_cannot_open();
 }
 
 int run() {

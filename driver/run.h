@@ -31,6 +31,11 @@ struct block_value {
 // " Cannot Open : " and the name, the error header, the closing steps.
 [[noreturn]] void raise_cannot_open();
 
+// Closes the unit and opens the file named in the name field on it (exists 1:
+// a file to read, 0: a file to write); a failure, or IERR already set by the
+// name building, ends the run through raise_cannot_open.
+void open_named_file(int unit, int exists);
+
 // Phases (probability.cpp, cases.cpp, report.cpp).
 void ask_probability_file();
 void build_probability_table();
