@@ -43,11 +43,11 @@ exit_hook g_exit_hook = nullptr;
   ::_exit(status);
 }
 
+constexpr std::array kConsoleEvents{SIGINT, SIGQUIT, SIGHUP, SIGTERM};
+
 void block_console_events() {
   if (g_exit_hook != nullptr) return;
-  sigset_t set;
-  sigemptyset(&set);
-  for (int s : {SIGINT, SIGQUIT, SIGHUP, SIGTERM}) sigaddset(&set, s);
+  const sigset_t set = console_event_signals();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
@@ -142,6 +142,13 @@ int open_failure_number(int errno_value) {
   end_process(status);
 }
 
+sigset_t console_event_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int s : kConsoleEvents) sigaddset(&set, s);
+  return set;
+}
+
 void set_exit_hook(exit_hook hook) {
   g_exit_hook = hook;
 }
@@ -149,10 +156,9 @@ void set_exit_hook(exit_hook hook) {
 void install_console_handlers() {
   struct sigaction action {};
   action.sa_handler = on_console_event;
-  sigemptyset(&action.sa_mask);
-  for (int s : {SIGINT, SIGQUIT, SIGHUP, SIGTERM}) sigaddset(&action.sa_mask, s);
+  action.sa_mask = console_event_signals();
   action.sa_flags = 0;
-  for (int s : {SIGINT, SIGQUIT, SIGHUP, SIGTERM}) sigaction(s, &action, nullptr);
+  for (int s : kConsoleEvents) sigaction(s, &action, nullptr);
   // A closed standard output is reported as a write error, not a silent death.
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;

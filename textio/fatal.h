@@ -8,6 +8,8 @@
 // to <event> event", keep every complete record and exit with 128 + signal.
 #pragma once
 
+#include <signal.h>
+
 #include <string_view>
 
 namespace vantor::textio {
@@ -46,6 +48,10 @@ int open_failure_number(int errno_value);
 // Writes out and closes every unit and exits with the status (0 for a complete
 // run, 1 for a run ended by an error block).
 [[noreturn]] void stop(int status);
+
+// The signals of the console events: interrupt (SIGINT), break (SIGQUIT),
+// close (SIGHUP) and termination (SIGTERM).
+sigset_t console_event_signals();
 
 // Installs the console event handlers (once, at program start).
 void install_console_handlers();

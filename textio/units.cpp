@@ -58,9 +58,7 @@ static_assert(std::atomic<std::size_t>::is_always_lock_free);
 class signal_block {
  public:
   signal_block() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int s : {SIGINT, SIGQUIT, SIGHUP, SIGTERM}) sigaddset(&set, s);
+    const sigset_t set = console_event_signals();
     pthread_sigmask(SIG_BLOCK, &set, &old_);
   }
   ~signal_block() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
