@@ -196,15 +196,7 @@ bool read_weighted(const case_file& file, const accumulated_report& report,
   record_file input;
   if (!input.open(file.path, error)) return false;
   weighted_parser parser(input, report, picks, damage, error);
-  record rec;
-  bool good = true;
-  for (;;) {
-    const next_outcome got = input.next(rec, error);
-    if (got == next_outcome::failed) return false;
-    if (got == next_outcome::end) break;
-    if (good) good = parser.take(rec);
-  }
-  return good && parser.finish();
+  return feed_records(input, parser, error);
 }
 
 std::vector<contribution_row> contributions(const accumulated_report& report,

@@ -292,16 +292,7 @@ bool read_report(const std::string& path, accumulated_report& report, plot_error
   record_file file;
   if (!file.open(path, error)) return false;
   report_parser parser(file, report, error);
-  record rec;
-  bool good = true;
-  for (;;) {
-    const next_outcome got = file.next(rec, error);
-    if (got == next_outcome::failed) return false;
-    if (got == next_outcome::end) break;
-    // After a fault the file is still read to its end.
-    if (good) good = parser.take(rec);
-  }
-  return good && parser.finish();
+  return feed_records(file, parser, error);
 }
 
 int worst_hot_spot(const accumulated_report& report, int section) {
