@@ -111,7 +111,6 @@ void write_weighted_files() {
   const auto p = static_cast<std::size_t>(prefix_length());
   const std::string_view prefix(s.prefix.data(), p);
   const std::string_view date = trimmed(textio::view(s.date_text));
-  const std::string_view line_feed(&s.line_feed, 1);
   const auto nelem = static_cast<std::size_t>(s.NELEM);
   const auto nhot = static_cast<std::size_t>(s.NHOT);
 
@@ -129,7 +128,7 @@ void write_weighted_files() {
     }
 
     write_header(kCaseHeader, std::string_view("#    Case no "), s.ICASE,
-                 std::string_view(" for Project: "), prefix, std::string_view("."), date, line_feed,
+                 std::string_view(" for Project: "), prefix, std::string_view("."), date, kLineFeed,
                  std::string_view("#    Probability for this case: "), w);
     write_matrix("#  S_Coo        <---------------- Hot Spots ---------------> ", s.WGHDAM, nelem,
                  nhot);

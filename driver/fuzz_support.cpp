@@ -43,8 +43,6 @@ void zero_bytes(std::byte* begin, std::size_t size) {
 void reset_run_state() {
   run_state& s = state();
   zero_bytes(reinterpret_cast<std::byte*>(&s), sizeof s);
-  // Every start value is zero but the line feed.
-  s.line_feed = '\n';
 }
 
 }  // namespace vantor::driver

@@ -48,10 +48,9 @@ inline void write_matrix(std::string_view heading,
                          const std::array<section_row, kMaxSections>& table, std::size_t nelem,
                          std::size_t nhot) {
   run_state& s = state();
-  const std::string_view line_feed(&s.line_feed, 1);
-  write_header(kThreeTexts, std::string_view("#    "), line_feed, heading);
+  write_header(kThreeTexts, std::string_view("#    "), kLineFeed, heading);
   for (std::size_t e = 0; e < nelem; ++e) write_matrix_row(s.SCOO[e], table[e], nhot);
-  write_header(kThreeTexts, std::string_view("#    "), line_feed,
+  write_header(kThreeTexts, std::string_view("#    "), kLineFeed,
                std::string_view("#  ------------------------  E O F  ------------------------ "));
 }
 

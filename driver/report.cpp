@@ -42,7 +42,6 @@ void write_life_row(const run_state& s, std::size_t e) {
 void write_report() {
   run_state& s = state();
   const auto p = static_cast<std::size_t>(prefix_length());
-  const std::string_view line_feed(&s.line_feed, 1);
 
   s.name = s.prefix;
   textio::assign(s.suffix, ".AccDam");
@@ -66,22 +65,22 @@ void write_report() {
                std::string_view(" cases for: "), prefix, std::string_view("."),
                trimmed(textio::view(s.date_text)));
   write_header(kCounts, std::string_view("#    Number of Sections (elements)     : "), s.NELEM,
-               line_feed, std::string_view("#    Number of HotSpots per section    : "), s.NHOT,
-               line_feed, kHashBlanks, line_feed, kSeparator);
+               kLineFeed, std::string_view("#    Number of HotSpots per section    : "), s.NHOT,
+               kLineFeed, kHashBlanks, kLineFeed, kSeparator);
   write_header(kRanking, std::string_view("#    Print of  the "), kRanked,
                std::string_view(" heaviest exposed sections."));
   write_header(kText, kSeparator);
-  write_header(kThreeTexts, std::string_view("#    "), line_feed, kDamageHeading);
+  write_header(kThreeTexts, std::string_view("#    "), kLineFeed, kDamageHeading);
   for (int k = 1; k <= std::min(kRanked, static_cast<int>(nelem)); ++k) {
     const int e = s.IHEAVY[static_cast<std::size_t>(k - 1)];
     if (e >= 1) write_life_row(s, static_cast<std::size_t>(e - 1));
   }
-  write_header(kThreeTexts, std::string_view("# "), line_feed, kSeparator);
+  write_header(kThreeTexts, std::string_view("# "), kLineFeed, kSeparator);
   write_header(kText, std::string_view("#    Print of Max Damage per Section along Riser "));
   write_header(kText, kSeparator);
-  write_header(kThreeTexts, std::string_view("#    "), line_feed, kDamageHeading);
+  write_header(kThreeTexts, std::string_view("#    "), kLineFeed, kDamageHeading);
   for (std::size_t e = 0; e < nelem; ++e) write_life_row(s, e);
-  write_header(kThreeTexts, std::string_view("# "), line_feed, kSeparator);
+  write_header(kThreeTexts, std::string_view("# "), kLineFeed, kSeparator);
   write_header(kText, std::string_view("#    Print of full matrix."));
   write_header(kText, kSeparator);
   write_matrix("#     S_Coo        <---------------- Hot Spots ---------------> ", s.ACCDAM, nelem,

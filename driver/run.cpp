@@ -124,11 +124,10 @@ int run() {
   textio::install_console_handlers();
   run_state& s = state();
 
-  // 1.-3. Tables at zero, the line feed, the date stamp taken once.
+  // 1.-3. Tables at zero, the date stamp taken once.
   DFILL(std::span(s.ACCDAM.front().data(), kMaxSections * kMaxHotSpots), kMaxSections, kMaxHotSpots,
         0.0);
   DFILL(s.MAXDAM, kMaxSections, 1, 0.0);
-  s.line_feed = '\n';
   std::array<char, 80> date80;
   freeinput::DATTXT(date80, 6);
   textio::assign(s.date_text, std::string_view(date80.data(), date80.size()));

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <span>
+#include <string_view>
 
 #include "textio/field.h"
 
@@ -21,6 +22,10 @@ inline constexpr int kMaxHotSpots = 20;
 inline constexpr int kMaxItems = 500;  // reader buffers per record
 inline constexpr int kItemTextLength = 80;
 inline constexpr int kRanked = 10;  // length of the ranking of heaviest sections
+
+// Joins the lines of one header record. A constant, not a member: any non-zero
+// start value in the run state would move the whole state into the program file.
+inline constexpr std::string_view kLineFeed = "\n";
 
 // Units of the run.
 inline constexpr int kUnitIn = 5;
@@ -50,7 +55,6 @@ struct run_state {
   textio::field<256> name{};
   textio::field<256> suffix{};
   textio::field<256> line{};
-  char line_feed = '\n';
 
   std::array<double, kMaxCases> PROB{};
   std::array<std::array<section_row, kMaxSections>, kMaxCases> RAWDAM{};
