@@ -17,17 +17,14 @@
 namespace vantor::driver {
 namespace {
 
-using textio::layout_of;
-
-constexpr auto kCaseHeader = layout_of("(A,I5.3,A,A,A,A,A,A,1P,E12.4)");
-
-constexpr std::string_view kRawSuffix = ".RawDam";
-constexpr std::string_view kWeightedSuffix = ".WghDam";
+using file_formats::kCaseHeader;
+using file_formats::kRawSuffix;
+using file_formats::kWeightedSuffix;
 
 // Builds prefix + "_" + case number in NDIG digits + suffix in the name field.
 void build_case_name(run_state& s, std::string_view suffix) {
   s.name = s.prefix;
-  freeinput::CHRAPP(s.name, "_");
+  freeinput::CHRAPP(s.name, file_formats::kCaseSeparator);
   freeinput::CHARIN(s.name, textio::view(s.name), s.ICASE, s.NDIG, kUnitOut, s.IERR);
   textio::assign(s.suffix, suffix);
   freeinput::CHRAPP(s.name, textio::view(s.suffix));
@@ -127,11 +124,9 @@ void write_weighted_files() {
       }
     }
 
-    write_header(kCaseHeader, std::string_view("#    Case no "), s.ICASE,
-                 std::string_view(" for Project: "), prefix, std::string_view("."), date, kLineFeed,
-                 std::string_view("#    Probability for this case: "), w);
-    write_matrix("#  S_Coo        <---------------- Hot Spots ---------------> ", s.WGHDAM, nelem,
-                 nhot);
+    write_header(kCaseHeader, file_formats::kCaseHead, s.ICASE, file_formats::kForProject, prefix,
+                 std::string_view("."), date, kLineFeed, file_formats::kProbabilityHead, w);
+    write_matrix(file_formats::kWeightedMatrixHeading, s.WGHDAM, nelem, nhot);
     textio::close_unit(kUnitWrite);
     if (s.ICASE == s.ILAST) break;
   }

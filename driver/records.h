@@ -8,6 +8,7 @@
 #include <span>
 #include <string_view>
 
+#include "driver/file_formats.h"
 #include "driver/state.h"
 #include "freeinput/text.h"
 #include "textio/field.h"
@@ -33,25 +34,23 @@ void write_header(const textio::layout& l, const Items&... items) {
 inline constexpr auto kTwoTexts = textio::layout_of("(A,A)");
 inline constexpr auto kThreeTexts = textio::layout_of("(A,A,A)");
 
-inline constexpr auto kRowLayout = textio::layout_of("(F13.3,1P,99E12.4)");
-
 // A matrix row on unit 90: the section coordinate, then one damage per hot spot.
 inline void write_matrix_row(double coordinate, const section_row& damage, std::size_t nhot) {
-  textio::statement row(kUnitWrite, kRowLayout);
+  textio::statement row(kUnitWrite, file_formats::kRowLayout);
   row << coordinate << std::span<const double>(damage.data(), nhot);
   row.end();
 }
 
 // The matrix rows of sections 1 to nelem, between the heading record
-// ("#    ", line feed, heading) and the end record of every output file.
+// ("#    ", line feed, heading) and the end record ("#    ", line feed, end
+// line) of every output file.
 inline void write_matrix(std::string_view heading,
                          const std::array<section_row, kMaxSections>& table, std::size_t nelem,
                          std::size_t nhot) {
   run_state& s = state();
-  write_header(kThreeTexts, std::string_view("#    "), kLineFeed, heading);
+  write_header(kThreeTexts, file_formats::kCommentLead, kLineFeed, heading);
   for (std::size_t e = 0; e < nelem; ++e) write_matrix_row(s.SCOO[e], table[e], nhot);
-  write_header(kThreeTexts, std::string_view("#    "), kLineFeed,
-               std::string_view("#  ------------------------  E O F  ------------------------ "));
+  write_header(kThreeTexts, file_formats::kCommentLead, kLineFeed, file_formats::kEndLine);
 }
 
 }  // namespace vantor::driver

@@ -4,6 +4,7 @@
 #include <span>
 #include <string_view>
 
+#include "driver/file_formats.h"
 #include "driver/helpers.h"
 #include "driver/records.h"
 #include "driver/run.h"
@@ -16,25 +17,16 @@
 namespace vantor::driver {
 namespace {
 
-using textio::layout_of;
+namespace ff = file_formats;
 
 constexpr auto kText = kRecordText;
-constexpr auto kSummary = layout_of("(A,I4,A,A,A,A)");
-constexpr auto kCounts = layout_of("(A,I5,A,A,I5,A,A,A,A,A)");
-constexpr auto kRanking = layout_of("(A,I3,A,A)");
-constexpr auto kLifeRow = layout_of("(F13.3,1P,E12.4,0P,F35.1)");
 
-constexpr std::string_view kSeparator = "#  ------------------------------------------------------";
-constexpr std::string_view kHashBlanks = "#                                              ";
-constexpr std::string_view kDamageHeading =
-    "#     S_Coo      Damage                          Fatigue Life";
-static_assert(kSeparator.size() == 57);
-static_assert(kHashBlanks.size() == 47);
-static_assert(kDamageHeading.size() == 61);
+static_assert(ff::kMostCases == kMaxCases && ff::kMostSections == kMaxSections &&
+              ff::kMostHotSpots == kMaxHotSpots && ff::kRankedSections == kRanked);
 
 void write_life_row(const run_state& s, std::size_t e) {
   const double damage = s.MAXDAM[e];
-  textio::write(kUnitWrite, kLifeRow, s.SCOO[e], damage, 1.0 / damage);
+  textio::write(kUnitWrite, ff::kLifeRowLayout, s.SCOO[e], damage, 1.0 / damage);
 }
 
 }  // namespace
@@ -44,7 +36,7 @@ void write_report() {
   const auto p = static_cast<std::size_t>(prefix_length());
 
   s.name = s.prefix;
-  textio::assign(s.suffix, ".AccDam");
+  textio::assign(s.suffix, ff::kReportSuffix);
   freeinput::CHRAPP(s.name, textio::view(s.suffix));
   s.IERR = 0;
   open_named_file(kUnitWrite, 0);
@@ -61,30 +53,26 @@ void write_report() {
 
   const std::string_view prefix(s.prefix.data(), p);
   write_header(kText, std::string_view("#  "));
-  write_header(kSummary, std::string_view("#    Summary of"), s.NCASE,
-               std::string_view(" cases for: "), prefix, std::string_view("."),
-               trimmed(textio::view(s.date_text)));
-  write_header(kCounts, std::string_view("#    Number of Sections (elements)     : "), s.NELEM,
-               kLineFeed, std::string_view("#    Number of HotSpots per section    : "), s.NHOT,
-               kLineFeed, kHashBlanks, kLineFeed, kSeparator);
-  write_header(kRanking, std::string_view("#    Print of  the "), kRanked,
-               std::string_view(" heaviest exposed sections."));
-  write_header(kText, kSeparator);
-  write_header(kThreeTexts, std::string_view("#    "), kLineFeed, kDamageHeading);
+  write_header(ff::kSummaryLayout, ff::kSummaryHead, s.NCASE, ff::kCasesFor, prefix,
+               std::string_view("."), trimmed(textio::view(s.date_text)));
+  write_header(ff::kCountsLayout, ff::kSectionCountHead, s.NELEM, kLineFeed, ff::kHotSpotCountHead,
+               s.NHOT, kLineFeed, ff::kHashBlanks, kLineFeed, ff::kSeparator);
+  write_header(ff::kRankingLayout, ff::kRankingHead, kRanked, ff::kRankingTail);
+  write_header(kText, ff::kSeparator);
+  write_header(kThreeTexts, ff::kCommentLead, kLineFeed, ff::kDamageHeading);
   for (int k = 1; k <= std::min(kRanked, static_cast<int>(nelem)); ++k) {
     const int e = s.IHEAVY[static_cast<std::size_t>(k - 1)];
     if (e >= 1) write_life_row(s, static_cast<std::size_t>(e - 1));
   }
-  write_header(kThreeTexts, std::string_view("# "), kLineFeed, kSeparator);
-  write_header(kText, std::string_view("#    Print of Max Damage per Section along Riser "));
-  write_header(kText, kSeparator);
-  write_header(kThreeTexts, std::string_view("#    "), kLineFeed, kDamageHeading);
+  write_header(kThreeTexts, std::string_view("# "), kLineFeed, ff::kSeparator);
+  write_header(kText, ff::kSectionTableHead);
+  write_header(kText, ff::kSeparator);
+  write_header(kThreeTexts, ff::kCommentLead, kLineFeed, ff::kDamageHeading);
   for (std::size_t e = 0; e < nelem; ++e) write_life_row(s, e);
-  write_header(kThreeTexts, std::string_view("# "), kLineFeed, kSeparator);
-  write_header(kText, std::string_view("#    Print of full matrix."));
-  write_header(kText, kSeparator);
-  write_matrix("#     S_Coo        <---------------- Hot Spots ---------------> ", s.ACCDAM, nelem,
-               nhot);
+  write_header(kThreeTexts, std::string_view("# "), kLineFeed, ff::kSeparator);
+  write_header(kText, ff::kMatrixHead);
+  write_header(kText, ff::kSeparator);
+  write_matrix(ff::kReportMatrixHeading, s.ACCDAM, nelem, nhot);
   textio::close_unit(kUnitWrite);
 }
 

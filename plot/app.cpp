@@ -6,6 +6,7 @@
 #include <fstream>
 #include <vector>
 
+#include "driver/file_formats.h"
 #include "plot/contributions.h"
 #include "plot/report.h"
 #include "plot/svg.h"
@@ -16,7 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kReportSuffix = ".AccDam";
+using file_formats::kRawSuffix;
+using file_formats::kReportSuffix;
+using file_formats::kWeightedSuffix;
 constexpr std::string_view kSvgSuffix = ".svg";
 constexpr std::string_view kCsvSuffix = ".Contrib.csv";
 
@@ -63,9 +66,16 @@ bool parse_case_range(std::string_view text, plot_options& options) {
   return true;
 }
 
+// FOLDER/PREFIX_*.WghDam, as errors name the weighted files of a run.
+fs::path weighted_pattern(const run_names& names) {
+  return fs::path(names.folder) / (names.prefix + std::string(file_formats::kCaseSeparator) + "*" +
+                                   std::string(kWeightedSuffix));
+}
+
 // The run's data files must not be overwritten by a misdirected --output.
 bool is_run_data_name(std::string_view name) {
-  return name.ends_with(kReportSuffix) || name.ends_with(".WghDam") || name.ends_with(".RawDam");
+  return name.ends_with(kReportSuffix) || name.ends_with(kWeightedSuffix) ||
+         name.ends_with(kRawSuffix);
 }
 
 // Writes the text to a fresh file beside the target, then puts it in place, so
@@ -105,7 +115,7 @@ bool select_cases(const plot_options& options, const run_names& names,
   for (long long c = options.first_case; c <= options.last_case; ++c) {
     const auto k = static_cast<std::size_t>(c - options.first_case);
     if (k >= chosen.size() || chosen[k].number != c) {
-      const fs::path pattern = fs::path(names.folder) / (names.prefix + "_*.WghDam");
+      const fs::path pattern = weighted_pattern(names);
       error =
           plot_error{pattern.string(), 0, "no weighted damage file of case " + std::to_string(c)};
       return false;
@@ -278,7 +288,7 @@ int run_plot(std::span<const std::string_view> args, std::ostream& out, std::ost
   }
   if (!options.case_range && !files.empty() &&
       static_cast<int>(files.size()) != report.case_count) {
-    const fs::path pattern = fs::path(names.folder) / (names.prefix + "_*.WghDam");
+    const fs::path pattern = weighted_pattern(names);
     return fail(err, plot_error{pattern.string(), 0,
                                 std::to_string(files.size()) +
                                     " weighted damage files of this run, but the report sums " +
@@ -286,7 +296,7 @@ int run_plot(std::span<const std::string_view> args, std::ostream& out, std::ost
                                     " cases; choose the cases with --cases"});
   }
   if (files.empty()) {
-    const fs::path pattern = fs::path(names.folder) / (names.prefix + "_*.WghDam");
+    const fs::path pattern = weighted_pattern(names);
     err << "vantor-plot: " << pattern.string()
         << ": no weighted damage files; the table has no case shares\n";
   }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "driver/file_formats.h"
 #include "plot/text.h"
 
 namespace vantor::plot {
@@ -14,19 +15,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kWeightedSuffix = ".WghDam";
-constexpr std::string_view kCaseHead = "#    Case no ";
-constexpr std::size_t kCaseNumberColumn = 13;  // I5.3 after the head
-constexpr std::string_view kForProject = " for Project: ";
-constexpr std::size_t kRunLabelColumn = 32;
-constexpr std::string_view kEndLine = "#  ------------------------  E O F";
+namespace ff = file_formats;
+using ff::kCaseHead;
+using ff::kEndLine;
+using ff::kForProject;
+using ff::kWeightedSuffix;
+constexpr std::size_t kCaseNumberColumn = kCaseHead.size();
+constexpr std::size_t kRunLabelColumn = ff::kCaseRunLabelColumn;
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
 // The case number of a name PREFIX_<digits>.WghDam; -1 for other names.
 int case_number_of(std::string_view name, std::string_view prefix, std::string& digits) {
   if (name.size() <= prefix.size() + 1 + kWeightedSuffix.size() || !name.starts_with(prefix) ||
-      name[prefix.size()] != '_' || !name.ends_with(kWeightedSuffix)) {
+      name[prefix.size()] != ff::kCaseSeparator.front() || !name.ends_with(kWeightedSuffix)) {
     return -1;
   }
   const std::string_view d =
@@ -87,8 +89,8 @@ class weighted_parser {
     int number = 0;
     if (have_case_) return fail(rec.line, "a second case line");
     if (raw.size() < kRunLabelColumn ||
-        raw.substr(kCaseNumberColumn + 5, kForProject.size()) != kForProject ||
-        !parse_int(raw.substr(kCaseNumberColumn, 5), number)) {
+        raw.substr(kCaseNumberColumn + ff::kCaseNumberWidth, kForProject.size()) != kForProject ||
+        !parse_int(raw.substr(kCaseNumberColumn, ff::kCaseNumberWidth), number)) {
       return fail(rec.line, "unreadable case line");
     }
     if (number != damage_.file.number) {

@@ -6,30 +6,35 @@
 #include <string_view>
 #include <system_error>
 
+#include "driver/file_formats.h"
 #include "plot/record_file.h"
 #include "plot/text.h"
 
 namespace vantor::plot {
 namespace {
 
-// Heading lines of the report, as the run writes them.
-constexpr std::string_view kSummaryHead = "#    Summary of";
-constexpr std::size_t kCaseCountColumn = 15;  // I4 after the head
-constexpr std::string_view kCasesFor = " cases for: ";
-constexpr std::size_t kRunLabelColumn = 31;
-constexpr std::string_view kSectionCountHead = "#    Number of Sections (elements)     :";
-constexpr std::string_view kHotSpotCountHead = "#    Number of HotSpots per section    :";
-constexpr std::string_view kRankingHead = "#    Print of  the ";
-constexpr std::size_t kRankingLengthColumn = 19;  // I3 after the head
-constexpr std::string_view kRankingTail = " heaviest exposed sections.";
-constexpr std::string_view kSectionTableHead = "#    Print of Max Damage per Section along Riser";
-constexpr std::string_view kMatrixHead = "#    Print of full matrix.";
-constexpr std::string_view kEndLine = "#  ------------------------  E O F";
-
-// Columns (from 0) of the damage and the fatigue life in ranking and section rows.
-constexpr std::size_t kDamageColumn = 13;
-constexpr std::size_t kLifeColumn = 25;
-constexpr std::size_t kLifeWidth = 35;
+namespace ff = file_formats;
+using ff::kCasesFor;
+using ff::kEndLine;
+using ff::kMatrixHead;
+using ff::kRankingHead;
+using ff::kRankingTail;
+using ff::kSectionTableHead;
+using ff::kSummaryHead;
+// The count heads up to their colon: the value may fill its field up to it.
+constexpr std::string_view up_to_colon(std::string_view head) {
+  return head.substr(0, head.rfind(':') + 1);
+}
+constexpr std::string_view kSectionCountHead = up_to_colon(ff::kSectionCountHead);
+constexpr std::string_view kHotSpotCountHead = up_to_colon(ff::kHotSpotCountHead);
+constexpr std::size_t kCaseCountColumn = kSummaryHead.size();
+constexpr std::size_t kCaseCountWidth = ff::kCaseCountWidth;
+constexpr std::size_t kRunLabelColumn = ff::kSummaryRunLabelColumn;
+constexpr std::size_t kRankingLengthColumn = kRankingHead.size();
+constexpr std::size_t kRankingLengthWidth = ff::kRankingLengthWidth;
+using ff::kDamageColumn;
+using ff::kLifeColumn;
+using ff::kLifeWidth;
 
 enum class table { none, ranking, sections, matrix, ended };
 
@@ -115,8 +120,8 @@ class report_parser {
     int cases = 0;
     const std::string_view raw = rec.raw;
     if (raw.size() < kRunLabelColumn ||
-        raw.substr(kCaseCountColumn + 4, kCasesFor.size()) != kCasesFor ||
-        !parse_int(raw.substr(kCaseCountColumn, 4), cases)) {
+        raw.substr(kCaseCountColumn + kCaseCountWidth, kCasesFor.size()) != kCasesFor ||
+        !parse_int(raw.substr(kCaseCountColumn, kCaseCountWidth), cases)) {
       return fail(rec.line, "unreadable summary line");
     }
     report_.case_count = cases;
@@ -144,8 +149,8 @@ class report_parser {
     }
     int length = 0;
     const std::string_view raw = rec.raw;
-    if (raw.substr(kRankingLengthColumn + 3) != kRankingTail ||
-        !parse_int(raw.substr(kRankingLengthColumn, 3), length) || length < 0) {
+    if (raw.substr(kRankingLengthColumn + kRankingLengthWidth) != kRankingTail ||
+        !parse_int(raw.substr(kRankingLengthColumn, kRankingLengthWidth), length) || length < 0) {
       return fail(rec.line, "unreadable ranking heading");
     }
     ranking_length_ = std::min(length, report_.section_count);
