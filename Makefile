@@ -14,6 +14,8 @@ build: $(BUILD)/build.ninja
 	ninja -C $(BUILD) -j $(JOBS)
 
 test: build
+	@grep -q 'build vantor_tests' $(BUILD)/build.ninja || \
+	  { echo "make test: GoogleTest was not found when $(BUILD) was configured"; exit 1; }
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # The whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
@@ -21,7 +23,9 @@ test: build
 test-sanitize:
 	$(MAKE) test BUILD=build-sanitize CMAKE_FLAGS="-DVANTOR_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo"
 
-demo: build
+# The demo runs the two programs only: build just those.
+demo: $(BUILD)/build.ninja
+	ninja -C $(BUILD) -j $(JOBS) vantor vantor-plot
 	examples/demo.sh $(BUILD)/vantor
 
 bench: build

@@ -7,11 +7,15 @@ build=$(realpath "${1:-build}")
 shift || true
 read -r ncase nsec nhot <<<"${*:-${SIZE:-100 3000 20}}"
 root=$(cd "$(dirname "$0")" && pwd)
+# generated DIR CASES SECTIONS HOTSPOTS: the run of that size, made once.
+generated() {
+  if [ ! -f "$1/answers.txt" ]; then
+    echo "generating $1 ..."
+    "$build/generate_run" "$@"
+  fi
+}
 data="$root/data/${ncase}x${nsec}x${nhot}"
-if [ ! -f "$data/answers.txt" ]; then
-  echo "generating $data ..."
-  "$build/generate_run" "$data" "$ncase" "$nsec" "$nhot"
-fi
+generated "$data" "$ncase" "$nsec" "$nhot"
 work="$root/data/work"
 rm -rf "$work" && mkdir -p "$work"
 ln -s "$data"/*.RawDam "$data/probs.txt" "$work/"
@@ -55,3 +59,24 @@ printf 'vantor / floor      : %.2f\n' "$(calc "$wall / $floor")"
 printf 'throughput          : %.0f MB/s of input\n' "$(calc "$input_bytes / 1000000 / $wall")"
 printf 'peak resident memory: %.1f MB\n' "$(calc "$rss_kb / 1024")"
 rm -f "$work"/*.WghDam "$work"/*.AccDam
+
+# The program files stay small: the run state is zero storage, not image.
+for program in vantor vantor-plot; do
+  printf '%-20s: %s bytes\n' "$program file" "$(stat -c %s "$build/$program")"
+done
+
+# The figure to steer by: instructions of a whole 10 x 3000 x 20 run under
+# callgrind, which does not swing with the load of the machine.
+if command -v valgrind >/dev/null; then
+  small="$root/data/10x3000x20"
+  generated "$small" 10 3000 20
+  rm -f "$work"/*.WghDam "$work"/*.AccDam "$work"/*.RawDam "$work/probs.txt"
+  ln -s "$small"/*.RawDam "$small/probs.txt" "$work/"
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$build/vantor" \
+    <"$small/answers.txt" >vantor.out 2>callgrind.txt
+  instructions=$(sed -n 's/.*Collected : *\([0-9]*\).*/\1/p' callgrind.txt)
+  printf 'instructions        : %s (10 x 3000 x 20 run, callgrind)\n' "$instructions"
+  rm -f "$work"/*.WghDam "$work"/*.AccDam
+else
+  echo 'instructions        : skipped, valgrind is not installed'
+fi
