@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "driver/file_formats.h"
 #include "plot/contributions.h"
+#include "plot/output_file.h"
 #include "plot/report.h"
 #include "plot/svg.h"
 #include "plot/text.h"
@@ -76,31 +76,6 @@ fs::path weighted_pattern(const run_names& names) {
 bool is_run_data_name(std::string_view name) {
   return name.ends_with(kReportSuffix) || name.ends_with(kWeightedSuffix) ||
          name.ends_with(kRawSuffix);
-}
-
-// Writes the text to a fresh file beside the target, then puts it in place, so
-// that a failed write leaves no half-written file.
-bool write_file(const std::string& path, const std::string& text, plot_error& error) {
-  const std::string temporary = path + ".part";
-  {
-    std::ofstream f(temporary, std::ios::binary | std::ios::trunc);
-    if (f) f.write(text.data(), static_cast<std::streamsize>(text.size()));
-    if (f) f.flush();
-    if (!f) {
-      std::error_code ec;
-      fs::remove(temporary, ec);
-      error = plot_error{path, 0, "cannot be written"};
-      return false;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temporary, path, ec);
-  if (ec) {
-    fs::remove(temporary, ec);
-    error = plot_error{path, 0, "cannot be written"};
-    return false;
-  }
-  return true;
 }
 
 // The weighted damage files to take: all of the run's, or those of the range.
@@ -281,6 +256,12 @@ int run_plot(std::span<const std::string_view> args, std::ostream& out, std::ost
 
   std::vector<case_file> files;
   if (!select_cases(options, names, files, error)) return fail(err, error);
+  if (files.size() > static_cast<std::size_t>(file_formats::kMostCases)) {
+    return fail(err, plot_error{weighted_pattern(names).string(), 0,
+                                std::to_string(files.size()) +
+                                    " weighted damage files; a run holds at most " +
+                                    std::to_string(file_formats::kMostCases)});
+  }
   const std::vector<pick> picks = heaviest_picks(report);
   std::vector<case_damage> cases(files.size());
   for (std::size_t k = 0; k < files.size(); ++k) {

@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "plot/app.h"
+#include "plot/output_file.h"
 
 int main(int argc, char** argv) {
+  vantor::plot::prepare_output_signals();
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   const int status = vantor::plot::run_plot(args, std::cout, std::cerr);
   std::cout.flush();

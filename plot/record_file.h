@@ -77,21 +77,19 @@ class record_file {
   int last_line_ = 0;
 };
 
-// Reads the file to its end, handing each record to parser.take() until one is
-// refused (the rest is still read, so that the reader meets the end of the
-// file once), then asks parser.finish(). False when a record is refused, the
-// file cannot be read, or finish() fails.
+// Hands each record of the file to parser.take(), stopping at the first one
+// refused (nothing after a fault is read: the file may be endless), then at
+// the end of the file asks parser.finish(). False when a record is refused,
+// the file cannot be read, or finish() fails.
 template <class Parser>
 bool feed_records(record_file& file, Parser& parser, plot_error& error) {
   record rec;
-  bool good = true;
   for (;;) {
     const next_outcome got = file.next(rec, error);
     if (got == next_outcome::failed) return false;
-    if (got == next_outcome::end) break;
-    if (good) good = parser.take(rec);
+    if (got == next_outcome::end) return parser.finish();
+    if (!parser.take(rec)) return false;
   }
-  return good && parser.finish();
 }
 
 }  // namespace vantor::plot

@@ -101,11 +101,11 @@ class report_parser {
     }
     if (raw.starts_with(kSummaryHead)) return summary(rec);
     if (raw.starts_with(kSectionCountHead)) {
-      return count_line(rec, kSectionCountHead, have_summary_, have_sections_,
+      return count_line(rec, kSectionCountHead, ff::kMostSections, have_summary_, have_sections_,
                         report_.section_count);
     }
     if (raw.starts_with(kHotSpotCountHead)) {
-      return count_line(rec, kHotSpotCountHead, have_sections_, have_hot_spots_,
+      return count_line(rec, kHotSpotCountHead, ff::kMostHotSpots, have_sections_, have_hot_spots_,
                         report_.hot_spot_count);
     }
     if (raw.starts_with(kRankingHead)) return ranking_heading(rec);
@@ -124,6 +124,7 @@ class report_parser {
         !parse_int(raw.substr(kCaseCountColumn, kCaseCountWidth), cases)) {
       return fail(rec.line, "unreadable summary line");
     }
+    if (cases > ff::kMostCases) return beyond(rec, "cases", cases, ff::kMostCases);
     report_.case_count = cases;
     report_.summary = std::string(trim(raw.substr(1)));
     report_.run_label = std::string(raw.substr(kRunLabelColumn));
@@ -131,12 +132,23 @@ class report_parser {
     return true;
   }
 
-  bool count_line(const record& rec, std::string_view head, bool after, bool& seen, int& value) {
+  // A count above what a run holds is refused: nothing is sized by it, but a
+  // report of a million sections would be drawn without end.
+  bool beyond(const record& rec, std::string_view what, int value, int most) {
+    return fail(rec.line, std::to_string(value) + " " + std::string(what) +
+                              "; a run holds at most " + std::to_string(most));
+  }
+
+  bool count_line(const record& rec, std::string_view head, int most, bool after, bool& seen,
+                  int& value) {
     if (!after || seen || current_ != table::none) {
       return fail(rec.line, "a count line out of its place; not an accumulated damage report");
     }
     if (!parse_int(rec.raw.substr(head.size()), value) || value < 0) {
       return fail(rec.line, "unreadable count");
+    }
+    if (value > most) {
+      return beyond(rec, head == kSectionCountHead ? "sections" : "hot spots", value, most);
     }
     seen = true;
     return true;
@@ -152,6 +164,9 @@ class report_parser {
     if (raw.substr(kRankingLengthColumn + kRankingLengthWidth) != kRankingTail ||
         !parse_int(raw.substr(kRankingLengthColumn, kRankingLengthWidth), length) || length < 0) {
       return fail(rec.line, "unreadable ranking heading");
+    }
+    if (length > ff::kRankedSections) {
+      return beyond(rec, "ranked sections", length, ff::kRankedSections);
     }
     ranking_length_ = std::min(length, report_.section_count);
     start(table::ranking);

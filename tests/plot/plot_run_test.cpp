@@ -3,8 +3,10 @@
 // and (where Chromium is installed) the picture rendered to pixels.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -58,7 +60,8 @@ void make_run(const scratch_dir& dir) {
   ASSERT_EQ(r.status, 0) << r.out << r.err;
 }
 
-run_result run_plot(const fs::path& dir, std::vector<std::string> args) {
+run_result run_plot(const fs::path& dir, std::vector<std::string> args,
+                    const std::function<void()>& in_child = {}) {
   int out[2], err[2];
   if (::pipe(out) != 0 || ::pipe(err) != 0) std::abort();
   const pid_t pid = ::fork();
@@ -67,6 +70,7 @@ run_result run_plot(const fs::path& dir, std::vector<std::string> args) {
     ::dup2(err[1], 2);
     for (int fd : {out[0], out[1], err[0], err[1]}) ::close(fd);
     if (::chdir(dir.c_str()) != 0) ::_exit(127);
+    if (in_child) in_child();
     std::vector<char*> argv{const_cast<char*>(VANTOR_PLOT_BINARY)};
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -405,6 +409,102 @@ TEST_F(PlotRun, ErrorEndings) {
     EXPECT_EQ(r.err, std::regex_replace(c.message, std::regex("\\{LABEL\\}"), label)) << c.name;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.name;
     EXPECT_FALSE(d.exists("pipe.svg")) << c.name;
+  }
+}
+
+// Hostile surroundings: links planted where temporary files might go, an
+// endless report, counts beyond a run's tables, a file-size limit.
+struct fault_case {
+  const char* name;
+  std::function<void(const scratch_dir&)> change;
+  std::function<void()> in_child;
+  int status;
+  std::string message;  // the whole of standard error
+};
+
+TEST_F(PlotRun, FaultEndings) {
+  const auto set_line = [](const scratch_dir& d, std::size_t line, const std::string& text) {
+    std::vector<std::string> lines = lines_of(d.read("pipe.AccDam"));
+    lines[line - 1] = text;
+    std::string all;
+    for (const std::string& l : lines) all += l + "\r\n";
+    d.write("pipe.AccDam", all);
+  };
+  const std::vector<fault_case> cases = {
+      {"links planted beside the outputs",
+       [](const scratch_dir& d) {
+         d.write("victim", "kept");
+         for (const char* name : {"pipe.svg.part", "pipe.Contrib.csv.part"}) {
+           fs::create_symlink(d.path() / "victim", d.path() / name);
+         }
+       },
+       {},
+       0,
+       ""},
+      {"report linked to an endless device",
+       [](const scratch_dir& d) {
+         fs::remove(d.path() / "pipe.AccDam");
+         fs::create_symlink("/dev/urandom", d.path() / "pipe.AccDam");
+       },
+       {},
+       1,
+       "vantor-plot: pipe.AccDam:1: "},
+      {"sections beyond a run",
+       [&](const scratch_dir& d) {
+         set_line(d, 3, "#    Number of Sections (elements)     :  3001");
+       },
+       {},
+       1,
+       "vantor-plot: pipe.AccDam:3: 3001 sections; a run holds at most 3000\n"},
+      {"hot spots beyond a run",
+       [&](const scratch_dir& d) {
+         set_line(d, 4, "#    Number of HotSpots per section    :    21");
+       },
+       {},
+       1,
+       "vantor-plot: pipe.AccDam:4: 21 hot spots; a run holds at most 20\n"},
+      {"cases beyond a run",
+       [&](const scratch_dir& d) {
+         std::string second = lines_of(d.read("pipe.AccDam"))[1];
+         second.replace(15, 4, "1001");
+         set_line(d, 2, second);
+       },
+       {},
+       1,
+       "vantor-plot: pipe.AccDam:2: 1001 cases; a run holds at most 1000\n"},
+      {"file-size limit",
+       {},
+       [] {
+         const rlimit limit{1024, 1024};
+         ::setrlimit(RLIMIT_FSIZE, &limit);
+       },
+       1,
+       "vantor-plot: pipe.svg: cannot be written\n"},
+  };
+  for (const fault_case& c : cases) {
+    scratch_dir d;
+    for (const auto& entry : fs::directory_iterator(dir_.path())) {
+      fs::copy(entry.path(), d.path() / entry.path().filename());
+    }
+    if (c.change) c.change(d);
+    const auto start = std::chrono::steady_clock::now();
+    const run_result r = run_plot(d.path(), {"pipe"}, c.in_child);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+    EXPECT_EQ(r.err.substr(0, c.message.size()), c.message) << c.name;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.status == 0 ? 0 : 1) << c.name;
+    EXPECT_LT(seconds, 10.0) << c.name;
+    EXPECT_EQ(d.exists("pipe.svg"), c.status == 0) << c.name;
+    for (const auto& entry : fs::directory_iterator(d.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name.ends_with(".part")) {
+        EXPECT_TRUE(fs::is_symlink(entry.symlink_status())) << name;
+      }
+    }
+    if (d.exists("victim")) {
+      EXPECT_EQ(d.read("victim"), "kept") << c.name;
+    }
   }
 }
 

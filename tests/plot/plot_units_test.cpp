@@ -160,8 +160,8 @@ TEST(PlotReport, DamagedReportsNameFileAndLine) {
        "without a readable first value"},
       {"counts beyond the rows",
        [](auto& l) {
-         l[2] = "#    Number of Sections (elements)     :99999";
-         l[3] = "#    Number of HotSpots per section    :99999";
+         l[2] = "#    Number of Sections (elements)     : 3000";
+         l[3] = "#    Number of HotSpots per section    :   20";
        },
        16, "the ranking ends here after 3 of its 10 rows"},
       {"row after the end", [](auto& l) { l.push_back(l[28]); }, 34, "after the end line"},
