@@ -1,5 +1,64 @@
+// vantor: the dialogue of the run. Exactly "--help" or "--version" as the only
+// argument prints the text and ends with status 0; every other command line
+// runs the dialogue, which takes its answers from standard input.
+#include <cstdio>
+#include <string_view>
+
 #include "driver/run.h"
 
-int main() {
+#ifndef VANTOR_VERSION
+#define VANTOR_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr std::string_view kHelp =
+    "Usage: vantor            (answers on the console)\n"
+    "       vantor < answers.txt\n"
+    "       vantor --help | --version\n"
+    "\n"
+    "Sums the fatigue damage of the load cases of a riser, each weighted by the\n"
+    "probability of its case. The five questions, one answer per line:\n"
+    "  Give First case to process         first case number\n"
+    "  Give Last  case to process         last case number\n"
+    "  Give file containing probabilities the probability file (asked again while\n"
+    "                                     it cannot be opened)\n"
+    "  Give the common file Prefix        PREFIX of the case files\n"
+    "  Number of digits in case nos /3/   digits of the case numbers (blank: 3)\n"
+    "When the probabilities of the cases do not add up to 1, one more question:\n"
+    "  Scale Probs?  / yes /              blank or y: scale them to a sum of 1\n"
+    "\n"
+    "Reads, in the current folder:\n"
+    "  the probability file              the n-th number is the probability of case n\n"
+    "  PREFIX_NNN.RawDam, one per case   coordinate and hot-spot damages per section\n"
+    "Writes:\n"
+    "  PREFIX_NNN.WghDam, one per case   the damage times the case probability\n"
+    "  PREFIX.AccDam                     accumulated damage and fatigue life\n"
+    "(NNN: the case number with the given number of digits, leading zeros.)\n"
+    "\n"
+    "An answers file for cases 1 to 5, riser_001.RawDam to riser_005.RawDam:\n"
+    "  1\n"
+    "  5\n"
+    "  probs.txt\n"
+    "  riser\n"
+    "  (an empty line: 3 digits)\n"
+    "Run it as:  vantor < answers.txt\n"
+    "\n"
+    "Exit status: 0 complete run, 1 an error reported on the console, otherwise\n"
+    "the number of the report on standard error.\n";
+
+int print(std::string_view text) {
+  const bool ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+  return ok && std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2) {
+    const std::string_view arg = argv[1];
+    if (arg == "--help") return print(kHelp);
+    if (arg == "--version") return print("vantor " VANTOR_VERSION "\n");
+  }
   return vantor::driver::run();
 }

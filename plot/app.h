@@ -11,7 +11,11 @@
 
 namespace vantor::plot {
 
-inline constexpr std::string_view kVersion = "1.2";
+#ifndef VANTOR_VERSION
+#define VANTOR_VERSION "unknown"
+#endif
+// The project version of the build.
+inline constexpr std::string_view kVersion = VANTOR_VERSION;
 
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitBadInput = 1;

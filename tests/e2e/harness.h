@@ -1,6 +1,11 @@
 // Runs the real vantor binary in a scratch folder with given answers on
 // standard input and collects standard output, standard error, the exit
 // status and the files it wrote.
+//
+// The programs under test are the ones of this build unless the environment
+// names others: VANTOR_TEST_BINARY and VANTOR_TEST_PLOT_BINARY, started
+// through VANTOR_TEST_LAUNCHER when that is set (the Windows programs under
+// Wine, with the same expectations byte for byte).
 #pragma once
 
 #include <fcntl.h>
@@ -16,10 +21,42 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace vantor::testing {
 
 namespace fs = std::filesystem;
+
+inline const char* env_or(const char* name, const char* fallback) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+inline const char* vantor_binary() {
+  return env_or("VANTOR_TEST_BINARY", VANTOR_BINARY);
+}
+
+// The loader the programs under test run in, or nullptr for native programs.
+inline const char* test_launcher() {
+  return env_or("VANTOR_TEST_LAUNCHER", nullptr);
+}
+
+// Why a test cannot run through the launcher (a GTEST_SKIP message).
+inline constexpr const char* kNoSignalsThroughLauncher =
+    "a signal sent from outside reaches the loader, not the program under test "
+    "(its console events are tested natively)";
+
+// Replaces the calling (child) process by binary with args, through the
+// launcher when one is set; _exit(127) if that fails.
+[[noreturn]] inline void exec_under_test(const char* binary, std::vector<std::string> args = {}) {
+  std::vector<char*> argv;
+  if (const char* launcher = test_launcher()) argv.push_back(const_cast<char*>(launcher));
+  argv.push_back(const_cast<char*>(binary));
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  ::execv(argv.front(), argv.data());
+  ::_exit(127);
+}
 
 struct run_result {
   std::string out;
@@ -78,7 +115,8 @@ struct running {
   int err = -1;  // read end of its standard error
 };
 
-inline running start(const fs::path& dir, const char* binary = VANTOR_BINARY) {
+inline running start(const fs::path& dir, const char* binary = vantor_binary(),
+                     std::vector<std::string> args = {}) {
   int in[2], out[2], err[2];
   if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) std::abort();
   const pid_t pid = ::fork();
@@ -88,8 +126,7 @@ inline running start(const fs::path& dir, const char* binary = VANTOR_BINARY) {
     ::dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
     if (::chdir(dir.c_str()) != 0) ::_exit(127);
-    ::execl(binary, binary, static_cast<char*>(nullptr));
-    ::_exit(127);
+    exec_under_test(binary, std::move(args));
   }
   ::close(in[0]);
   ::close(out[1]);
@@ -106,8 +143,9 @@ inline int wait_status(pid_t pid) {
 }
 
 // Runs to the end with the answers on standard input.
-inline run_result run_vantor(const fs::path& dir, const std::string& answers) {
-  running r = start(dir);
+inline run_result run_vantor(const fs::path& dir, const std::string& answers,
+                             std::vector<std::string> args = {}) {
+  running r = start(dir, vantor_binary(), std::move(args));
   std::thread feeder([&] {
     signal(SIGPIPE, SIG_IGN);
     const char* p = answers.data();

@@ -389,7 +389,31 @@ TEST(EndToEnd, UnreadableAnswersAreFatal) {
   }
 }
 
+// Only "--help" and "--version", each alone, are looked at; any other command
+// line runs the dialogue as without arguments.
+TEST(EndToEnd, CommandLine) {
+  scratch_dir dir;
+  const run_result help = run_vantor(dir.path(), "", {"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.err, "");
+  EXPECT_EQ(help.out.rfind("Usage: vantor ", 0), 0u);
+  for (const char* text : {"Give First case", "Give Last  case", "probabilities", "Prefix",
+                           "digits", ".RawDam", ".WghDam", ".AccDam", "vantor < answers.txt"}) {
+    EXPECT_NE(help.out.find(text), std::string::npos) << text;
+  }
+  const run_result version = run_vantor(dir.path(), "", {"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "vantor " VANTOR_VERSION "\n");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--help", "--version"}, {"-h"}, {"--HELP"}, {"--version "}, {"x"}}) {
+    const run_result r = run_vantor(dir.path(), "", args);
+    EXPECT_EQ(r.out, kBanner + kAskFirst) << args.front();
+    EXPECT_EQ(r.status, 24);
+  }
+}
+
 TEST(EndToEnd, InterruptWhileWaitingForAnAnswer) {
+  if (test_launcher() != nullptr) GTEST_SKIP() << kNoSignalsThroughLauncher;
   struct signal_case {
     int signal;
     const char* event;

@@ -71,11 +71,7 @@ run_result run_plot(const fs::path& dir, std::vector<std::string> args,
     for (int fd : {out[0], out[1], err[0], err[1]}) ::close(fd);
     if (::chdir(dir.c_str()) != 0) ::_exit(127);
     if (in_child) in_child();
-    std::vector<char*> argv{const_cast<char*>(VANTOR_PLOT_BINARY)};
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(VANTOR_PLOT_BINARY, argv.data());
-    ::_exit(127);
+    exec_under_test(env_or("VANTOR_TEST_PLOT_BINARY", VANTOR_PLOT_BINARY), std::move(args));
   }
   ::close(out[1]);
   ::close(err[1]);

@@ -1,0 +1,17 @@
+# The platform layer's unit tests for Windows: GoogleTest built from Debian's
+# sources with the cross compiler, the test program run under Wine
+# (CMAKE_CROSSCOMPILING_EMULATOR of the toolchain file) by CTest.
+set(VANTOR_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the cross build")
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+add_subdirectory(${VANTOR_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB VANTOR_WINDOWS_TEST_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/tests/textio/platform*_test.cpp)
+if(VANTOR_WINDOWS_TEST_SOURCES)
+  add_executable(vantor_platform_tests ${VANTOR_WINDOWS_TEST_SOURCES})
+  target_link_libraries(vantor_platform_tests PRIVATE vantor_core gtest gtest_main)
+  include(GoogleTest)
+  gtest_discover_tests(vantor_platform_tests DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)
+endif()
