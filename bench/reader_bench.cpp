@@ -12,6 +12,7 @@
 
 #include "freeinput/reader.h"
 #include "freeinput/state.h"
+#include "tests/support/generate_run.h"
 #include "textio/units.h"
 
 namespace {
@@ -21,28 +22,6 @@ constexpr int kHotSpots = 20;
 constexpr int kRepetitions = 20;
 constexpr int kUnit = 88;
 
-std::string make_raw_damage_text() {
-  std::string text;
-  text += "# Raw damage, case 1\r\n";
-  text += "# Sections: 3000   Hot spots: 20\r\n";
-  text += "#  Coordinate   Damage at hot spot 1 .. 20\r\n";
-  unsigned seed = 12345;
-  std::array<char, 32> item{};
-  for (int s = 0; s < kSections; ++s) {
-    std::snprintf(item.data(), item.size(), "%13.3f", 12.5 * (s + 1));
-    text += item.data();
-    for (int h = 0; h < kHotSpots; ++h) {
-      seed = seed * 1103515245U + 12345U;
-      const double damage = (seed % 99991U + 1U) * 1.0e-9 * (1 + h % 7);
-      std::snprintf(item.data(), item.size(), "%12.4E", damage);
-      text += item.data();
-    }
-    text += "\r\n";
-    if (s % 1000 == 999) text += "# ----\r\n";
-  }
-  return text;
-}
-
 }  // namespace
 
 int main() {
@@ -50,7 +29,7 @@ int main() {
   std::array<char, 64> name{};
   std::snprintf(name.data(), name.size(), "/tmp/reader_bench_%d.RawDam",
                 static_cast<int>(getpid()));
-  const std::string text = make_raw_damage_text();
+  const std::string text = vantor::testing::realistic_run({1, kSections, kHotSpots}).raw_damage(1);
   if (std::FILE* f = std::fopen(name.data(), "wb")) {
     std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);

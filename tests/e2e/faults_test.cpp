@@ -15,24 +15,14 @@
 #include <vector>
 
 #include "tests/e2e/harness.h"
+#include "tests/support/expected.h"
+#include "tests/support/generate_run.h"
 
 namespace vantor::testing {
 namespace {
 
-const std::string kTypicalAnswers = "1\n3\nprobs.txt\nriser\n\n";
-const std::string kErrorHeader = "\r\n  *** ERROR IN Vantor    ***\r\n";
-
-void write_typical_run(const scratch_dir& dir) {
-  dir.write("probs.txt", "0.5 0.3 0.2\n");
-  dir.write("riser_001.RawDam", "# case 1\n 10.0  1.0E-3  2.0E-3\n 20.0  4.0E-3  1.0E-3\n");
-  dir.write("riser_002.RawDam", "# case 2\n 10.0  2.0E-3  2.0E-3\n 20.0  1.0E-3  1.0E-3\n");
-  dir.write("riser_003.RawDam", "# case 3\n 10.0  5.0E-3  0.0\n 20.0  0.0  1.0E-2\n");
-}
-
 std::string case_name(int c, std::string_view suffix) {
-  const std::string digits = std::to_string(c);
-  return "riser_" + std::string(digits.size() < 3 ? 3 - digits.size() : 0, '0') + digits +
-         std::string(suffix);
+  return case_file_name("riser", c, 3, suffix);
 }
 
 // The files of a complete run of the typical case set, dates masked.
@@ -278,18 +268,9 @@ constexpr int kLargeSections = 3000;
 constexpr int kLargeHotSpots = 20;
 
 std::string large_case_text() {
-  std::string text = "# a large case\n";
-  char number[32];
-  for (int e = 1; e <= kLargeSections; ++e) {
-    std::snprintf(number, sizeof number, "%.3f", e * 0.5);
-    text += number;
-    for (int j = 1; j <= kLargeHotSpots; ++j) {
-      std::snprintf(number, sizeof number, " %.4E", ((e * 37 + j * 11) % 997 + 1) * 1.0E-7);
-      text += number;
-    }
-    text += '\n';
-  }
-  return text;
+  return raw_damage_text(
+      {1, kLargeSections, kLargeHotSpots, [](int e) { return (e + 1) * 0.5; },
+       [](int e, int j) { return ((e * 37 + j * 11 + 48) % 997 + 1) * 1.0E-7; }});
 }
 
 void write_large_run(const scratch_dir& dir) {

@@ -19,35 +19,12 @@
 #include <vector>
 
 #include "tests/e2e/harness.h"
+#include "tests/support/expected.h"
 
 namespace vantor::testing {
 namespace {
 
 const std::string kEofLine = "#  ------------------------  E O F  ------------------------\r\n";
-const std::string kErrorHeader = "\r\n  *** ERROR IN Vantor    ***\r\n";
-
-std::string repeat(std::string_view text, std::size_t times) {
-  std::string out;
-  out.reserve(text.size() * times);
-  for (std::size_t k = 0; k < times; ++k) out += text;
-  return out;
-}
-
-std::string pad_left(std::string_view text, std::size_t width) {
-  return std::string(width > text.size() ? width - text.size() : 0, ' ') + std::string(text);
-}
-
-std::string block(std::string_view title, std::vector<std::pair<std::string_view, int>> values) {
-  std::string text = kErrorHeader + "\r\n  " + std::string(title) + "\r\n";
-  for (const auto& [label, value] : values) {
-    text += "  " + std::string(label) + pad_left(std::to_string(value), 8) + "\r\n";
-  }
-  return text;
-}
-
-std::string count_line(int count) {
-  return "\r\n" + pad_left(std::to_string(count), 6) + " lines with plot data found\r\n\r\n";
-}
 
 struct measured_run {
   run_result result;

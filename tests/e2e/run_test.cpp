@@ -6,13 +6,10 @@
 #include <vector>
 
 #include "tests/e2e/harness.h"
+#include "tests/support/expected.h"
 
 namespace vantor::testing {
 namespace {
-
-std::string pad_left(std::string_view text, std::size_t width) {
-  return std::string(width > text.size() ? width - text.size() : 0, ' ') + std::string(text);
-}
 
 const std::string kBanner = records({
     "",
@@ -40,34 +37,13 @@ const std::string kAskPrefix = " Give the common file Prefix       :  ";
 const std::string kAskDigits = " Number of digits in case nos /3/  :  ";
 const std::string kAllQuestions = kAskFirst + kAskLast + kAskFile + kAskPrefix + kAskDigits;
 const std::string kSeparator = "\r\n\r\n \r\n";
-const std::string kErrorHeader = "\r\n  *** ERROR IN Vantor    ***\r\n";
 
 std::string assume(int digits) {
   return "\r\n Assumning" + pad_left(std::to_string(digits), 8) + " digits in Case nos\r\n\r\n";
 }
-std::string count_line(int count) {
-  return "\r\n" + pad_left(std::to_string(count), 6) + " lines with plot data found\r\n\r\n";
-}
 std::string processing(std::string_view name) {
   return " Processing File : " + std::string(name) + "\r\n";
 }
-std::string block(std::string_view title, std::vector<std::pair<std::string_view, int>> values) {
-  std::string text = kErrorHeader + "\r\n  " + std::string(title) + "\r\n";
-  for (const auto& [label, value] : values) {
-    text += "  " + std::string(label) + pad_left(std::to_string(value), 8) + "\r\n";
-  }
-  return text;
-}
-
-// A small complete run: three cases, two sections, two hot spots.
-void write_typical_run(const scratch_dir& dir) {
-  dir.write("probs.txt", "0.5 0.3 0.2\n");
-  dir.write("riser_001.RawDam", "# case 1\n 10.0  1.0E-3  2.0E-3\n 20.0  4.0E-3  1.0E-3\n");
-  dir.write("riser_002.RawDam", "# case 2\n 10.0  2.0E-3  2.0E-3\n 20.0  1.0E-3  1.0E-3\n");
-  dir.write("riser_003.RawDam", "# case 3\n 10.0  5.0E-3  0.0\n 20.0  0.0  1.0E-2\n");
-}
-
-const std::string kTypicalAnswers = "1\n3\nprobs.txt\nriser\n\n";
 
 std::string life_row(std::string_view coord, std::string_view damage, std::string_view life) {
   return pad_left(coord, 13) + pad_left(damage, 12) + pad_left(life, 35);

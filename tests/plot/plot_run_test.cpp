@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "tests/e2e/harness.h"
+#include "tests/support/generate_run.h"
 
 #ifdef VANTOR_PLOT_BINARY
 
@@ -33,27 +34,19 @@ constexpr int kNoDamage = 7;    // a section without damage: infinite life
 constexpr int kTinyDamage = 9;  // a life too wide for its field
 
 std::string raw_damage_file(int c) {
-  std::string text = "# raw damage, case " + std::to_string(c) + "\n";
-  for (int e = 0; e < kSections; ++e) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.3f", e * 2.5);
-    text += buffer;
-    for (int j = 0; j < kHotSpots; ++j) {
-      double d = (1 + (c * 7 + e * 13 + j * 5) % 17) * std::pow(10.0, -2 - (e * 7) % 5);
-      if (e == kNoDamage) d = 0.0;
-      if (e == kTinyDamage) d = j == 2 ? 1e-40 : 0.0;
-      std::snprintf(buffer, sizeof buffer, " %.6e", d);
-      text += buffer;
-    }
-    text += "\n";
-  }
-  return text;
+  return raw_damage_text({c, kSections, kHotSpots, [](int e) { return e * 2.5; },
+                          [c](int e, int j) {
+                            if (e == kNoDamage) return 0.0;
+                            if (e == kTinyDamage) return j == 2 ? 1e-40 : 0.0;
+                            return (1 + (c * 7 + e * 13 + j * 5) % 17) *
+                                   std::pow(10.0, -2 - (e * 7) % 5);
+                          }});
 }
 
 // A finished run of cases 1 to 3, prefix "pipe", in dir.
 void make_run(const scratch_dir& dir) {
   for (int c = 1; c <= kCases; ++c) {
-    dir.write("pipe_00" + std::to_string(c) + ".RawDam", raw_damage_file(c));
+    dir.write(case_file_name("pipe", c, 3, ".RawDam"), raw_damage_file(c));
   }
   dir.write("probs.txt", "0.5 0.3 0.2\n");
   const run_result r = run_vantor(dir.path(), "1\n3\nprobs.txt\npipe\n\n");
