@@ -6,6 +6,10 @@ usage: make_run.py DIR CASES SECTIONS HOTSPOTS [PREFIX]
 Writes DIR/PREFIX_001.RawDam ... (one per load case), DIR/probs.txt (one
 probability per case, summing to 1) and DIR/answers.txt (the five console
 answers for cases 1 to CASES).
+
+examples/riser was made by `make_run.py examples/riser 5 120 8`; this script
+is kept as the record of how. The tests and the benchmarks generate their runs
+with the C++ generator in tests/support/generate_run.h.
 """
 import math
 import os
