@@ -26,11 +26,18 @@ void fill_stars(std::span<char> field) {
   std::fill(field.begin(), field.end(), '*');
 }
 
-// Copies text into the field right-aligned: blanks first, then the text.
-// The caller has checked that text fits.
+// Blanks the columns left of a right-aligned text of `length` columns and
+// returns where the text starts. The caller has checked that the text fits.
+// The usual pad of a number field is a few columns: one fixed-size store of
+// blanks that the text then overwrites, instead of a call per field.
 char* open_right(std::span<char> field, std::size_t length) {
+  constexpr std::size_t kStore = 8;
   const std::size_t pad = field.size() - length;
-  std::memset(field.data(), ' ', pad);
+  if (pad <= kStore && field.size() >= kStore) {
+    std::memcpy(field.data(), "        ", kStore);
+  } else {
+    std::memset(field.data(), ' ', pad);
+  }
   return field.data() + pad;
 }
 
@@ -45,7 +52,9 @@ constexpr std::array<char, 200> kDigitPairs = [] {
 }();
 
 // Writes the decimal digits of n, exactly `count` of them, ending before end.
-void put_digits(char* end, std::uint64_t n, std::size_t count) {
+// A 32-bit n divides by 100 in narrower (cheaper) steps.
+template <class Unsigned>
+void put_digits(char* end, Unsigned n, std::size_t count) {
   for (; count >= 2; count -= 2) {
     end -= 2;
     std::memcpy(end, &kDigitPairs[static_cast<std::size_t>(n % 100) * 2], 2);
@@ -54,20 +63,86 @@ void put_digits(char* end, std::uint64_t n, std::size_t count) {
   if (count == 1) *--end = static_cast<char>('0' + n % 10);
 }
 
-// The text std::to_chars gives in fixed form with `decimals` digits after the
-// point, from the fast path when it can decide.
-std::to_chars_result fixed_text(char* first, char* last, double x, int decimals) {
-  std::uint64_t scaled = 0;
-  if (decimals >= 1 && round_fixed(x, decimals, scaled)) {
-    const auto d = static_cast<std::size_t>(decimals);
-    const std::uint64_t unit = kPowersOfTen[d];
-    const auto r = std::to_chars(first, last, scaled / unit);
-    char* out = r.ptr;
-    *out++ = '.';
-    put_digits(out + d, scaled % unit, d);
-    return {out + d, std::errc{}};
+// Decimals of the F fields that the integer rounding serves.
+constexpr std::size_t kFastDecimals = 9;
+
+// Fw.d text of a value whose magnitude times 10^d rounds to `scaled`: the same
+// rules as the general path of format_fixed below.
+void put_fixed(std::span<char> field, std::uint64_t scaled, std::size_t d, bool negative) {
+  const std::uint64_t unit = kPowersOfTen[d];
+  const std::uint64_t integer = scaled / unit;
+  std::size_t integer_digits = 0;
+  while (integer_digits < kPowersOfTen.size() && integer >= kPowersOfTen[integer_digits]) {
+    ++integer_digits;
   }
-  return std::to_chars(first, last, x, std::chars_format::fixed, decimals);
+  const bool sign = negative && scaled != 0;
+  std::size_t length = (sign ? 1 : 0) + integer_digits + 1 + d;
+  bool lead_zero = false;
+  if (integer_digits == 0 && (d == 0 || length + 1 <= field.size())) {
+    lead_zero = true;
+    ++length;
+  }
+  if (length > field.size()) {
+    fill_stars(field);
+    return;
+  }
+  char* out = open_right(field, length);
+  if (sign) *out++ = '-';
+  if (lead_zero) *out++ = '0';
+  put_digits(out + integer_digits, integer, integer_digits);
+  out += integer_digits;
+  *out++ = '.';
+  put_digits(out + d, scaled - integer * unit, d);
+}
+
+// Significant digits that round_significant serves.
+constexpr int kMaxShortDigits = 15;
+
+// 1PEw.d of a nonzero finite value from the short rounding (`exact`: with its
+// exact fallback): one digit, the point, d digits, then "E+dd" or "+ddd".
+// False, with nothing written, where the general path must answer (zero,
+// non-finite, out of reach). Inlined so that a constant d unrolls the digits.
+template <bool exact>
+[[gnu::always_inline]] inline bool put_scaled_exponent(std::span<char> field, double value,
+                                                       std::size_t d) {
+  std::uint64_t digits = 0;
+  int exponent10 = 0;
+  const double x = std::fabs(value);
+  const int significant = static_cast<int>(d) + 1;
+  if (exact ? !round_significant(x, significant, digits, exponent10)
+            : !round_significant_fast(x, significant, digits, exponent10)) {
+    return false;
+  }
+  const bool negative = std::signbit(value);
+  const std::size_t length = (negative ? 1 : 0) + d + 2 + 4;
+  if (length > field.size()) {
+    fill_stars(field);
+    return true;
+  }
+  char* out = open_right(field, length);
+  if (negative) *out++ = '-';
+  // The digits after the point, then the one before it.
+  if (d <= 8) {
+    put_digits(out + 2 + d, static_cast<std::uint32_t>(digits), d);
+    out[0] = static_cast<char>('0' + static_cast<std::uint32_t>(digits) /
+                                         static_cast<std::uint32_t>(kPowersOfTen[d]));
+  } else {
+    put_digits(out + 2 + d, digits, d);
+    out[0] = static_cast<char>('0' + digits / kPowersOfTen[d]);
+  }
+  out[1] = '.';
+  out += 2 + d;
+  const int magnitude = exponent10 < 0 ? -exponent10 : exponent10;
+  if (magnitude <= 99) {
+    out[0] = 'E';
+    out[1] = exponent10 < 0 ? '-' : '+';
+    std::memcpy(out + 2, &kDigitPairs[static_cast<std::size_t>(magnitude) * 2], 2);
+  } else {
+    out[0] = exponent10 < 0 ? '-' : '+';
+    out[1] = static_cast<char>('0' + magnitude / 100);
+    std::memcpy(out + 2, &kDigitPairs[static_cast<std::size_t>(magnitude % 100) * 2], 2);
+  }
+  return true;
 }
 
 }  // namespace
@@ -129,8 +204,14 @@ void format_fixed(std::span<char> field, double value, int decimals, int scale) 
   const std::size_t d = static_cast<std::size_t>(decimals);
   // The value times 10^scale rounded to d decimals has the digits of the value
   // rounded to d + scale decimals; only the point moves.
+  std::uint64_t scaled = 0;
+  if (d <= kFastDecimals && round_fixed(std::fabs(value), decimals + scale, scaled)) {
+    put_fixed(field, scaled, d, std::signbit(value));
+    return;
+  }
   char buf[kFixedBuffer];
-  const auto [end, ec] = fixed_text(buf, buf + sizeof buf, std::fabs(value), decimals + scale);
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
+                                       std::chars_format::fixed, decimals + scale);
   if (ec != std::errc{}) {
     fill_stars(field);
     return;
@@ -171,7 +252,16 @@ void format_fixed(std::span<char> field, double value, int decimals, int scale) 
   std::memcpy(out, buf + integer_end, d);
 }
 
-void format_exponent(std::span<char> field, double value, int decimals, int scale) {
+namespace {
+
+// Every Ew.d that put_scaled_exponent leaves: zero, non-finite, scale factors
+// other than 1, values beyond the reach of the integer rounding.
+[[gnu::noinline]] void format_exponent_general(std::span<char> field, double value, int decimals,
+                                               int scale) {
+  if (scale == 1 && decimals >= 0 && decimals < kMaxShortDigits &&
+      put_scaled_exponent<true>(field, value, static_cast<std::size_t>(decimals))) {
+    return;
+  }
   if (!std::isfinite(value)) {
     format_non_finite(field, value);
     return;
@@ -183,35 +273,6 @@ void format_exponent(std::span<char> field, double value, int decimals, int scal
   }
   const std::size_t d = static_cast<std::size_t>(decimals);
   const std::size_t w = field.size();
-
-  // 1PEw.d, the form of every damage written: digits from the fast rounding.
-  std::uint64_t digits = 0;
-  int exponent10 = 0;
-  if (scale == 1 && value != 0.0 &&
-      round_significant(std::fabs(value), significant, digits, exponent10)) {
-    const bool negative = std::signbit(value);
-    const int magnitude = exponent10 < 0 ? -exponent10 : exponent10;
-    const std::size_t length = (negative ? 1 : 0) + d + 2 + 4;
-    if (length > w) {
-      fill_stars(field);
-      return;
-    }
-    char* out = open_right(field, length);
-    if (negative) *out++ = '-';
-    put_digits(out + 2 + d, digits, d);  // the digits after the point
-    out[0] = static_cast<char>('0' + digits / kPowersOfTen[d]);
-    out[1] = '.';
-    out += 2 + d;
-    if (magnitude <= 99) {
-      *out++ = 'E';
-      *out++ = exponent10 < 0 ? '-' : '+';
-    } else {
-      *out++ = exponent10 < 0 ? '-' : '+';
-      *out++ = static_cast<char>('0' + magnitude / 100);
-    }
-    std::memcpy(out, &kDigitPairs[static_cast<std::size_t>(magnitude % 100) * 2], 2);
-    return;
-  }
 
   if (value == 0.0) {
     // "0.", d zeros, "E+00", without sign, whatever the scale factor.
@@ -284,6 +345,14 @@ void format_exponent(std::span<char> field, double value, int decimals, int scal
   }
   *out++ = static_cast<char>('0' + magnitude / 10 % 10);
   *out = static_cast<char>('0' + magnitude % 10);
+}
+
+}  // namespace
+
+void format_exponent(std::span<char> field, double value, int decimals, int scale) {
+  // 1PE12.4, the field of every damage written: an inlined copy without calls.
+  if (scale == 1 && decimals == 4 && put_scaled_exponent<false>(field, value, 4)) return;
+  format_exponent_general(field, value, decimals, scale);
 }
 
 }  // namespace vantor::textio

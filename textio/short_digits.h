@@ -1,21 +1,23 @@
-// Correctly rounded short decimal digits of a double, the fast way.
+// Correctly rounded short decimal digits of a double in integer arithmetic.
 //
-// The value is scaled by a power of ten in one or two correctly rounded
-// operations, so the scaled value is within a few units in the last place of
-// the exact one. When it lies clearly off a rounding boundary, its rounding is
-// the rounding of the exact binary value; when it lies too close to one (this
-// covers every exact tie), the functions decline and the caller falls back to
-// an exact conversion. Nothing here ever returns a wrongly rounded digit.
+// A finite double is m x 2^e exactly (m below 2^53). Scaling it by 10^q =
+// 5^q x 2^q keeps it a ratio of integers, m x 5^q over a power of two (or m
+// over 5^q times a power of two), and its rounding to the nearest integer,
+// ties to even, is one multiplication or division and a comparison of the
+// remainder with half the divisor: exact, so even true ties are decided here.
+// Where the integers would not fit in 128 bits (values far from 1, subnormals)
+// the functions decline and the caller uses its general exact conversion.
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 
 namespace vantor::textio {
 
-// 10^0 to 10^15, the powers of ten that the digit counts here can reach.
-inline constexpr std::array<std::uint64_t, 16> kPowersOfTen = [] {
-  std::array<std::uint64_t, 16> p{};
+// 10^0 to 10^19, the powers of ten that the digit counts here can reach.
+inline constexpr std::array<std::uint64_t, 20> kPowersOfTen = [] {
+  std::array<std::uint64_t, 20> p{};
   std::uint64_t v = 1;
   for (auto& e : p) {
     e = v;
@@ -27,10 +29,60 @@ inline constexpr std::array<std::uint64_t, 16> kPowersOfTen = [] {
 // x > 0 and finite, 1 <= significant <= 15. On success: digits holds exactly
 // `significant` decimal digits (10^(significant-1) <= digits < 10^significant)
 // and x rounds to digits x 10^(exponent - significant + 1), ties to even.
-bool round_significant(double x, int significant, std::uint64_t& digits, int& exponent);
+// Decides every x from about 10^(significant-33) to 10^(significant+26).
+bool round_significant_exact(double x, int significant, std::uint64_t& digits, int& exponent);
 
-// x >= 0 and finite, 0 <= decimals <= 6. On success: scaled is x x 10^decimals
-// rounded to the nearest integer, ties to even.
+namespace detail {
+extern const std::array<double, 23> kExactPowersOfTen;  // 10^0 to 10^22, exact in binary
+}  // namespace detail
+
+// The same in double arithmetic, without a call: x times an exact power of
+// ten is one correctly rounded operation, within y x 2^-53 of the exact y;
+// when y lies clear of a half-way point by more than that, its rounding is the
+// exact one. False near a half-way point and out of reach of one operation
+// (then round_significant_exact decides). Inline: a constant count folds.
+inline bool round_significant_fast(double x, int significant, std::uint64_t& digits,
+                                   int& exponent) {
+  const auto bits = std::bit_cast<std::uint64_t>(x);
+  const int biased = static_cast<int>(bits >> 52);  // x > 0: no sign bit
+  if (x > 0.0 && biased != 0 && biased < 0x7FF && significant >= 1 && significant <= 15) {
+    // floor(log10(x)) is this or one more (78913 / 2^18 is log10 2).
+    int e10 = ((biased - 1023) * 78913) >> 18;
+    int q = significant - 1 - e10;  // y = x 10^q has `significant` digits or one more
+    const auto top = static_cast<double>(kPowersOfTen[static_cast<std::size_t>(significant)]);
+    const auto scaled = [x](int k) {
+      return k >= 0 ? x * detail::kExactPowersOfTen[static_cast<std::size_t>(k)]
+                    : x / detail::kExactPowersOfTen[static_cast<std::size_t>(-k)];
+    };
+    if (q >= -21 && q <= 22) {
+      double y = scaled(q);
+      if (y >= top) {  // x lies in the next decade
+        ++e10;
+        y = scaled(--q);
+      }
+      const auto whole = static_cast<std::int64_t>(y < top ? y : 0.0);
+      const double off = (y - static_cast<double>(whole)) - 0.5;  // both steps exact
+      if (y < top && (off > y * 0x1p-52 || -off > y * 0x1p-52)) {
+        const auto n = static_cast<std::uint64_t>(whole) + (off > 0.0 ? 1 : 0);
+        if (n < kPowersOfTen[static_cast<std::size_t>(significant)]) {
+          digits = n;
+          exponent = e10;
+          return true;
+        }
+      }
+    }
+  }
+  return false;
+}
+
+// round_significant_fast, else round_significant_exact.
+inline bool round_significant(double x, int significant, std::uint64_t& digits, int& exponent) {
+  return round_significant_fast(x, significant, digits, exponent) ||
+         round_significant_exact(x, significant, digits, exponent);
+}
+
+// x >= 0 and finite, 0 <= decimals <= 9. On success: scaled is x x 10^decimals
+// rounded to the nearest integer, ties to even. Decides every x below 10^9.
 bool round_fixed(double x, int decimals, std::uint64_t& scaled);
 
 }  // namespace vantor::textio
