@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <exception>
 #include <span>
 #include <string>
 #include <string_view>
@@ -54,7 +55,8 @@ void fill_stars(std::span<char> f) {
 
 }  // namespace
 
-statement::statement(int unit, const layout& l) : layout_(&l), unit_(unit) {
+statement::statement(int unit, const layout& l)
+    : layout_(&l), unit_(unit), exceptions_(std::uncaught_exceptions()) {
   row_pool& p = pool();
   for (int k = 0; k < kRowSlots; ++k) {
     if (!p.busy[static_cast<std::size_t>(k)]) {
@@ -69,12 +71,12 @@ statement::statement(int unit, const layout& l) : layout_(&l), unit_(unit) {
 }
 
 statement::statement(std::span<char> variable, const layout& l)
-    : layout_(&l), variable_(variable), internal_(true) {
+    : layout_(&l), variable_(variable), internal_(true), exceptions_(std::uncaught_exceptions()) {
   blank_fill(variable_);
 }
 
 statement::~statement() {
-  end();
+  if (std::uncaught_exceptions() <= exceptions_) end();
   if (slot_ >= 0) pool().busy[static_cast<std::size_t>(slot_)] = false;
 }
 

@@ -409,6 +409,17 @@ const record_case kRecordCases[] = {
        s << 7;
      },
      "     IOSTAT =   7\r\n"},
+    {"a statement abandoned by an exception writes nothing",
+     [] {
+       try {
+         statement s(kUnit, kIostat);
+         s << 7;
+         throw 1;
+       } catch (int) {
+       }
+       write(kUnit, kInt4, 5);
+     },
+     "   5\r\n"},
     {"nested statements keep their own records",
      [] {
        statement outer(kUnit, kRow);
