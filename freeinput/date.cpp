@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <ctime>
 #include <string_view>
 
 #include "freeinput/text.h"
 #include "textio/field.h"
+#include "textio/platform.h"
 #include "textio/writer.h"
 
 namespace vantor::freeinput {
@@ -18,25 +18,7 @@ constexpr auto kStampLayout = textio::layout_of("(A,I4,A,I2.2,A,I2.2,A,I2.2,A,I2
 constexpr std::size_t kStampWork = 80;
 constexpr int kFullForm = 6;
 
-void system_clock(int& year, int& month, int& day, int& hour, int& minute, int& second) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  if (now == static_cast<std::time_t>(-1) || ::localtime_r(&now, &local) == nullptr) return;
-  year = local.tm_year + 1900;
-  month = local.tm_mon + 1;
-  day = local.tm_mday;
-  hour = local.tm_hour;
-  minute = local.tm_min;
-  second = local.tm_sec;
-}
-
-clock_source current_source = nullptr;
-
 }  // namespace
-
-void set_clock_source(clock_source source) {
-  current_source = source;
-}
 
 void DATTIM(int& year, int& month, int& day, int& hour, int& minute, int& second) {
   year = 0;
@@ -45,18 +27,24 @@ void DATTIM(int& year, int& month, int& day, int& hour, int& minute, int& second
   hour = 0;
   minute = 0;
   second = 0;
-  const clock_source source = current_source != nullptr ? current_source : system_clock;
-  source(year, month, day, hour, minute, second);
+  platform::local_time t;
+  if (!platform::read_local_clock(t)) return;
+  year = t.year;
+  month = t.month;
+  day = t.day;
+  hour = t.hour;
+  minute = t.minute;
+  second = t.second;
 }
 
 void DATTXT(std::span<char> text, int form) {
-  int year = 0;
-  int month = 0;
-  int day = 0;
-  int hour = 0;
-  int minute = 0;
-  int second = 0;
-  DATTIM(year, month, day, hour, minute, second);
+  std::array<int, 6> reading{};
+  DATTIM(reading[0], reading[1], reading[2], reading[3], reading[4], reading[5]);
+  date_stamp_of(reading, text, form);
+}
+
+void date_stamp_of(const std::array<int, 6>& reading, std::span<char> text, int form) {
+  auto [year, month, day, hour, minute, second] = reading;
   if (year < 1000) year += 1900;
 
   const int items = form >= 1 && form <= kFullForm ? form : kFullForm;

@@ -1,10 +1,10 @@
 // The date stamp of the run.
 //
 // DATTIM reads the local date and time; DATTXT renders it as
-// " Date : 2026-12-07 21:15:48" or a shorter form. The clock is read through
-// one seam so that tests can fix the time.
+// " Date : 2026-12-07 21:15:48" or a shorter form from that reading.
 #pragma once
 
+#include <array>
 #include <span>
 
 namespace vantor::freeinput {
@@ -18,8 +18,8 @@ void DATTIM(int& year, int& month, int& day, int& hour, int& minute, int& second
 // 6 and any other value: up to the second.
 void DATTXT(std::span<char> text, int form);
 
-// Replaces the clock reading of DATTIM (nullptr restores the system clock).
-using clock_source = void (*)(int& year, int& month, int& day, int& hour, int& minute, int& second);
-void set_clock_source(clock_source source);
+// The stamp of DATTXT for a given reading of DATTIM (year, month, day, hour,
+// minute, second): a year below 1000 counts from 1900.
+void date_stamp_of(const std::array<int, 6>& reading, std::span<char> text, int form);
 
 }  // namespace vantor::freeinput

@@ -102,7 +102,6 @@ void FIIOPN(std::string_view name, int unit, int istat, int iacc, int iform, int
   if (formatted) {
     if (iblank == kBlankZero) textio::assign(blank, "ZERO");
     spec.form = textio::open_form::formatted;
-    spec.blank_zero = iblank == kBlankZero;
   } else {
     spec.form = textio::open_form::unformatted;
   }

@@ -36,10 +36,11 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/fuzz_support.h"
 #include "driver/run.h"
 #include "freeinput/reader.h"
 #include "freeinput/state.h"
+#include "fuzz/fuzz_support.h"
+#include "fuzz/run_end_hook.h"
 #include "textio/fatal.h"
 #include "textio/units.h"
 

@@ -1,14 +1,9 @@
 #include "textio/fatal.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
+#include "textio/platform.h"
 #include "textio/units.h"
 
 namespace vantor::textio {
@@ -35,57 +30,44 @@ constexpr std::array kMessages{
     message_entry{66, "output statement overflows record"},
 };
 
-exit_hook g_exit_hook = nullptr;
-
-// Ends the process, or hands the status to the harness hook.
-[[noreturn]] void end_process(int status) {
-  if (g_exit_hook != nullptr) g_exit_hook(status);
-  ::_exit(status);
+void write_stderr(std::string_view text) noexcept {
+  (void)platform::write_all(platform::console_error(), text.data(), text.size());
 }
 
-constexpr std::array kConsoleEvents{SIGINT, SIGQUIT, SIGHUP, SIGTERM};
-
-void block_console_events() {
-  if (g_exit_hook != nullptr) return;
-  const sigset_t set = console_event_signals();
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
-}
-
-void write_stderr(const char* text, std::size_t size) noexcept {
-  while (size > 0) {
-    const ssize_t n = ::write(2, text, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    text += n;
-    size -= static_cast<std::size_t>(n);
-  }
-}
-
-// Console events. The reports are fixed texts, so the handler only writes.
-constexpr char kControlC[] = "forrtl: error (200): program aborting due to control-C event\n";
-constexpr char kControlBreak[] =
+// Console events. The reports are fixed texts.
+constexpr std::string_view kControlC =
+    "forrtl: error (200): program aborting due to control-C event\n";
+constexpr std::string_view kControlBreak =
     "forrtl: error (200): program aborting due to control-BREAK event\n";
-constexpr char kWindowClose[] = "forrtl: error (200): program aborting due to window-CLOSE event\n";
+constexpr std::string_view kWindowClose =
+    "forrtl: error (200): program aborting due to window-CLOSE event\n";
 
-extern "C" void on_console_event(int signal_number) {
-  switch (signal_number) {
-    case SIGINT:
-      write_stderr(kControlC, sizeof kControlC - 1);
+// Runs on the event thread: the first event takes over the end of the run.
+void on_console_event(const platform::event_info& info) {
+  if (!claim_end_for_event()) return;  // the process is ending already
+  switch (info.event) {
+    case platform::console_event::interrupt:
+      write_stderr(kControlC);
       break;
-    case SIGQUIT:
-      write_stderr(kControlBreak, sizeof kControlBreak - 1);
+    case platform::console_event::brk:
+      write_stderr(kControlBreak);
       break;
-    default:
-      write_stderr(kWindowClose, sizeof kWindowClose - 1);
+    case platform::console_event::close:
+      write_stderr(kWindowClose);
       break;
   }
-  close_all_units();
-  ::_exit(128 + signal_number);
+  write_out_for_event();
+  platform::exit_after_event(info);
 }
 
 }  // namespace
+
+// The harness seam of the fuzz targets (declared in fuzz/run_end_hook.h).
+using exit_hook = void (*)(int status);
+exit_hook g_exit_hook = nullptr;
+void set_exit_hook(exit_hook hook) {
+  g_exit_hook = hook;
+}
 
 std::string_view message_text(int number) {
   for (const auto& m : kMessages) {
@@ -94,34 +76,7 @@ std::string_view message_text(int number) {
   return "unknown error";
 }
 
-int open_failure_number(int errno_value) {
-  switch (errno_value) {
-    case ENOENT:
-    case ENOTDIR:
-      return kErrFileNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-    case ETXTBSY:
-      return kErrAccessDenied;
-    case EEXIST:
-      return kErrFileExists;
-    case ENXIO:
-    case ENODEV:
-      return kErrNoDevice;
-    case ENAMETOOLONG:
-    case EINVAL:
-    case ELOOP:
-    case EILSEQ:
-      return kErrBadName;
-    default:
-      return kErrOpenFailure;
-  }
-}
-
 [[noreturn]] void fatal(int number, int unit, std::string_view file_name) {
-  block_console_events();
   std::string line = "forrtl: severe (";
   line += std::to_string(number);
   line += "): ";
@@ -131,39 +86,22 @@ int open_failure_number(int errno_value) {
   line += ", file ";
   line += file_name;
   line += '\n';
-  write_stderr(line.data(), line.size());
+  write_stderr(line);
   close_all_units();
-  end_process(number & 0xFF);
+  if (g_exit_hook != nullptr) g_exit_hook(number & 0xFF);
+  claim_end_for_exit();
+  platform::exit_after_fatal(number);
 }
 
 [[noreturn]] void stop(int status) {
-  block_console_events();
   close_all_units();
-  end_process(status);
-}
-
-sigset_t console_event_signals() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (int s : kConsoleEvents) sigaddset(&set, s);
-  return set;
-}
-
-void set_exit_hook(exit_hook hook) {
-  g_exit_hook = hook;
+  if (g_exit_hook != nullptr) g_exit_hook(status);
+  claim_end_for_exit();
+  platform::exit_with_status(status);
 }
 
 void install_console_handlers() {
-  struct sigaction action {};
-  action.sa_handler = on_console_event;
-  action.sa_mask = console_event_signals();
-  action.sa_flags = 0;
-  for (int s : kConsoleEvents) sigaction(s, &action, nullptr);
-  // A closed standard output is reported as a write error, not a silent death.
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
-  sigaction(SIGPIPE, &ignore, nullptr);
+  platform::install_console_events(on_console_event);
 }
 
 }  // namespace vantor::textio

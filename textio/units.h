@@ -4,11 +4,14 @@
 // (standard output, "CONOUT$"); files are connected on units 1 to 99 (5 and 6
 // excepted) by open_unit. At most one file per unit is open at a time.
 //
-// Output is buffered per unit in large blocks; a record handed to put_record is
-// complete and is never lost: flush_all_units (called by the stop, by every fatal
-// report and by the console event handler, also from a signal handler) writes out
-// every complete record before the process ends. The console is flushed before
-// every console read, so a prompt is visible before the answer is typed.
+// Output is buffered per unit in large blocks of whole records; a record handed
+// to put_record is complete and is never lost: flush_all_units (called by the
+// stop and by every fatal report) and the console event's end write out every
+// complete record before the process ends. A file that takes only part of a
+// block (a full disk, a file-size limit) is cut back to its last complete
+// record. The console is flushed before every console read, so a prompt is
+// visible before the answer is typed. The operating system is reached through
+// textio/platform.h only.
 //
 // Reading is line by line: a line ends at a line feed; a carriage return directly
 // before it belongs to the terminator; a last line without a terminator is still
@@ -35,16 +38,16 @@ struct open_spec {
   open_status status = open_status::unknown;
   open_access access = open_access::sequential;
   open_form form = open_form::formatted;
-  int record_bytes = 0;     // bytes per record, direct access only
-  bool blank_zero = false;  // blanks in numeric input read as zeros (formatted only)
+  int record_bytes = 0;  // bytes per record, direct access only
 };
 
 // Connects the unit (1 to 99) to a file, closing what was open on it first.
 // Returns 0, or the open-failure number: 29 not found, 9 access denied (also a
 // directory or a file that can be neither read nor written), 10 exists (status
 // new), 42 no such device, 43 bad name, 30 anything else.
-// The file is opened for reading and writing where permitted, for reading only
-// otherwise; other processes may read and write it meanwhile (no locks).
+// The file is opened for reading and writing; only a file of status old that
+// cannot be written is opened for reading only. Other processes may read and
+// write it meanwhile (no locks).
 // A sequential file opened for writing is cut at its start by the first record
 // written to it.
 int open_unit(int unit, const open_spec& spec);
@@ -77,12 +80,29 @@ void put_record(int unit, std::string_view text, bool terminate);
 // Writes out the unit's buffered records now (fatal 38 on failure).
 void flush_unit(int unit);
 
-// Writes out every unit's buffered records. Async-signal-safe; failures are
-// ignored (used on the way out of the process).
+// Writes out every unit's buffered records; failures are ignored (used on the
+// way out of the process).
 void flush_all_units() noexcept;
 
-// Flushes and closes every unit. Async-signal-safe.
+// Flushes and closes every unit.
 void close_all_units() noexcept;
+
+// --- The end of the process ----------------------------------------------------
+//
+// A console event is handled on a thread of its own while the main thread may
+// be anywhere, even blocked in a write that never ends. The event thread calls
+// claim_end_for_event(); when it returns true the event owns the end: the main
+// thread stops at its next step in the table (it waits for ever there), and
+// write_out_for_event() writes out every complete record that is not being
+// written already, waiting a bounded time (well under a second) for a write
+// under way and for its own writes, and cuts a file whose write did not end in
+// time back to its records before that write. It returns; the caller ends the
+// process. claim_end_for_exit() is called by the main thread right before it
+// ends the process itself: an event that came first keeps the end (the call
+// then never returns), a later one is ignored.
+bool claim_end_for_event() noexcept;
+void write_out_for_event() noexcept;
+void claim_end_for_exit() noexcept;
 
 // --- Input -------------------------------------------------------------------
 

@@ -1,4 +1,4 @@
-#include "driver/fuzz_support.h"
+#include "fuzz/fuzz_support.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
