@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "freeinput/pow10_table.h"
+#include "freeinput/plain_number.h"
 #include "freeinput/scan.h"
 #include "freeinput/state.h"
 
@@ -36,35 +36,13 @@ void restore_scratch(const scratch& s) {
   st.IEXPO = s.IEXPO;
 }
 
-// The place values of the fraction digits: s = 1.0, then s = s / 10.0 for each
-// digit in turn. From kFractionPlaces digits on s has become 0.0.
-constexpr int kFractionPlaces = 400;
-constexpr std::array<double, kFractionPlaces> kFractionScale = [] {
-  std::array<double, kFractionPlaces> scale{};
-  double s = 1.0;
-  for (double& place : scale) {
-    s = s / 10.0;
-    place = s;
-  }
-  return scale;
-}();
-static_assert(kFractionScale.back() == 0.0);
-
-// One fraction digit d at place k (from 0) added to f: f = d * s + f with the
-// place value s. The general and the one-pass recognisers both use it, so
-// they compute the same bits.
-double add_fraction_digit(double f, int d, std::size_t k) {
-  const double s = k < kFractionScale.size() ? kFractionScale[k] : 0.0;
-  return d * s + f;
-}
-
 // The fraction digits, the first already taken by ISDIGT.
 double fraction_digits() {
   const free_input_state& st = input_state;
   double f = 0.0;
   std::size_t k = 0;
   do {
-    f = add_fraction_digit(f, st.last_digit, k++);
+    f = add_fraction_digit(f, static_cast<unsigned>(st.last_digit), k++);
   } while (ISDIGT());
   return f;
 }
@@ -106,92 +84,6 @@ int take_sign_at_cursor() {
 }
 
 }  // namespace
-
-double scale_by_power_of_ten(double x, int exponent) {
-  // A zero stays zero, also for powers that overflow.
-  if (x == 0.0) return x;
-  if (exponent < kPow10Low) return x * 0.0;
-  if (exponent > kPow10High) return x * std::numeric_limits<double>::infinity();
-  return x * pow10_table[static_cast<std::size_t>(exponent - kPow10Low)];
-}
-
-bool take_plain_number(bool& is_integer) {
-  free_input_state& st = input_state;
-  const int last = st.LASTCL;
-  if (st.ICOL < 1 || st.ICOL > last || last >= kLineFieldSize) return false;
-  // Column c is line[c - 1]. The line reader put a sentinel (no digit, point,
-  // letter E, sign, blank or comma) after the last significant column, so the
-  // scans below stop there at the latest.
-  const char* const line = st.CURLIN.data();
-  const char* const end = line + last;
-  const char* p = line + (st.ICOL - 1);
-  const auto is_digit = [](char c) { return static_cast<unsigned char>(c - '0') < 10; };
-
-  bool negative = false;
-  if (*p == '+' || *p == '-') {
-    negative = *p == '-';
-    ++p;
-  }
-  // Integer part: at most 15 digits, so that it is exact in every form.
-  const char* const whole_start = p;
-  std::int64_t whole = 0;
-  while (is_digit(*p)) {
-    if (p - whole_start == 15) return false;
-    whole = whole * 10 + (*p - '0');
-    ++p;
-  }
-  const bool has_whole = p != whole_start;
-  bool has_point = false;
-  bool has_fraction = false;
-  double fraction = 0.0;
-  if (*p == '.') {
-    has_point = true;
-    ++p;
-    const char* const fraction_start = p;
-    while (is_digit(*p)) {
-      fraction =
-          add_fraction_digit(fraction, *p - '0', static_cast<std::size_t>(p - fraction_start));
-      ++p;
-    }
-    has_fraction = p != fraction_start;
-  }
-  if (!has_whole && !has_fraction) return false;
-  bool has_exponent = false;
-  int exponent = 0;
-  if (*p == 'E') {
-    const char* q = p + 1;
-    int exponent_sign = 1;
-    if (*q == '+' || *q == '-') {
-      exponent_sign = *q == '-' ? -1 : 1;
-      ++q;
-    }
-    const char* const digits_start = q;
-    while (q - digits_start < 4 && is_digit(*q)) {
-      exponent = exponent * 10 + (*q - '0');
-      ++q;
-    }
-    if (q == digits_start) return false;
-    exponent *= exponent_sign;
-    has_exponent = true;
-    p = q;
-  }
-  // The field must end here: a blank, a comma or the end of the line.
-  if (p < end && *p != ' ' && *p != ',') return false;
-  if (!has_point && !has_exponent) {
-    if (whole > 2147483647LL + (negative ? 1 : 0)) return false;
-    st.IVALUE = static_cast<std::int32_t>(negative ? -whole : whole);
-    is_integer = true;
-  } else {
-    double x = static_cast<double>(whole);
-    if (has_fraction) x = x + fraction;
-    if (has_exponent) x = scale_by_power_of_ten(x, exponent);
-    st.RVALUE = negative ? -x : x;
-    is_integer = false;
-  }
-  st.ICOL = static_cast<int>(p - line) + 1;
-  ENDFLD();
-  return true;
-}
 
 bool KEYCUR(std::string_view key, int n) {
   if (input_state.ICOL > input_state.LASTCL) return false;

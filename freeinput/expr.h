@@ -26,15 +26,4 @@ bool ISFUNC();
 // KEYMAT without the move over blanks.
 bool KEYCUR(std::string_view key, int n);
 
-// The common case of a field, recognised in one pass: an optional sign, digits,
-// an optional point and digits, an optional exponent part, then a field end.
-// Without point and exponent it is an integer item (is_integer, IVALUE); with
-// either it is a real item (RVALUE), of exactly the value ISREAL computes. The
-// field end is consumed. Anything else (expressions, words, long digit strings)
-// returns false with nothing changed, for the general recognisers.
-bool take_plain_number(bool& is_integer);
-
-// x times the double nearest to 10^exponent.
-double scale_by_power_of_ten(double x, int exponent);
-
 }  // namespace vantor::freeinput

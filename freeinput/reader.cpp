@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "freeinput/expr.h"
+#include "freeinput/plain_number.h"
 #include "freeinput/scan.h"
 #include "freeinput/state.h"
 #include "textio/fatal.h"
@@ -119,27 +120,28 @@ void prepare_line(free_input_state& st, int first, int width) {
   const auto begin = static_cast<std::size_t>(first - 1);
   // Beyond the characters read there is only padding.
   const auto end = std::max(begin + 1, std::min(static_cast<std::size_t>(width), st.raw_length));
-  const void* bang = std::memchr(raw + begin, '!', end - begin);
-  const std::size_t stop =
-      bang != nullptr ? static_cast<std::size_t>(static_cast<const char*>(bang) - raw) : end;
-  std::size_t last = stop;                        // one past the last significant character
-  while (is_blank_or_tab(raw[last - 1])) --last;  // raw[begin] is significant
-  const std::size_t mapped = bang != nullptr ? stop : last;
   const bool fold = st.IUPCAS == 1;
   std::fill_n(cur, begin, ' ');
-  // Lines of numbers have neither tabs nor lower-case letters: copy them whole.
-  unsigned changes = 0;
-  for (std::size_t i = begin; i < mapped; ++i) {
+  // Lines of numbers have no comment, tab or lower-case letter: one pass copies
+  // them whole and finds that out.
+  const unsigned char lower_span = fold ? 26 : 0;
+  unsigned char changes = 0;
+  for (std::size_t i = begin; i < end; ++i) {
     const auto c = static_cast<unsigned char>(raw[i]);
-    changes |= static_cast<unsigned>(c == '\t') |
-               static_cast<unsigned>(fold && static_cast<unsigned char>(c - 'a') < 26);
+    cur[i] = static_cast<char>(c);
+    changes |= static_cast<unsigned char>((c == '\t') | (c == '!') |
+                                          (static_cast<unsigned char>(c - 'a') < lower_span));
   }
-  if (changes == 0) {
-    std::memcpy(cur + begin, raw + begin, mapped - begin);
-  } else {
+  std::size_t last = end;  // one past the last significant character
+  if (changes != 0) {
+    const void* bang = std::memchr(raw + begin, '!', end - begin);
+    const std::size_t stop =
+        bang != nullptr ? static_cast<std::size_t>(static_cast<const char*>(bang) - raw) : end;
     const std::array<char, 256>& map = fold ? kFoldedMap : kPlainMap;
-    for (std::size_t i = begin; i < mapped; ++i) cur[i] = map[static_cast<unsigned char>(raw[i])];
+    for (std::size_t i = begin; i < stop; ++i) cur[i] = map[static_cast<unsigned char>(raw[i])];
+    last = stop;
   }
+  while (is_blank_or_tab(raw[last - 1])) --last;  // raw[begin] is significant
   st.ICOL = first;
   st.LASTCL = static_cast<int>(last);
   cur[last] = kSentinel;
@@ -319,15 +321,32 @@ void RDMIX(int& count, std::span<int> types, std::span<double> values, std::span
   std::size_t capacity = std::min(types.size(), values.size());
   if (element > 0) capacity = std::min(capacity, texts.size() / element);
 
+  // Plain numbers are taken in one pass over the line; the texts of a run of
+  // them are blanked together when the run ends.
+  const char* const line = st.CURLIN.data();
+  const char* const end = line + st.LASTCL;
   std::size_t i = 0;
+  std::size_t blank_from = 0;
+  const auto blank_texts = [&] {
+    std::fill_n(texts.begin() + static_cast<std::ptrdiff_t>(blank_from * element),
+                (i - blank_from) * element, ' ');
+  };
+  const char* p = line + (st.ICOL - 1);
   while (i < capacity) {
+    plain_number number;
+    if (const char* after = scan_plain_number(p, end, number)) {
+      types[i] = number.is_integer ? kIntegerItem : kRealItem;
+      values[i] = number.is_integer ? static_cast<double>(number.integer) : number.real;
+      p = skip_field_end(after);
+      ++i;
+      if (p >= end) break;
+      continue;
+    }
+    blank_texts();
+    st.ICOL = static_cast<int>(p - line) + 1;
     const std::span<char> text = texts.subspan(i * element, element);
-    bool is_integer = false;
-    if (take_plain_number(is_integer)) {
-      types[i] = is_integer ? kIntegerItem : kRealItem;
-      values[i] = is_integer ? static_cast<double>(st.IVALUE) : st.RVALUE;
-      textio::blank_fill(text);
-    } else if (ISWORD()) {
+    bool taken = true;
+    if (ISWORD()) {
       types[i] = kTextItem;
       values[i] = 0.0;
       put_text(text, GETWRD());
@@ -344,11 +363,16 @@ void RDMIX(int& count, std::span<int> types, std::span<double> values, std::span
       values[i] = 0.0;
       put_text(text, GETTXT());
     } else {
-      break;
+      taken = false;
     }
-    ++i;
-    if (ENDREC()) break;
+    if (taken) ++i;
+    blank_from = i;
+    const bool record_end = !taken || ENDREC();
+    p = line + (st.ICOL - 1);
+    if (record_end) break;
   }
+  st.ICOL = static_cast<int>(p - line) + 1;
+  blank_texts();
   count = static_cast<int>(i);
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "freeinput/plain_number.h"
 #include "freeinput/pow10_table.h"
 #include "freeinput/reader.h"
 #include "freeinput/state.h"

@@ -1,0 +1,149 @@
+// The common numeric field in one pass, and the digit arithmetic it shares
+// with the general number recogniser ISNUMB.
+//
+// A plain number is an optional sign, digits, an optional point and digits, an
+// optional exponent part (E, an optional sign, one to four digits), standing
+// alone in its field. It gives exactly the item the general recognisers give
+// (ISINTG without point and exponent, else ISREAL), to the last bit: the
+// fraction digits are added one at a time with their place values, as ISNUMB
+// does. Everything else is declined and left to the general recognisers.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+#include "freeinput/pow10_table.h"
+
+namespace vantor::freeinput {
+
+// The place values of the fraction digits: s = 1.0, then s = s / 10.0 for each
+// digit in turn. From kFractionPlaces digits on s has become 0.0.
+inline constexpr int kFractionPlaces = 400;
+inline constexpr std::array<double, kFractionPlaces> kFractionScale = [] {
+  std::array<double, kFractionPlaces> scale{};
+  double s = 1.0;
+  for (double& place : scale) {
+    s = s / 10.0;
+    place = s;
+  }
+  return scale;
+}();
+static_assert(kFractionScale.back() == 0.0);
+
+// The products d * s of the first places, rounded as the multiplication rounds.
+inline constexpr std::size_t kTermPlaces = 20;
+inline constexpr std::array<std::array<double, 10>, kTermPlaces> kFractionTerm = [] {
+  std::array<std::array<double, 10>, kTermPlaces> term{};
+  for (std::size_t k = 0; k < kTermPlaces; ++k) {
+    for (int d = 0; d < 10; ++d) term[k][static_cast<std::size_t>(d)] = d * kFractionScale[k];
+  }
+  return term;
+}();
+
+// One fraction digit d at place k (from 0) added to f: f = d * s + f.
+inline double add_fraction_digit(double f, unsigned d, std::size_t k) {
+  if (k < kTermPlaces) return kFractionTerm[k][d] + f;
+  const double s = k < kFractionScale.size() ? kFractionScale[k] : 0.0;
+  return static_cast<double>(d) * s + f;
+}
+
+// x times the double nearest to 10^exponent.
+inline double scale_by_power_of_ten(double x, int exponent) {
+  // A zero stays zero, also for powers that overflow.
+  if (x == 0.0) return x;
+  if (exponent < kPow10Low) return x * 0.0;
+  if (exponent > kPow10High) return x * std::numeric_limits<double>::infinity();
+  return x * pow10_table[static_cast<std::size_t>(exponent - kPow10Low)];
+}
+
+struct plain_number {
+  bool is_integer = false;
+  std::int32_t integer = 0;  // an integer item
+  double real = 0.0;         // a real item
+};
+
+// Recognises a plain number at p, the start of a field of a prepared line
+// whose last significant character is end[-1] and whose sentinel (no digit,
+// point, E, sign, blank or comma) stands at end. Returns the position of the
+// field end after the number (a blank, a comma or end), or nullptr when the
+// field is no plain number or its value is beyond this pass: an integer part
+// of more than 15 digits, an integer item beyond 32 bits.
+inline const char* scan_plain_number(const char* p, const char* end, plain_number& out) {
+  const auto digit_at = [](const char* q) {
+    return static_cast<unsigned>(static_cast<unsigned char>(*q)) - unsigned{'0'};
+  };
+  const bool negative = *p == '-';
+  if (negative || *p == '+') ++p;
+
+  // Integer part: at most 15 digits, so that it is exact in every form.
+  const char* const whole_start = p;
+  std::int64_t whole = 0;
+  for (unsigned d = digit_at(p); d < 10; d = digit_at(p)) {
+    if (p - whole_start == 15) return nullptr;
+    whole = whole * 10 + d;
+    ++p;
+  }
+  const bool has_whole = p != whole_start;
+  bool is_integer = true;
+  double fraction = 0.0;
+  bool has_fraction = false;
+  if (*p == '.') {
+    is_integer = false;
+    const char* const fraction_start = ++p;
+    for (unsigned d = digit_at(p); d < 10; d = digit_at(p)) {
+      fraction = add_fraction_digit(fraction, d, static_cast<std::size_t>(p - fraction_start));
+      ++p;
+    }
+    has_fraction = p != fraction_start;
+    if (!has_whole && !has_fraction) return nullptr;
+  } else if (!has_whole) {
+    return nullptr;
+  }
+  bool has_exponent = false;
+  int exponent = 0;
+  if (*p == 'E') {
+    ++p;
+    const bool exponent_negative = *p == '-';
+    if (exponent_negative || *p == '+') ++p;
+    const char* const digits_start = p;
+    for (unsigned d = digit_at(p); d < 10 && p - digits_start < 4; d = digit_at(p)) {
+      exponent = exponent * 10 + static_cast<int>(d);
+      ++p;
+    }
+    if (p == digits_start) return nullptr;
+    if (exponent_negative) exponent = -exponent;
+    is_integer = false;
+    has_exponent = true;
+  }
+  // The field must end here: a blank, a comma or the end of the line.
+  if (p != end && *p != ' ' && *p != ',') return nullptr;
+  if (is_integer) {
+    if (whole > std::int64_t{std::numeric_limits<std::int32_t>::max()} + (negative ? 1 : 0))
+      return nullptr;
+    out.is_integer = true;
+    out.integer = static_cast<std::int32_t>(negative ? -whole : whole);
+  } else {
+    double x = static_cast<double>(whole);
+    if (has_fraction) x = x + fraction;
+    if (has_exponent) x = scale_by_power_of_ten(x, exponent);
+    out.is_integer = false;
+    out.real = negative ? -x : x;
+  }
+  return p;
+}
+
+// Consumes the field end at p as ENDFLD does: blanks with at most one comma
+// among them, or a comma and blanks; at the end of the line nothing. The
+// sentinel stops the blanks.
+inline const char* skip_field_end(const char* p) {
+  while (*p == ' ') ++p;
+  if (*p == ',') {
+    ++p;
+    while (*p == ' ') ++p;
+  }
+  return p;
+}
+
+}  // namespace vantor::freeinput
