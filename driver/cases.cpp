@@ -37,6 +37,9 @@ void read_one_case(run_state& s) {
   int e = 0;
   for (;;) {
     ++s.LINCNT;
+    // The unit argument only has to be positive: the records come from the unit
+    // the reader is bound to, this case's raw damage file. Both reading loops
+    // pass the probability file's unit alike.
     freeinput::RDMIX(s.count, s.types, s.values, s.texts, kItemTextLength, kUnitProb, kUnitOut,
                      s.IRDERR);
     if (s.IRDERR != 0) closing_steps(1);
@@ -48,7 +51,7 @@ void read_one_case(run_state& s) {
     const bool kept = e <= kMaxSections;
     if (first_case && kept) s.SCOO[static_cast<std::size_t>(e - 1)] = s.values[0];
     for (int i = 2; i <= n; ++i) {
-      if (s.types[static_cast<std::size_t>(i - 1)] == 3) {
+      if (s.types[static_cast<std::size_t>(i - 1)] == freeinput::kTextItem) {
         raise_error("    Illegal Character found    ***",
                     {{"    Line Number                :  ", s.LINCNT},
                      {"    Parameter number           :  ", i}});

@@ -29,8 +29,10 @@ constexpr double kReference = 1.0;
 
 void open_probability_file(run_state& s) {
   s.IERR = 0;
-  freeinput::FIIOPN(textio::view(s.probability_name), kUnitProb, 2, 10, 1, 0, 0, -1, -kUnitOut,
-                    s.IERR);
+  // The console unit negated: the library writes nothing, the dialogue reports.
+  freeinput::FIIOPN(textio::view(s.probability_name), kUnitProb, freeinput::kStatusOld,
+                    freeinput::kAccessSequential, freeinput::kFormFormatted, freeinput::kBlankNull,
+                    freeinput::kNoRecordWords, freeinput::kNoReport, -kUnitOut, s.IERR);
 }
 
 void ask_name(run_state& s) {
@@ -67,7 +69,7 @@ void build_probability_table() {
     if (s.IRDERR != 0) closing_steps(1);
     if (s.count < 0) break;
     for (int i = 1; i <= s.count; ++i) {
-      if (s.types[static_cast<std::size_t>(i - 1)] == 3) {
+      if (s.types[static_cast<std::size_t>(i - 1)] == freeinput::kTextItem) {
         raise_error("    Illegal Character found    ***",
                     {{"    Line Number                :  ", s.LINCNT},
                      {"    Parameter number           :  ", i}});

@@ -15,27 +15,6 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-// The digit values that the recognisers use as scratch and hand back.
-struct scratch {
-  std::int64_t digit_value;
-  double digit_real;
-  int last_digit;
-  int IEXPO;
-};
-
-scratch save_scratch() {
-  const free_input_state& st = input_state;
-  return {st.digit_value, st.digit_real, st.last_digit, st.IEXPO};
-}
-
-void restore_scratch(const scratch& s) {
-  free_input_state& st = input_state;
-  st.digit_value = s.digit_value;
-  st.digit_real = s.digit_real;
-  st.last_digit = s.last_digit;
-  st.IEXPO = s.IEXPO;
-}
-
 // The fraction digits, the first already taken by ISDIGT.
 double fraction_digits() {
   const free_input_state& st = input_state;
@@ -76,6 +55,18 @@ double combine(double v, operation op, double operand) {
   return v;
 }
 
+// Folds pairs of operator and operand into v from left to right until done()
+// holds. False when an operator is unknown or its operand() fails.
+template <class Done, class Operand>
+bool fold_operations(double& v, Done done, Operand operand) {
+  while (!done()) {
+    const operation op = take_operator();
+    if (op == operation::none || !operand()) return false;
+    v = combine(v, op, input_state.RVALUE);
+  }
+  return true;
+}
+
 // A sign at the cursor: -1 for "-", otherwise +1 (a "+" is taken).
 int take_sign_at_cursor() {
   if (KEYCUR("+", 1)) return 1;
@@ -108,7 +99,7 @@ bool ISEXPO() {
 bool ISNUMB() {
   free_input_state& st = input_state;
   const int entry = st.ICOL;
-  const scratch saved = save_scratch();
+  const scratch_guard scratch;
   const int ncmtch = st.NCMTCH;
   st.NCMTCH = 2;
 
@@ -135,7 +126,6 @@ bool ISNUMB() {
   }
 
   if (found) st.RVALUE = value;
-  restore_scratch(saved);
   st.NCMTCH = ncmtch;
   return found;
 }
@@ -158,18 +148,12 @@ bool ISFUNC() {
   }
 
   const double rvalue = st.RVALUE;
-  const scratch saved = save_scratch();
+  const scratch_guard scratch;
   const int sign = take_sign_at_cursor();
   bool valid = ISNUMB();
   double a = st.RVALUE;
-  while (valid && !KEYCUR(")", 1)) {
-    const operation op = take_operator();
-    if (op == operation::none || !ISNUMB()) {
-      valid = false;
-      break;
-    }
-    a = combine(a, op, st.RVALUE);
-  }
+  valid = valid && fold_operations(
+                       a, [] { return KEYCUR(")", 1); }, ISNUMB);
 
   if (valid) {
     if (sign == -1) a = -a;
@@ -178,7 +162,6 @@ bool ISFUNC() {
     st.RVALUE = rvalue;
     st.ICOL = entry;
   }
-  restore_scratch(saved);
   st.NCMTCH = ncmtch;
   return valid;
 }
@@ -188,7 +171,7 @@ bool ISREAL() {
   if (st.ICOL > st.LASTCL) return false;
   const int entry = st.ICOL;
   const double rvalue = st.RVALUE;
-  const scratch saved = save_scratch();
+  const scratch_guard scratch;
 
   int sign = 1;
   if (KEYMAT("+", 1)) {
@@ -197,16 +180,10 @@ bool ISREAL() {
     sign = -1;
   }
 
-  bool valid = ISNUMB() || ISFUNC();
+  const auto operand = [] { return ISNUMB() || ISFUNC(); };
+  bool valid = operand();
   double v = st.RVALUE;
-  while (valid && !ENDFLD()) {
-    const operation op = take_operator();
-    if (op == operation::none || !(ISNUMB() || ISFUNC())) {
-      valid = false;
-      break;
-    }
-    v = combine(v, op, st.RVALUE);
-  }
+  valid = valid && fold_operations(v, ENDFLD, operand);
 
   if (valid) {
     if (sign == -1) v = -v;
@@ -215,7 +192,6 @@ bool ISREAL() {
     st.RVALUE = rvalue;
     st.ICOL = entry;
   }
-  restore_scratch(saved);
   return valid;
 }
 

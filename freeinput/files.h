@@ -11,15 +11,19 @@
 namespace vantor::freeinput {
 
 // Codes of FIIOPN.
-inline constexpr int kStatusUnknown = 1;     // istat: old or new, either will do
-inline constexpr int kStatusOld = 2;         // istat: the file must exist
-inline constexpr int kStatusNew = 3;         // istat: the file must not exist
-inline constexpr int kStatusScratch = 4;     // istat: unnamed temporary file
-inline constexpr int kAccessDirect = 20;     // iacc: direct, record length from irecw
-inline constexpr int kAccessDirect128 = 30;  // iacc: direct, record length 128
-inline constexpr int kFormFormatted = 1;     // iform
-inline constexpr int kFormUnformatted = 2;   // iform
-inline constexpr int kBlankZero = 1;         // iblank
+inline constexpr int kStatusUnknown = 1;      // istat: old or new, either will do
+inline constexpr int kStatusOld = 2;          // istat: the file must exist
+inline constexpr int kStatusNew = 3;          // istat: the file must not exist
+inline constexpr int kStatusScratch = 4;      // istat: unnamed temporary file
+inline constexpr int kAccessSequential = 10;  // iacc: sequential (any code but 20 and 30)
+inline constexpr int kAccessDirect = 20;      // iacc: direct, record length from irecw
+inline constexpr int kAccessDirect128 = 30;   // iacc: direct, record length 128
+inline constexpr int kFormFormatted = 1;      // iform
+inline constexpr int kFormUnformatted = 2;    // iform
+inline constexpr int kBlankNull = 0;          // iblank: blanks ignored (any code but 1)
+inline constexpr int kBlankZero = 1;          // iblank: blanks read as zeros
+inline constexpr int kNoRecordWords = 0;      // irecw: no record length (not direct access)
+inline constexpr int kNoReport = -1;          // irep: no opening report (any value up to 0)
 
 // Error codes of FIIOPN besides 0 and minus the open-failure number.
 inline constexpr int kIllegalUnit = -901;

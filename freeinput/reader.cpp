@@ -195,8 +195,7 @@ bool ISWORD() {
   if (st.ICOL > st.LASTCL) return false;
   SKIPBL();
   const int entry = st.ICOL;
-  const char letter = st.last_letter;
-  const int digit = st.last_digit;
+  scratch_guard scratch;
   if (!ISLETR()) return false;
 
   std::array<char, kWordSize> word{};
@@ -216,11 +215,10 @@ bool ISWORD() {
     std::copy_n(word.begin(), n, st.WORDBF.begin());
     std::fill(st.WORDBF.begin() + n, st.WORDBF.end(), ' ');
     st.NWORD = n;
+    scratch.keep();
     return true;
   }
   st.ICOL = entry;
-  st.last_letter = letter;
-  st.last_digit = digit;
   return false;
 }
 
@@ -228,9 +226,7 @@ bool ISINTG() {
   free_input_state& st = input_state;
   if (st.ICOL > st.LASTCL) return false;
   const int entry = st.ICOL;
-  const std::int64_t digit_value = st.digit_value;
-  const double digit_real = st.digit_real;
-  const int digit = st.last_digit;
+  scratch_guard scratch;
 
   int sign = 1;
   if (KEYMAT("+", 1)) {
@@ -243,13 +239,11 @@ bool ISINTG() {
     const std::int64_t value = sign * st.digit_value;
     if (value >= INT32_MIN && value <= INT32_MAX && ENDFLD()) {
       st.IVALUE = static_cast<int>(value);
+      scratch.keep();
       return true;
     }
   }
   st.ICOL = entry;
-  st.digit_value = digit_value;
-  st.digit_real = digit_real;
-  st.last_digit = digit;
   return false;
 }
 

@@ -39,6 +39,40 @@ inline bool ENDFIL() {
   return input_state.NEOF > 0;
 }
 
+// Remembers the scratch values of the scanning primitives and the expression
+// recognisers (last letter, last digit, digit string value, exponent) and puts
+// them back when it ends, unless kept.
+class scratch_guard {
+ public:
+  scratch_guard()
+      : letter_(input_state.last_letter),
+        digit_(input_state.last_digit),
+        digit_value_(input_state.digit_value),
+        digit_real_(input_state.digit_real),
+        exponent_(input_state.IEXPO) {}
+  scratch_guard(const scratch_guard&) = delete;
+  scratch_guard& operator=(const scratch_guard&) = delete;
+  ~scratch_guard() {
+    if (kept_) return;
+    free_input_state& st = input_state;
+    st.last_letter = letter_;
+    st.last_digit = digit_;
+    st.digit_value = digit_value_;
+    st.digit_real = digit_real_;
+    st.IEXPO = exponent_;
+  }
+  // The values as they are now stay.
+  void keep() { kept_ = true; }
+
+ private:
+  char letter_;
+  int digit_;
+  std::int64_t digit_value_;
+  double digit_real_;
+  int exponent_;
+  bool kept_ = false;
+};
+
 // Takes a letter A to Z at the cursor.
 inline bool ISLETR() {
   free_input_state& st = input_state;
