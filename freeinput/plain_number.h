@@ -42,6 +42,15 @@ inline constexpr std::array<std::array<double, 10>, kTermPlaces> kFractionTerm =
   return term;
 }();
 
+// The fraction after its first two digits d0 d1, at index 10 * d0 + d1:
+// d1 * s1 + (d0 * s0 + 0.0), where d0 * s0 + 0.0 is d0 * s0.
+inline constexpr std::array<double, 100> kFractionPair = [] {
+  std::array<double, 100> pair{};
+  for (std::size_t i = 0; i < pair.size(); ++i)
+    pair[i] = kFractionTerm[1][i % 10] + kFractionTerm[0][i / 10];
+  return pair;
+}();
+
 // One fraction digit d at place k (from 0) added to f: f = d * s + f.
 inline double add_fraction_digit(double f, unsigned d, std::size_t k) {
   if (k < kTermPlaces) return kFractionTerm[k][d] + f;
@@ -91,13 +100,27 @@ inline const char* scan_plain_number(const char* p, const char* end, plain_numbe
   bool has_fraction = false;
   if (*p == '.') {
     is_integer = false;
-    const char* const fraction_start = ++p;
-    for (unsigned d = digit_at(p); d < 10; d = digit_at(p)) {
-      fraction = add_fraction_digit(fraction, d, static_cast<std::size_t>(p - fraction_start));
-      ++p;
+    ++p;
+    const unsigned first = digit_at(p);
+    if (first < 10) {
+      // The first one or two digits from the tables, the rest one at a time.
+      std::size_t k = 1;
+      const unsigned second = digit_at(p + 1);
+      if (second < 10) {
+        fraction = kFractionPair[first * 10 + second];
+        k = 2;
+      } else {
+        fraction = kFractionTerm[0][first];
+      }
+      p += k;
+      for (unsigned d = digit_at(p); d < 10; d = digit_at(p)) {
+        fraction = add_fraction_digit(fraction, d, k++);
+        ++p;
+      }
+      has_fraction = true;
+    } else if (!has_whole) {
+      return nullptr;
     }
-    has_fraction = p != fraction_start;
-    if (!has_whole && !has_fraction) return nullptr;
   } else if (!has_whole) {
     return nullptr;
   }
