@@ -7,6 +7,7 @@
 
 #include "driver/file_formats.h"
 #include "plot/contributions.h"
+#include "plot/html.h"
 #include "plot/output_file.h"
 #include "plot/report.h"
 #include "plot/svg.h"
@@ -22,6 +23,7 @@ using file_formats::kReportSuffix;
 using file_formats::kWeightedSuffix;
 constexpr std::string_view kSvgSuffix = ".svg";
 constexpr std::string_view kCsvSuffix = ".Contrib.csv";
+constexpr std::string_view kHtmlSuffix = ".html";
 
 constexpr std::string_view kUsage =
     "Usage: vantor-plot [OPTION]... PREFIX | PREFIX.AccDam | FOLDER\n"
@@ -36,14 +38,22 @@ constexpr std::string_view kUsage =
     "                          \".Contrib.csv\"\n"
     "      --cases FIRST-LAST  take the weighted damage files of these cases only\n"
     "                          (default: every PREFIX_*.WghDam of the run)\n"
+    "      --design-life YEARS the design life; with --dff it sets the required\n"
+    "                          life R = YEARS x FACTOR, drawn on both panels\n"
+    "      --dff FACTOR        design fatigue factor (default 1 with --design-life)\n"
+    "      --life-unit TEXT    unit of the fatigue life on the axes (e.g. years)\n"
+    "      --length-unit TEXT  unit of S_Coo on the axes (e.g. m)\n"
+    "      --long              CSV with one row per (rank, case) instead of one\n"
+    "                          row per heaviest section\n"
     "  -h, --help              show this help and exit\n"
     "      --version           show the version and exit\n"
     "\n"
     "Writes PREFIX.svg, a picture of the largest damage per section and of the\n"
-    "fatigue life against S_Coo (logarithmic), the ten heaviest sections labelled,\n"
-    "and PREFIX.Contrib.csv: for each of the ten heaviest sections its S_Coo, worst\n"
-    "hot spot and damage, and each case's share (percent) of the weighted damage\n"
-    "there.\n"
+    "fatigue life against S_Coo (logarithmic) and of the damage around the\n"
+    "circumference, the ten heaviest sections marked by rank; PREFIX.Contrib.csv:\n"
+    "for each of the ten heaviest sections its rank, section, S_Coo, worst hot spot,\n"
+    "damage and life, and each case's share (percent) of the weighted damage there;\n"
+    "and PREFIX.html, a one-page report of the run (the picture on it).\n"
     "\n"
     "Exit status: 0 done, 1 missing or bad input (or output not written), 2 usage\n"
     "error.\n";
@@ -111,6 +121,8 @@ bool parse_command_line(std::span<const std::string_view> args, plot_options& op
                         std::string& message) {
   options = plot_options{};
   bool operands_only = false;
+  bool design_life = false;
+  bool dff = false;
   std::vector<std::string_view> operands;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view a = args[i];
@@ -149,6 +161,30 @@ bool parse_command_line(std::span<const std::string_view> args, plot_options& op
         return false;
       }
       options.output = std::string(value);
+    } else if (a.starts_with("--design-life") || a.starts_with("--dff")) {
+      const bool life = a.starts_with("--design-life");
+      const std::string_view name = life ? "--design-life" : "--dff";
+      double number = 0.0;
+      if (!value_of(name, value)) {
+        if (message.empty()) message = "unknown option " + std::string(a);
+        return false;
+      }
+      if (!parse_real(value, number) || !(number > 0.0)) {
+        message =
+            std::string(name) + " wants a positive number, not \"" + std::string(value) + "\"";
+        return false;
+      }
+      (life ? options.picture.design_life : options.picture.dff) = number;
+      (life ? design_life : dff) = true;
+    } else if (a.starts_with("--life-unit") || a.starts_with("--length-unit")) {
+      const bool life = a.starts_with("--life-unit");
+      if (!value_of(life ? "--life-unit" : "--length-unit", value)) {
+        if (message.empty()) message = "unknown option " + std::string(a);
+        return false;
+      }
+      (life ? options.picture.life_unit : options.picture.length_unit) = std::string(value);
+    } else if (a == "--long") {
+      options.long_csv = true;
     } else if (a.starts_with("--cases")) {
       if (!value_of("--cases", value)) {
         if (message.empty()) message = "unknown option " + std::string(a);
@@ -165,6 +201,10 @@ bool parse_command_line(std::span<const std::string_view> args, plot_options& op
     }
   }
   if (options.help || options.version) return true;
+  if (dff && !design_life) {
+    message = "--dff needs --design-life";
+    return false;
+  }
   if (operands.empty()) {
     message = "no run named: give PREFIX, PREFIX.AccDam or a folder";
     return false;
@@ -223,11 +263,13 @@ bool resolve_names(const plot_options& options, run_names& names, plot_error& er
   if (options.output.empty()) {
     names.svg = (report.parent_path() / (names.prefix + std::string(kSvgSuffix))).string();
     names.csv = (report.parent_path() / (names.prefix + std::string(kCsvSuffix))).string();
+    names.html = (report.parent_path() / (names.prefix + std::string(kHtmlSuffix))).string();
   } else {
     names.svg = options.output;
     std::string stem = options.output;
     if (std::string_view(stem).ends_with(kSvgSuffix)) stem.resize(stem.size() - kSvgSuffix.size());
     names.csv = stem + std::string(kCsvSuffix);
+    names.html = stem + std::string(kHtmlSuffix);
   }
   return true;
 }
@@ -283,9 +325,15 @@ int run_plot(std::span<const std::string_view> args, std::ostream& out, std::ost
   }
 
   const std::vector<contribution_row> rows = contributions(report, picks, cases);
-  if (!write_file(names.svg, render_svg(report), error)) return fail(err, error);
-  if (!write_file(names.csv, render_csv(rows, cases), error)) return fail(err, error);
-  out << "vantor-plot: wrote " << names.svg << " and " << names.csv << '\n';
+  const std::string svg = render_svg(report, options.picture);
+  if (!write_file(names.svg, svg, error)) return fail(err, error);
+  if (!write_file(names.csv, render_csv(rows, cases, options.long_csv), error)) {
+    return fail(err, error);
+  }
+  if (!write_file(names.html, render_html(report, rows, cases, svg, options.picture), error)) {
+    return fail(err, error);
+  }
+  out << "vantor-plot: wrote " << names.svg << ", " << names.csv << " and " << names.html << '\n';
   return kExitDone;
 }
 

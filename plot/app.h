@@ -1,5 +1,6 @@
 // The vantor-plot program: command line, the run's files, and the two files it
-// writes (the picture PREFIX.svg and the case shares PREFIX.Contrib.csv).
+// writes (the picture PREFIX.svg, the case shares PREFIX.Contrib.csv and the
+// one-page report PREFIX.html).
 #pragma once
 
 #include <ostream>
@@ -8,6 +9,7 @@
 #include <string_view>
 
 #include "plot/record_file.h"
+#include "plot/svg.h"
 
 namespace vantor::plot {
 
@@ -27,6 +29,8 @@ struct plot_options {
   bool case_range = false;
   int first_case = 0;
   int last_case = 0;
+  picture_options picture;
+  bool long_csv = false;  // one CSV row per (rank, case)
   bool help = false;
   bool version = false;
 };
@@ -43,6 +47,7 @@ struct run_names {
   std::string prefix;  // the report's name without ".AccDam"
   std::string svg;
   std::string csv;
+  std::string html;
 };
 
 // Finds the report named by the operand and the output names. False with an

@@ -23,6 +23,11 @@ using ff::kWeightedSuffix;
 constexpr std::size_t kCaseNumberColumn = kCaseHead.size();
 constexpr std::size_t kRunLabelColumn = ff::kCaseRunLabelColumn;
 
+// A CSV number in its shortest round-trip form; empty for no number.
+std::string format_shortest(double value) {
+  return std::isnan(value) ? std::string() : format_number(value);
+}
+
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
 // The case number of a name PREFIX_<digits>.WghDam; -1 for other names.
@@ -73,6 +78,13 @@ class weighted_parser {
                   "a row without a readable first value (a number too wide for its field?)");
     }
     if (raw.starts_with(kCaseHead)) return case_line(rec);
+    if (raw.starts_with(ff::kProbabilityHead)) {
+      if (!have_case_ ||
+          !parse_real(raw.substr(ff::kProbabilityHead.size()), damage_.probability)) {
+        return fail(rec.line, "unreadable probability line");
+      }
+      return true;
+    }
     if (raw.starts_with(kEndLine)) {
       if (!have_case_ || ended_) return fail(rec.line, "an end line out of its place");
       if (rows_ != report_.section_count) {
@@ -123,14 +135,16 @@ class weighted_parser {
     const int e = rows_++;
     double coordinate = 0.0;
     const double expected = report_.sections[static_cast<std::size_t>(e)].coordinate;
-    if (!rec.number(0, coordinate) || coordinate != expected) {
+    if (!field_number(rec, 0, 0, ff::kCoordinateWidth, coordinate) || coordinate != expected) {
       return fail(rec.line, "S_Coo differs from " + format_fixed(expected, 3) + " of section " +
                                 std::to_string(e + 1) + " in the report " + report_.path);
     }
     for (std::size_t k = 0; k < picks_.size(); ++k) {
       if (picks_[k].section != e || picks_[k].hot_spot < 0) continue;
       double v = 0.0;
-      if (!rec.number(picks_[k].hot_spot + 1, v)) {
+      const std::size_t column =
+          ff::kCoordinateWidth + static_cast<std::size_t>(picks_[k].hot_spot) * ff::kDamageWidth;
+      if (!field_number(rec, picks_[k].hot_spot + 1, column, ff::kDamageWidth, v)) {
         return fail(rec.line,
                     "hot spot " + std::to_string(picks_[k].hot_spot + 1) + " is not a number");
       }
@@ -213,6 +227,7 @@ std::vector<contribution_row> contributions(const accumulated_report& report,
     const section_row& s = report.sections[static_cast<std::size_t>(row.section)];
     row.coordinate = s.coordinate;
     row.damage = s.damage;
+    row.life = s.life;
     double total = 0.0;
     for (const case_damage& c : cases) total += c.at_picks[k];
     const bool defined = row.hot_spot >= 0 && std::isfinite(total) && total != 0.0;
@@ -224,21 +239,48 @@ std::vector<contribution_row> contributions(const accumulated_report& report,
   return rows;
 }
 
-std::string render_csv(std::span<const contribution_row> rows, std::span<const case_damage> cases) {
+std::string render_csv(std::span<const contribution_row> rows, std::span<const case_damage> cases,
+                       bool long_form) {
   constexpr std::string_view kEnd = "\r\n";
-  std::string text = "S_Coo,worst hot spot,damage";
+  std::string text;
+  const auto hot_spot = [](const contribution_row& row) {
+    return row.hot_spot >= 0 ? std::to_string(row.hot_spot + 1) : std::string();
+  };
+  if (long_form) {
+    text = "rank,section,S_Coo,case,probability,weighted damage,share (%)";
+    text += kEnd;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      const contribution_row& row = rows[r];
+      std::vector<std::size_t> order(cases.size());
+      for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+      // Largest share first; shares that are no number last, by case.
+      std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const double x = row.shares[a];
+        const double y = row.shares[b];
+        if (std::isnan(x) || std::isnan(y)) return !std::isnan(x) && std::isnan(y);
+        return x > y;
+      });
+      for (const std::size_t k : order) {
+        text += std::to_string(r + 1) + ',' + std::to_string(row.section + 1) + ',' +
+                format_shortest(row.coordinate) + ',' + cases[k].file.digits + ',' +
+                format_shortest(cases[k].probability) + ',' +
+                format_shortest(cases[k].at_picks[r]) + ',' + format_shortest(row.shares[k]);
+        text += kEnd;
+      }
+    }
+    return text;
+  }
+  text = "rank,section,S_Coo,worst hot spot,damage,fatigue life";
   for (const case_damage& c : cases) text += ",case " + c.file.digits + " (%)";
   text += kEnd;
-  for (const contribution_row& row : rows) {
-    // S_Coo and the damage as precise as the report gives them.
-    text += format_fixed(row.coordinate, 3);
-    text += ',';
-    if (row.hot_spot >= 0) text += std::to_string(row.hot_spot + 1);
-    text += ',';
-    text += format_exponent(row.damage, 4);
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const contribution_row& row = rows[r];
+    text += std::to_string(r + 1) + ',' + std::to_string(row.section + 1) + ',' +
+            format_shortest(row.coordinate) + ',' + hot_spot(row) + ',' +
+            format_shortest(row.damage) + ',' + format_shortest(row.life);
     for (const double share : row.shares) {
       text += ',';
-      if (std::isfinite(share)) text += format_fixed(share, 3);
+      text += format_shortest(share);
     }
     text += kEnd;
   }

@@ -34,6 +34,7 @@ std::vector<pick> heaviest_picks(const accumulated_report& report);
 
 struct case_damage {
   case_file file;
+  double probability = 0.0;      // as the file's probability line gives it
   std::vector<double> at_picks;  // weighted damage at each pick (NaN without a hot spot)
 };
 
@@ -48,6 +49,7 @@ struct contribution_row {
   double coordinate = 0.0;
   int hot_spot = -1;  // from 0; -1 for none
   double damage = 0.0;
+  double life = 0.0;
   std::vector<double> shares;  // percent per case; NaN where the total is 0 or not finite
 };
 
@@ -56,7 +58,12 @@ std::vector<contribution_row> contributions(const accumulated_report& report,
                                             std::span<const pick> picks,
                                             std::span<const case_damage> cases);
 
-// The CSV text: a header row, then one row per heaviest section (CR LF ends).
-std::string render_csv(std::span<const contribution_row> rows, std::span<const case_damage> cases);
+// The CSV text (CR LF ends, numbers in their shortest round-trip form, empty
+// where there is none): a header row, then one row per heaviest section with
+// rank, section, S_Coo, worst hot spot, damage, fatigue life and each case's
+// share; or, long_form, one row per (rank, case) with the case's probability,
+// weighted damage and share, by rank and then by decreasing share.
+std::string render_csv(std::span<const contribution_row> rows, std::span<const case_damage> cases,
+                       bool long_form);
 
 }  // namespace vantor::plot

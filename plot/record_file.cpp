@@ -7,6 +7,7 @@
 
 #include "freeinput/reader.h"
 #include "freeinput/state.h"
+#include "plot/text.h"
 #include "textio/units.h"
 
 namespace vantor::plot {
@@ -69,6 +70,16 @@ bool record::number(int i, double& value) const {
     return true;
   }
   return false;
+}
+
+bool field_number(const record& rec, int i, std::size_t column, std::size_t width, double& value) {
+  if (!rec.number(i, value)) return false;
+  double exact = 0.0;
+  if (column < rec.raw.size() && parse_real(rec.raw.substr(column, width), exact) &&
+      std::fabs(exact - value) <= 1e-12 * std::fabs(value)) {
+    value = exact;
+  }
+  return true;
 }
 
 record_file::~record_file() {

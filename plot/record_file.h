@@ -44,6 +44,12 @@ struct record {
   bool number(int i, double& value) const;
 };
 
+// Item i of a record (as record::number), taken from its field of the row
+// layout (column and width, from 0) where that field holds the same number:
+// the field read with correct rounding, as a CSV reader would read it back
+// (the general reader may differ in the last bit).
+bool field_number(const record& rec, int i, std::size_t column, std::size_t width, double& value);
+
 enum class next_outcome { record, end, failed };
 
 // One input file bound to the reader. The reader is one global state: only one

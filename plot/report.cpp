@@ -203,7 +203,7 @@ class report_parser {
                                 std::to_string(expected_rows()));
     }
     double coordinate = 0.0;
-    if (!rec.number(0, coordinate) || !std::isfinite(coordinate)) {
+    if (!field_number(rec, 0, 0, ff::kCoordinateWidth, coordinate) || !std::isfinite(coordinate)) {
       return fail(rec.line, "S_Coo is not a finite number");
     }
     ++rows_;
@@ -230,9 +230,10 @@ class report_parser {
         return fail(rec.line, "the damage is not a number");
       }
       r.life = 1.0 / r.damage;
-    } else if (!rec.number(1, r.damage) || std::isnan(r.damage)) {
+    } else if (!field_number(rec, 1, kDamageColumn, ff::kDamageWidth, r.damage) ||
+               std::isnan(r.damage)) {
       return fail(rec.line, "the damage is not a number");
-    } else if (!rec.number(2, r.life) || std::isnan(r.life)) {
+    } else if (!field_number(rec, 2, kLifeColumn, kLifeWidth, r.life) || std::isnan(r.life)) {
       return fail(rec.line, "the fatigue life is not a number");
     }
     if (current_ == table::ranking) {
@@ -259,7 +260,9 @@ class report_parser {
     double largest = 0.0;
     for (int j = 1; j <= hot; ++j) {
       double v = 0.0;
-      if (!rec.number(j, v))
+      const std::size_t column =
+          ff::kCoordinateWidth + static_cast<std::size_t>(j - 1) * ff::kDamageWidth;
+      if (!field_number(rec, j, column, ff::kDamageWidth, v))
         return fail(rec.line, "hot spot " + std::to_string(j) + " is not a number");
       if (v > largest) largest = v;
       report_.matrix.push_back(v);

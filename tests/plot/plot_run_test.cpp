@@ -136,7 +136,7 @@ TEST_F(PlotRun, SharesAddUpFromTheWeightedFiles) {
   const run_result r = run_plot(dir_.path(), {"pipe"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, "vantor-plot: wrote pipe.svg and pipe.Contrib.csv\n");
+  EXPECT_EQ(r.out, "vantor-plot: wrote pipe.svg, pipe.Contrib.csv and pipe.html\n");
 
   const std::string report = dir_.read("pipe.AccDam");
   const auto ranking = rows_after(report, "#    Print of  the");
@@ -152,13 +152,25 @@ TEST_F(PlotRun, SharesAddUpFromTheWeightedFiles) {
   EXPECT_NE(csv.find("\r\n"), std::string::npos);
   const std::vector<std::string> lines = lines_of(csv);
   ASSERT_EQ(lines.size(), 11u);
-  EXPECT_EQ(lines[0], "S_Coo,worst hot spot,damage,case 001 (%),case 002 (%),case 003 (%)");
+  EXPECT_EQ(lines[0],
+            "rank,section,S_Coo,worst hot spot,damage,fatigue life,case 001 (%),case 002 (%),case "
+            "003 (%)");
+  std::vector<std::vector<double>> shares;  // by rank, then case
   for (std::size_t k = 0; k < 10; ++k) {
-    const std::vector<std::string> cells = split(lines[k + 1], ',');
-    ASSERT_EQ(cells.size(), 3u + kCases) << lines[k + 1];
-    const double coordinate = std::strtod(cells[0].c_str(), nullptr);
+    const std::vector<std::string> all = split(lines[k + 1], ',');
+    ASSERT_EQ(all.size(), 6u + kCases) << lines[k + 1];
+    EXPECT_EQ(all[0], std::to_string(k + 1));
+    const double coordinate = std::strtod(all[2].c_str(), nullptr);
+    EXPECT_EQ(all[1], std::to_string(std::lround(coordinate / 2.5) + 1));
+    // The round trip gives the report's values.
     EXPECT_EQ(coordinate, ranking[k][0]);
-    EXPECT_EQ(std::strtod(cells[2].c_str(), nullptr), ranking[k][1]);
+    EXPECT_EQ(std::strtod(all[4].c_str(), nullptr), ranking[k][1]);
+    if (ranking[k].size() > 2) {
+      EXPECT_EQ(std::strtod(all[5].c_str(), nullptr), ranking[k][2]);
+    }
+    // The old layout from here on: S_Coo, hot spot, damage, shares.
+    std::vector<std::string> cells = {all[2], all[3], all[4]};
+    cells.insert(cells.end(), all.begin() + 6, all.end());
     const auto e = static_cast<std::size_t>(std::lround(coordinate / 2.5));
     ASSERT_EQ(matrix[e][0], coordinate);
     const auto worst = static_cast<std::size_t>(
@@ -167,12 +179,36 @@ TEST_F(PlotRun, SharesAddUpFromTheWeightedFiles) {
     double total = 0.0;
     for (int c = 0; c < kCases; ++c) total += weighted[c][e][worst];
     double sum = 0.0;
+    shares.emplace_back();
     for (int c = 0; c < kCases; ++c) {
       const double share = std::strtod(cells[3 + c].c_str(), nullptr);
+      shares.back().push_back(share);
       EXPECT_NEAR(share, 100.0 * weighted[c][e][worst] / total, 0.0005) << lines[k + 1];
       sum += share;
     }
     EXPECT_NEAR(sum, 100.0, 0.002) << lines[k + 1];
+  }
+
+  // The long form: one row per (rank, case), by rank and decreasing share.
+  ASSERT_EQ(run_plot(dir_.path(), {"--long", "pipe"}).status, 0);
+  const std::vector<std::string> rows = lines_of(dir_.read("pipe.Contrib.csv"));
+  ASSERT_EQ(rows.size(), 1u + 10 * kCases);
+  EXPECT_EQ(rows[0], "rank,section,S_Coo,case,probability,weighted damage,share (%)");
+  const std::vector<double> probabilities = {0.5, 0.3, 0.2};
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    const std::vector<std::string> cells = split(rows[i], ',');
+    ASSERT_EQ(cells.size(), 7u) << rows[i];
+    const std::size_t rank = std::stoul(cells[0]);
+    const int c = std::stoi(cells[3]);
+    ASSERT_TRUE(rank >= 1 && rank <= 10 && c >= 1 && c <= kCases) << rows[i];
+    EXPECT_EQ(rank, (i - 1) / kCases + 1) << rows[i];
+    EXPECT_EQ(std::strtod(cells[4].c_str(), nullptr), probabilities[c - 1]) << rows[i];
+    EXPECT_EQ(std::strtod(cells[6].c_str(), nullptr), shares[rank - 1][c - 1]) << rows[i];
+    if ((i - 1) % kCases != 0) {
+      EXPECT_LE(std::strtod(cells[6].c_str(), nullptr),
+                std::strtod(split(rows[i - 1], ',')[6].c_str(), nullptr))
+          << rows[i];
+    }
   }
 }
 
@@ -238,7 +274,7 @@ TEST_F(PlotRun, PictureStructure) {
   std::string why;
   EXPECT_TRUE(well_formed(svg, why)) << why;
   EXPECT_NE(svg.find(">Summary of 3 cases for: pipe. Date : "), std::string::npos);
-  for (const char* label : {">damage<", ">fatigue life<", ">S_Coo<"}) {
+  for (const char* label : {">damage<", ">fatigue life = 1 / damage<", ">S_Coo<", ">hot spot<"}) {
     EXPECT_NE(svg.find(label), std::string::npos) << label;
   }
 
@@ -248,17 +284,19 @@ TEST_F(PlotRun, PictureStructure) {
   EXPECT_EQ(sections[kNoDamage][2], HUGE_VAL);
   EXPECT_EQ(sections[kTinyDamage].size(), 2u);  // the life is asterisks
 
-  // Ten labels, the ranking's coordinates.
+  // Ten labels, the ranks in the ranking's order at its sections.
   std::vector<std::string> labels;
-  const std::regex label(R"re(<text class="label"[^>]*>([^<]*)</text>)re");
+  const std::regex label(R"re(<text class="label rank"[^>]*>([^<]*)</text>)re");
   for (std::sregex_iterator it(svg.begin(), svg.end(), label), end; it != end; ++it) {
     labels.push_back((*it)[1]);
   }
   ASSERT_EQ(labels.size(), 10u);
   for (std::size_t k = 0; k < 10; ++k) {
-    char expected[32];
-    std::snprintf(expected, sizeof expected, "%.3f", ranking[k][0]);
-    EXPECT_EQ(labels[k], expected);
+    EXPECT_EQ(labels[k], std::to_string(k + 1));
+    char coordinate[32];
+    std::snprintf(coordinate, sizeof coordinate, "%.3f", ranking[k][0]);
+    EXPECT_NE(svg.find(">" + std::to_string(k + 1) + ": S_Coo " + coordinate + ","),
+              std::string::npos);
   }
 
   for (const std::string name : {"damage", "life"}) {
@@ -503,7 +541,9 @@ TEST_F(PlotRun, ChosenCasesAndOtherOutput) {
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<std::string> lines = lines_of(dir_.read("out.Contrib.csv"));
   ASSERT_EQ(lines.size(), 11u);
-  EXPECT_EQ(lines[0], "S_Coo,worst hot spot,damage,case 001 (%),case 002 (%)");
+  EXPECT_EQ(lines[0],
+            "rank,section,S_Coo,worst hot spot,damage,fatigue life,case 001 (%),case 002 (%)");
+  EXPECT_TRUE(dir_.exists("out.html"));
   EXPECT_TRUE(dir_.exists("out.svg"));
   EXPECT_FALSE(dir_.exists("pipe.svg"));
   // A folder named like the prefix does not hide the run.

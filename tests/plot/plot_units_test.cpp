@@ -214,8 +214,8 @@ TEST(PlotSvg, DecadesOfALogAxis) {
 }
 
 TEST(PlotSvg, CrowdedLabelsKeepApart) {
-  // 3000 sections, the ten heaviest side by side: their labels stack up in
-  // rows and no two of a row overlap.
+  // 3000 sections, the ten heaviest side by side: their rank labels, in the
+  // magnified inset, stack up in rows and no two of a row overlap.
   accumulated_report r;
   r.section_count = 3000;
   for (int e = 0; e < r.section_count; ++e) {
@@ -224,7 +224,8 @@ TEST(PlotSvg, CrowdedLabelsKeepApart) {
     if (e >= 1500 && e < 1510) r.heaviest.push_back(e);
   }
   const std::string svg = render_svg(r);
-  const std::regex label(R"re(<text class="label" x="([\d.]+)" y="([\d.]+)"[^>]*>([^<]*)<)re");
+  EXPECT_NE(svg.find("<g class=\"panel inset\">"), std::string::npos);
+  const std::regex label(R"re(<text class="label rank" x="([\d.]+)" y="([\d.]+)"[^>]*>([^<]*)<)re");
   std::vector<std::tuple<double, double, double>> placed;  // x, y, half width
   for (std::sregex_iterator it(svg.begin(), svg.end(), label), end; it != end; ++it) {
     placed.emplace_back(std::stod((*it)[1]), std::stod((*it)[2]),

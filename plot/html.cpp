@@ -1,0 +1,190 @@
+#include "plot/html.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+#include "plot/text.h"
+
+namespace vantor::plot {
+namespace {
+
+constexpr std::string_view kStyle =
+    "@page{size:A4;margin:12mm}"
+    "body{font-family:'DejaVu Sans',Arial,Helvetica,sans-serif;font-size:10pt;color:#111;"
+    "max-width:190mm;margin:0 auto;padding:8px}"
+    "h1{font-size:14pt;margin:4px 0}h2{font-size:11pt;margin:10px 0 4px;border-bottom:1px solid "
+    "#999}"
+    "table{border-collapse:collapse;margin:4px 0}td,th{padding:1px 6px;text-align:right;"
+    "border-bottom:1px solid #ddd}th{background:#eee}td.l,th.l{text-align:left}"
+    ".fail{color:#b71c1c;font-weight:bold}.pass{color:#1b5e20}"
+    "figure{margin:4px 0}figure svg{width:100%;height:auto}"
+    ".probs{font-size:8pt}.probs td{padding:0 4px}"
+    "details{margin:2px 0 6px}summary{cursor:pointer;color:#333}"
+    "@media print{details{display:none}h2{break-after:avoid}figure,table{break-inside:avoid}}";
+
+std::string esc(std::string_view text) {
+  return xml_text(text);
+}
+
+std::string cell(std::string_view text, std::string_view cls = {}) {
+  return cls.empty() ? "<td>" + std::string(text) + "</td>"
+                     : "<td class=\"" + std::string(cls) + "\">" + std::string(text) + "</td>";
+}
+
+// The SVG document without its XML declaration, to sit inline.
+std::string_view inline_svg(std::string_view svg) {
+  const std::size_t start = svg.find("<svg");
+  return start == std::string_view::npos ? svg : svg.substr(start);
+}
+
+}  // namespace
+
+std::string render_html(const accumulated_report& report, std::span<const contribution_row> rows,
+                        std::span<const case_damage> cases, std::string_view svg,
+                        const picture_options& options) {
+  const double required = options.required_life();
+  const std::string life_unit = options.life_unit.empty() ? "" : " " + esc(options.life_unit);
+  std::string h;
+  h.reserve(svg.size() + 64 * 1024);
+  h += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
+  h += "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src "
+       "'unsafe-inline'\">\n";
+  h += "<title>" + esc(report.summary) + "</title>\n<style>" + std::string(kStyle) +
+       "</style>\n</head>\n<body>\n";
+  h += "<h1>Fatigue damage summation: " + esc(report.run_label) + "</h1>\n";
+
+  // Summary.
+  h += "<table id=\"summary\">\n";
+  h += "<tr><th class=\"l\">run</th>" + cell(esc(report.summary), "l") + "</tr>\n";
+  h += "<tr><th class=\"l\">cases</th>" + cell(std::to_string(report.case_count), "l") + "</tr>\n";
+  h += "<tr><th class=\"l\">sections x hot spots</th>" +
+       cell(std::to_string(report.section_count) + " x " + std::to_string(report.hot_spot_count),
+            "l") +
+       "</tr>\n";
+  if (!cases.empty()) {
+    std::string list;
+    if (cases.size() <= 20) {
+      for (const case_damage& c : cases) {
+        list += (list.empty() ? "" : ", ") + c.file.digits + ": " + format_number(c.probability);
+      }
+    } else {
+      double low = HUGE_VAL, high = -HUGE_VAL, sum = 0.0;
+      for (const case_damage& c : cases) {
+        low = std::min(low, c.probability);
+        high = std::max(high, c.probability);
+        sum += c.probability;
+      }
+      list = std::to_string(cases.size()) + " cases from " + format_number(low) + " to " +
+             format_number(high) + ", sum " + format_number(sum) + " (each in the table of shares)";
+    }
+    h += "<tr><th class=\"l\">case probabilities</th>" + cell(list, "l probs") + "</tr>\n";
+  }
+  if (required > 0.0) {
+    const std::size_t k = sections_below(report, required).size();
+    h += "<tr><th class=\"l\">required life R</th>" +
+         cell(format_number(options.design_life) + life_unit + " x DFF " +
+                  format_number(options.dff) + " = " + format_number(required) + life_unit,
+              "l") +
+         "</tr>\n";
+    h += "<tr><th class=\"l\">verdict</th>" +
+         cell(k == 0 ? "all " + std::to_string(report.section_count) + " sections meet R"
+                     : std::to_string(k) + " of " + std::to_string(report.section_count) +
+                           " sections below R",
+              k == 0 ? "l pass" : "l fail") +
+         "</tr>\n";
+  }
+  h += "</table>\n";
+
+  h += "<figure id=\"picture\">\n" + std::string(inline_svg(svg)) + "</figure>\n";
+
+  // The ranking.
+  h += "<h2>The ten heaviest sections</h2>\n<table id=\"ranking\">\n<thead><tr><th>rank</th>"
+       "<th>section</th><th>S_Coo</th><th>hot spot</th><th>damage</th><th>fatigue life</th>";
+  if (required > 0.0) h += "<th>R / life</th><th>result</th>";
+  h += "</tr></thead>\n<tbody>\n";
+  int rank = 0;
+  for (const int e : report.heaviest) {
+    const section_row& s = report.sections[static_cast<std::size_t>(e)];
+    const int j = worst_hot_spot(report, e);
+    ++rank;
+    h += "<tr>" + cell(std::to_string(rank)) + cell(std::to_string(e + 1)) +
+         cell(format_fixed(s.coordinate, 3)) + cell(j >= 0 ? std::to_string(j + 1) : "") +
+         cell(format_exponent(s.damage, 4)) + cell(format_fixed(s.life, 1));
+    if (required > 0.0) {
+      const bool pass = !(s.life < required);
+      h += cell(format_fixed(required / s.life, 3)) +
+           cell(pass ? "pass" : "fail", pass ? "pass" : "fail");
+    }
+    h += "</tr>\n";
+  }
+  h += "</tbody>\n</table>\n";
+
+  if (required > 0.0) {
+    const std::vector<int> below = sections_below(report, required);
+    h += "<h2>Sections below the required life</h2>\n";
+    if (below.empty()) {
+      h += "<p class=\"pass\">none: every section's fatigue life is at least R.</p>\n";
+    } else {
+      h += "<table id=\"below\">\n<thead><tr><th>section</th><th>S_Coo</th><th>damage</th>"
+           "<th>fatigue life</th><th>R / life</th></tr></thead>\n<tbody>\n";
+      for (const int e : below) {
+        const section_row& s = report.sections[static_cast<std::size_t>(e)];
+        h += "<tr>" + cell(std::to_string(e + 1)) + cell(format_fixed(s.coordinate, 3)) +
+             cell(format_exponent(s.damage, 4)) + cell(format_fixed(s.life, 1)) +
+             cell(format_fixed(required / s.life, 3), "fail") + "</tr>\n";
+      }
+      h += "</tbody>\n</table>\n";
+    }
+  }
+
+  // Case shares of the heaviest.
+  h += "<h2>Load cases contributing to the ten heaviest</h2>\n";
+  if (cases.empty()) {
+    h += "<p>no weighted damage files: no case shares.</p>\n";
+  } else {
+    h += "<table id=\"shares\">\n<thead><tr><th>rank</th><th>S_Coo</th>";
+    for (std::size_t k = 1; k <= kTopCases; ++k) h += "<th>case " + std::to_string(k) + " (%)</th>";
+    h += "</tr></thead>\n<tbody>\n";
+    std::vector<std::vector<std::size_t>> orders;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      std::vector<std::size_t> order(cases.size());
+      std::iota(order.begin(), order.end(), std::size_t{0});
+      const auto& shares = rows[r].shares;
+      std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        if (std::isnan(shares[a]) || std::isnan(shares[b])) {
+          return !std::isnan(shares[a]) && std::isnan(shares[b]);
+        }
+        return shares[a] > shares[b];
+      });
+      h += "<tr>" + cell(std::to_string(r + 1)) + cell(format_fixed(rows[r].coordinate, 3));
+      for (std::size_t k = 0; k < kTopCases; ++k) {
+        if (k < order.size() && !std::isnan(shares[order[k]])) {
+          h += cell(cases[order[k]].file.digits + ": " + format_fixed(shares[order[k]], 2));
+        } else {
+          h += cell("");
+        }
+      }
+      h += "</tr>\n";
+      orders.push_back(std::move(order));
+    }
+    h += "</tbody>\n</table>\n";
+    h += "<details id=\"all-shares\"><summary>every case's share and probability</summary>\n"
+         "<table>\n<thead><tr><th>case</th><th>probability</th>";
+    for (std::size_t r = 1; r <= rows.size(); ++r) h += "<th>" + std::to_string(r) + "</th>";
+    h += "</tr></thead>\n<tbody>\n";
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+      h += "<tr>" + cell(cases[k].file.digits) + cell(format_exponent(cases[k].probability, 4));
+      for (const contribution_row& row : rows) {
+        h += cell(std::isnan(row.shares[k]) ? "" : format_fixed(row.shares[k], 2));
+      }
+      h += "</tr>\n";
+    }
+    h += "</tbody>\n</table>\n</details>\n";
+  }
+  h += "</body>\n</html>\n";
+  return h;
+}
+
+}  // namespace vantor::plot
