@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <string_view>
 #include <system_error>
@@ -54,6 +55,34 @@ class weighted_parser {
   bool take(const record& rec) {
     if (rec.count == 0) return heading(rec);
     return row(rec);
+  }
+
+  // A number row exactly in the layout the run writes (S_Coo F13.3, then one
+  // E12.4 per hot spot), read from its columns. False for anything else: the
+  // general reader then reads the file and names the fault.
+  bool exact_row(std::string_view raw) {
+    const int hot = report_.hot_spot_count;
+    if (ended_ || !have_case_ || rows_ >= report_.section_count ||
+        raw.size() != ff::kCoordinateWidth + static_cast<std::size_t>(hot) * ff::kDamageWidth ||
+        raw[ff::kCoordinateWidth - 1] == ' ') {
+      return false;
+    }
+    for (std::size_t c = ff::kCoordinateWidth; c < raw.size(); c += ff::kDamageWidth) {
+      if (raw[c] != ' ' || raw[c + ff::kDamageWidth - 1] == ' ') return false;
+    }
+    const int e = rows_++;
+    double coordinate = 0.0;
+    if (!parse_real(raw.substr(0, ff::kCoordinateWidth), coordinate) ||
+        coordinate != report_.sections[static_cast<std::size_t>(e)].coordinate) {
+      return false;
+    }
+    for (std::size_t k = 0; k < picks_.size(); ++k) {
+      if (picks_[k].section != e || picks_[k].hot_spot < 0) continue;
+      const std::size_t column =
+          ff::kCoordinateWidth + static_cast<std::size_t>(picks_[k].hot_spot) * ff::kDamageWidth;
+      if (!parse_real(raw.substr(column, ff::kDamageWidth), damage_.at_picks[k])) return false;
+    }
+    return true;
   }
 
   bool finish() {
@@ -205,9 +234,60 @@ std::vector<pick> heaviest_picks(const accumulated_report& report) {
   return picks;
 }
 
+namespace {
+
+// The weighted file read at once in the run's own layout, without the
+// general reader: headings through the parser, rows by their columns. False
+// (nothing concluded) for anything not exactly so, or a file larger than a
+// run writes.
+bool read_exact(const case_file& file, const accumulated_report& report,
+                std::span<const pick> picks, case_damage& damage) {
+  const std::size_t row_width =
+      ff::kCoordinateWidth + static_cast<std::size_t>(report.hot_spot_count) * ff::kDamageWidth;
+  const std::size_t most =
+      (static_cast<std::size_t>(report.section_count) + 16) * (row_width + 2) + 4096;
+  std::ifstream in(file.path, std::ios::binary);
+  if (!in) return false;
+  std::string text(most + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  const auto got = static_cast<std::size_t>(in.gcount());
+  if (got > most || in.bad()) return false;
+  text.resize(got);
+  record_file unused;
+  plot_error error;
+  weighted_parser parser(unused, report, picks, damage, error);
+  record rec;
+  std::size_t at = 0;
+  int line = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) return false;  // a last line without its end
+    std::string_view raw(text.data() + at, end - at);
+    at = end + 1;
+    ++line;
+    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+    while (!raw.empty() && raw.back() == ' ') raw.remove_suffix(1);
+    if (raw.empty()) return false;
+    if (raw.front() == '#') {
+      rec.count = 0;
+      rec.line = line;
+      rec.raw = raw;
+      if (!parser.take(rec)) return false;
+    } else if (!parser.exact_row(raw)) {
+      return false;
+    }
+  }
+  return parser.finish();
+}
+
+}  // namespace
+
 bool read_weighted(const case_file& file, const accumulated_report& report,
                    std::span<const pick> picks, case_damage& damage, plot_error& error) {
   damage.file = file;
+  damage.at_picks.assign(picks.size(), kNoValue);
+  if (read_exact(file, report, picks, damage)) return true;
+  damage.probability = 0.0;
   damage.at_picks.assign(picks.size(), kNoValue);
   record_file input;
   if (!input.open(file.path, error)) return false;

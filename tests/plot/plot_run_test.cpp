@@ -651,7 +651,7 @@ TEST_F(PlotRun, PictureRendersInChromium) {
       "--disable-background-networking --disable-component-update --disable-sync "
       "--user-data-dir='" +
       (dir_.path() / "profile").string() + "' --screenshot='" + png.string() +
-      "' --window-size=1000," + std::to_string(std::lround(height)) + " 'file://" +
+      "' --window-size=1100," + std::to_string(std::lround(height)) + " 'file://" +
       (dir_.path() / "pipe.svg").string() + "' >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   image img;
@@ -660,7 +660,7 @@ TEST_F(PlotRun, PictureRendersInChromium) {
     GTEST_SKIP() << "zlib is not installed: the rendered picture is not checked";
   }
   ASSERT_TRUE(why.empty()) << why;
-  EXPECT_EQ(img.width, 1000u);
+  EXPECT_EQ(img.width, 1100u);
   EXPECT_EQ(img.height, static_cast<std::size_t>(std::lround(height)));
   // Not blank: ink on a good part of the page, the heavy sections' red rings,
   // the damage curve's blue and the life curve's green.
@@ -678,6 +678,116 @@ TEST_F(PlotRun, PictureRendersInChromium) {
   EXPECT_GT(red, 100u);
   EXPECT_GT(blue, 100u);
   EXPECT_GT(green, 100u);
+}
+
+// chromium headless with the flags of a quiet, offline browser; extra flags
+// and the page; standard error (the console's messages) into err_file.
+std::string chromium_command(const std::string& chromium, const fs::path& profile,
+                             const std::string& extra, const fs::path& page,
+                             const fs::path& err_file) {
+  return "timeout 300 '" + chromium +
+         "' --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
+         "--disable-background-networking --disable-component-update --disable-sync "
+         "--user-data-dir='" +
+         profile.string() + "' " + extra + " 'file://" + page.string() + "' 2>'" +
+         err_file.string() + "'";
+}
+
+// The report of a 3000-section run in the browser: it loads without a console
+// message, its ranking holds the report's ten rows, the panels are there, and
+// no two texts of the picture overlap (their boxes from the browser's layout,
+// written into the page by a probe script added to a copy). A screenshot of
+// the page stays in the build folder.
+TEST(PlotBrowser, ReportInChromium) {
+  const std::string chromium = find_chromium();
+  if (chromium.empty()) GTEST_SKIP() << "chromium is not installed: the report is not loaded";
+  scratch_dir d;
+  write_realistic_run(d.path(), {3, 3000, 20});
+  const run_result v = run_vantor(d.path(), d.read("answers.txt"));
+  ASSERT_EQ(v.status, 0) << v.err;
+  const run_result r =
+      run_plot(d.path(), {"--design-life", "25", "--dff", "3", "--life-unit", "years", "riser"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_LT(d.read("riser.svg").size(), 2u << 20);
+
+  const fs::path page = d.path() / "riser.html";
+  const fs::path log = d.path() / "console.txt";
+  const fs::path shot = fs::path(VANTOR_PLOT_BINARY).parent_path() / "plot_report.png";
+  ASSERT_EQ(std::system(chromium_command(chromium, d.path() / "p1",
+                                         "--enable-logging=stderr --v=0 --window-size=1100,2600 "
+                                         "--screenshot='" +
+                                             shot.string() + "'",
+                                         page, log)
+                            .c_str()),
+            0);
+  for (const std::string& line : lines_of(d.read("console.txt"))) {
+    EXPECT_EQ(line.find(":CONSOLE"), std::string::npos) << line;
+  }
+  EXPECT_TRUE(fs::exists(shot));
+
+  std::string html = d.read("riser.html");
+  const std::string probe = R"js(<script>
+const out = [];
+for (const tr of document.querySelectorAll('#ranking tbody tr'))
+  out.push('row|' + [...tr.cells].map(c => c.textContent).join('|'));
+for (const g of document.querySelectorAll('figure svg g.panel')) out.push('panel|' + g.getAttribute('class'));
+const boxes = [...document.querySelectorAll('figure svg text')].map(t => [t.getBoundingClientRect(), t.textContent]);
+out.push('texts|' + boxes.length);
+for (let i = 0; i < boxes.length; i++)
+  for (let k = i + 1; k < boxes.length; k++) {
+    const [a, ta] = boxes[i], [b, tb] = boxes[k];
+    if (a.left < b.right - 0.5 && b.left < a.right - 0.5 && a.top < b.bottom - 0.5 && b.top < a.bottom - 0.5)
+      out.push('overlap|' + ta + ' / ' + tb);
+  }
+const pre = document.createElement('pre');
+pre.id = 'probe';
+pre.textContent = '\n' + out.join('\n') + '\n';
+document.body.appendChild(pre);
+</script>)js";
+  html = std::regex_replace(html, std::regex("default-src 'none'"),
+                            "default-src 'none'; script-src 'unsafe-inline'");
+  html.insert(html.rfind("</body>"), probe);
+  d.write("probe.html", html);
+  const fs::path dom = d.path() / "dom.txt";
+  ASSERT_EQ(std::system((chromium_command(chromium, d.path() / "p2", "--dump-dom",
+                                          d.path() / "probe.html", log) +
+                         " >'" + dom.string() + "'")
+                            .c_str()),
+            0);
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> panels, overlaps;
+  int texts = 0;
+  for (const std::string& line : lines_of(d.read("dom.txt"))) {
+    const std::vector<std::string> cells = split(line, '|');
+    if (cells.size() < 2) continue;
+    if (cells[0] == "row") rows.emplace_back(cells.begin() + 1, cells.end());
+    if (cells[0] == "panel") panels.push_back(cells[1]);
+    if (cells[0] == "overlap") overlaps.push_back(cells[1]);
+    if (cells[0] == "texts") texts = std::stoi(cells[1]);
+  }
+  EXPECT_GT(texts, 100);
+  EXPECT_TRUE(overlaps.empty()) << overlaps.size() << " overlaps, the first: " << overlaps[0];
+  for (const char* name : {"panel damage", "panel life", "panel heat"}) {
+    EXPECT_NE(std::find(panels.begin(), panels.end(), name), panels.end()) << name;
+  }
+  // The ranking against the report's: S_Coo, damage and life as written there.
+  const std::vector<std::string> report = lines_of(d.read("riser.AccDam"));
+  std::vector<std::string> ranked;
+  for (std::size_t k = 0; k < report.size() && ranked.size() < 10; ++k) {
+    if (k > 8 && !report[k].starts_with("#")) ranked.push_back(report[k]);
+  }
+  ASSERT_EQ(rows.size(), 10u);
+  ASSERT_EQ(ranked.size(), 10u);
+  for (std::size_t k = 0; k < 10; ++k) {
+    std::istringstream in(ranked[k]);
+    std::string coordinate, damage, life;
+    in >> coordinate >> damage >> life;
+    ASSERT_GE(rows[k].size(), 6u);
+    EXPECT_EQ(rows[k][0], std::to_string(k + 1));
+    EXPECT_EQ(rows[k][2], coordinate) << k;
+    EXPECT_EQ(rows[k][4], damage) << k;
+    EXPECT_EQ(rows[k][5], life) << k;
+  }
 }
 
 TEST(PlotCommand, HelpAndVersion) {
