@@ -468,7 +468,8 @@ void draw_heat_map(svg_writer& w, const accumulated_report& report, const linear
     const std::string fill = level == 0
                                  ? std::string("#ffffff")
                                  : heat_colour((static_cast<double>(level) - 0.5) / kHeatLevels);
-    w.line("<path class=\"cells\" fill=\"" + fill + "\" d=\"" + paths[level] + "\"/>");
+    w.line("<path class=\"cells\" shape-rendering=\"crispEdges\" fill=\"" + fill + "\" d=\"" +
+           paths[level] + "\"/>");
   }
   // Hot spot numbers: as many as fit.
   const int every = std::max(1, static_cast<int>(std::ceil(14.0 / row_height)));
