@@ -2,7 +2,9 @@
 // blocks, and the rewind.
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <string_view>
 
 #include "textio/fatal.h"
 #include "textio/platform.h"
@@ -128,6 +130,26 @@ int read_line(int unit, std::string& line) {
   const int status = detail::read_line_with(
       *s, [&](const char* data, std::size_t n) { line.append(data, n); }, had_lf);
   if (status == 0 && had_lf && !line.empty() && line.back() == '\r') line.pop_back();
+  return status;
+}
+
+int read_line_pieces(int unit, const std::function<void(std::string_view)>& piece) {
+  unit_slot* s = slot_of(unit);
+  if (const int e = detail::check_readable(s); e != 0) return e;
+  // A carriage return that ends a part is held back until the next part shows
+  // whether the line feed follows it.
+  bool held_cr = false;
+  bool had_lf = false;
+  const int status = detail::read_line_with(
+      *s,
+      [&](const char* data, std::size_t n) {
+        if (n == 0) return;
+        if (held_cr) piece(std::string_view("\r", 1));
+        held_cr = data[n - 1] == '\r';
+        if (n > (held_cr ? 1 : 0)) piece(std::string_view(data, n - (held_cr ? 1 : 0)));
+      },
+      had_lf);
+  if (held_cr && !(status == 0 && had_lf)) piece(std::string_view("\r", 1));
   return status;
 }
 

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -112,8 +113,14 @@ void claim_end_for_exit() noexcept;
 // error number (39 read failure, 9 not readable, 29/30 unit not open).
 int read_line(int unit, std::span<char> dest, std::size_t& length);
 
-// Reads the next line whole into line (console answers).
+// Reads the next line whole into line.
 int read_line(int unit, std::string& line);
+
+// Reads the next line without keeping it: piece receives its characters in
+// consecutive non-empty parts as they come from the input buffer (a carriage
+// return before the line feed excluded). Returns as read_line. For readers of
+// lines of any length in bounded memory (console answers).
+int read_line_pieces(int unit, const std::function<void(std::string_view)>& piece);
 
 // Positions a sequential unit at its first line. A stream that cannot be
 // rewound (a pipe) is read on from where it stands. Returns 0 or an error number.
