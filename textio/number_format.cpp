@@ -66,6 +66,27 @@ void put_digits(char* end, Unsigned n, std::size_t count) {
 // Decimals of the F fields that the integer rounding serves.
 constexpr std::size_t kFastDecimals = 9;
 
+// Lays out an Fw.d text of integer_digits digits before the point: blanks,
+// the sign, a "0" before the point when the integer part is empty and there
+// is room. Returns where the integer digits go, or nullptr after filling the
+// field with asterisks when the text does not fit.
+char* open_fixed(std::span<char> field, bool sign, std::size_t integer_digits, std::size_t d) {
+  std::size_t length = (sign ? 1 : 0) + integer_digits + 1 + d;
+  bool lead_zero = false;
+  if (integer_digits == 0 && (d == 0 || length + 1 <= field.size())) {
+    lead_zero = true;
+    ++length;
+  }
+  if (length > field.size()) {
+    fill_stars(field);
+    return nullptr;
+  }
+  char* out = open_right(field, length);
+  if (sign) *out++ = '-';
+  if (lead_zero) *out++ = '0';
+  return out;
+}
+
 // Fw.d text of a value whose magnitude times 10^d rounds to `scaled`: the same
 // rules as the general path of format_fixed below.
 void put_fixed(std::span<char> field, std::uint64_t scaled, std::size_t d, bool negative) {
@@ -76,19 +97,8 @@ void put_fixed(std::span<char> field, std::uint64_t scaled, std::size_t d, bool 
     ++integer_digits;
   }
   const bool sign = negative && scaled != 0;
-  std::size_t length = (sign ? 1 : 0) + integer_digits + 1 + d;
-  bool lead_zero = false;
-  if (integer_digits == 0 && (d == 0 || length + 1 <= field.size())) {
-    lead_zero = true;
-    ++length;
-  }
-  if (length > field.size()) {
-    fill_stars(field);
-    return;
-  }
-  char* out = open_right(field, length);
-  if (sign) *out++ = '-';
-  if (lead_zero) *out++ = '0';
+  char* out = open_fixed(field, sign, integer_digits, d);
+  if (out == nullptr) return;
   put_digits(out + integer_digits, integer, integer_digits);
   out += integer_digits;
   *out++ = '.';
@@ -233,19 +243,8 @@ void format_fixed(std::span<char> field, double value, int decimals, int scale) 
 
   const bool sign = std::signbit(value) && !zero;
   const std::size_t integer_digits = integer_end - integer_begin;
-  std::size_t length = (sign ? 1 : 0) + integer_digits + 1 + d;
-  bool lead_zero = false;
-  if (integer_digits == 0 && (d == 0 || length + 1 <= field.size())) {
-    lead_zero = true;
-    ++length;
-  }
-  if (length > field.size()) {
-    fill_stars(field);
-    return;
-  }
-  char* out = open_right(field, length);
-  if (sign) *out++ = '-';
-  if (lead_zero) *out++ = '0';
+  char* out = open_fixed(field, sign, integer_digits, d);
+  if (out == nullptr) return;
   std::memcpy(out, buf + integer_begin, integer_digits);
   out += integer_digits;
   *out++ = '.';
