@@ -101,6 +101,7 @@ void read_case_files() {
     textio::write(kUnitOut, kTwoTexts, std::string_view(" Processing File : "),
                   trimmed(textio::view(s.name)));
     textio::flush_unit(kUnitOut);
+    commit_case_plane(s.ICASE);
     read_one_case(s);
     if (s.ICASE == s.ILAST) break;  // ILAST may be the largest integer
   }

@@ -1,9 +1,13 @@
 #include "driver/run.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <span>
+#include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "driver/helpers.h"
 #include "driver/records.h"
@@ -14,6 +18,7 @@
 #include "textio/console.h"
 #include "textio/fatal.h"
 #include "textio/field.h"
+#include "textio/platform.h"
 #include "textio/units.h"
 #include "textio/writer.h"
 
@@ -82,9 +87,51 @@ void check_case_range(const run_state& s) {
 
 }  // namespace
 
+namespace {
+
+run_state* g_state = nullptr;
+
+[[noreturn]] void cannot_reserve(std::size_t bytes, std::string_view reason) {
+  std::string line = "Vantor: cannot reserve the run's tables (";
+  line += std::to_string(bytes);
+  line += " bytes): ";
+  line += reason;
+  line += '\n';
+  (void)platform::write_all(platform::console_error(), line.data(), line.size());
+  platform::exit_with_status(1);
+}
+
+void commit_or_end(void* at, std::size_t bytes) {
+  if (!platform::commit_range(at, bytes)) {
+    cannot_reserve(bytes, "the system cannot commit the memory");
+  }
+}
+
+// The tables are reserved once, reading as zero; only what a run writes costs
+// memory. Everything but the case planes of RAWDAM is committed at once.
+run_state& reserve_run_state() {
+  static_assert(std::is_standard_layout_v<run_state>);
+  std::string reason;
+  void* at = platform::reserve_zeroed(sizeof(run_state), reason);
+  if (at == nullptr) cannot_reserve(sizeof(run_state), reason);
+  auto* bytes = static_cast<std::byte*>(at);
+  constexpr std::size_t planes_begin = offsetof(run_state, RAWDAM);
+  constexpr std::size_t planes_end = planes_begin + sizeof(run_state::RAWDAM);
+  commit_or_end(bytes, planes_begin);
+  commit_or_end(bytes + planes_end, sizeof(run_state) - planes_end);
+  return *std::launder(reinterpret_cast<run_state*>(at));
+}
+
+}  // namespace
+
 run_state& state() {
-  static run_state s;
-  return s;
+  if (g_state == nullptr) g_state = &reserve_run_state();
+  return *g_state;
+}
+
+void commit_case_plane(int icase) {
+  auto& plane = state().RAWDAM[static_cast<std::size_t>(icase - 1)];
+  commit_or_end(&plane, sizeof plane);
 }
 
 int prefix_length() {
@@ -121,8 +168,8 @@ void open_named_file(int unit, int exists) {
 }
 
 int run() {
-  textio::install_console_handlers();
   run_state& s = state();
+  textio::install_console_handlers();
 
   // 1.-3. Tables at zero, the date stamp taken once.
   DFILL(std::span(s.ACCDAM.front().data(), kMaxSections * kMaxHotSpots), kMaxSections, kMaxHotSpots,

@@ -1,8 +1,10 @@
 // The run state: one set of variables and fixed-size tables for the whole run.
 //
-// The tables live in static storage and start at zero. RAWDAM alone is
-// 480,000,000 bytes at its full size; as zero-initialised static storage it
-// costs only the pages a run actually writes.
+// The tables are reserved once, at the first call of state(), as address space
+// that reads as zero: RAWDAM alone is 480,000,000 bytes at its full size and
+// costs only the pages a run writes. Where the reservation fails the program
+// ends at once with one line on standard error and status 1. The state holds
+// plain values only (zero is every member's start value).
 // Tables are indexed from 1 through the accessor functions, in the order of the
 // algorithms: RAWDAM(j, e, c) is hot spot j of section e in case c.
 #pragma once
@@ -71,7 +73,11 @@ struct run_state {
   std::array<char, kMaxItems * kItemTextLength> texts{};
 };
 
-// The one run state of the program (static storage).
+// The one run state of the program.
 run_state& state();
+
+// Makes the RAWDAM plane of case icase (1 to kMaxCases) usable before it is
+// filled (a no-op where reserved memory is usable at once).
+void commit_case_plane(int icase);
 
 }  // namespace vantor::driver

@@ -6,8 +6,8 @@
 
 namespace vantor::driver {
 
-// Sets every variable and table of the run state back to its start value (zero,
-// the line feed set). The pages of the tables are handed back to the system
+// Sets every variable and table of the run state back to its start value
+// (zero). The pages of the tables are handed back to the system
 // rather than written over, so a reset costs what the last run touched, not the
 // 480 MB of RAWDAM.
 void reset_run_state();

@@ -13,6 +13,7 @@
 
 #include "fuzz/targets.h"
 #include "tests/e2e/harness.h"
+#include "textio/writer.h"
 
 namespace vantor::fuzz {
 namespace {
@@ -144,6 +145,31 @@ TEST(FuzzReplay, EndOfAnswersAndPathsInAnswers) {
     EXPECT_TRUE(o.clean) << o.err;
     EXPECT_EQ(o.status, c.status) << o.err;
   }
+}
+
+// A write that fails in the middle of a statement (a record of it written,
+// the next one pending) ends the run once under the harness: the report once,
+// the status returned, no second fatal while the statement unwinds.
+TEST(FuzzReplay, WriteFailingInTheMiddleOfAStatement) {
+  testing::scratch_dir folder;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    enter_work_folder(folder.path());
+    const int status = until_run_ends([] {
+      textio::open_spec spec;
+      spec.name = "/dev/full";
+      if (textio::open_unit(kReadUnit, spec) != 0) std::abort();
+      static constexpr auto kTwoRecords = textio::layout_of("(A,/,A)");
+      const std::string text(4096, 'x');
+      for (;;)
+        textio::write(kReadUnit, kTwoRecords, std::string_view(text), std::string_view(text));
+    });
+    ::_exit(kStatusBase + status);
+  }
+  int ws = 0;
+  ::waitpid(pid, &ws, 0);
+  ASSERT_TRUE(WIFEXITED(ws)) << "ended by signal " << WTERMSIG(ws);
+  EXPECT_EQ(WEXITSTATUS(ws), kStatusBase + textio::kErrWrite);
 }
 
 }  // namespace
