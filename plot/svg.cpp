@@ -453,8 +453,9 @@ void draw_heat_map(svg_writer& w, const accumulated_report& report, const linear
       std::size_t m = k + 1;
       while (m < columns.size() && columns[m].level[static_cast<std::size_t>(j)] == level) ++m;
       if (level >= -1) {
-        const double x0 = columns[k].left;
-        const double x1 = columns[m - 1].right;
+        // Edges rounded alike, so that neighbouring cells meet without a gap.
+        const double x0 = std::round(columns[k].left * 10.0) / 10.0;
+        const double x1 = std::round(columns[m - 1].right * 10.0) / 10.0;
         char buffer[96];
         std::snprintf(buffer, sizeof buffer, "M%.1f %.1fh%.1fv%.1fh%.1fz", x0, y, x1 - x0,
                       row_height, x0 - x1);
