@@ -1,10 +1,10 @@
 // vantor: the dialogue of the run. Exactly "--help" or "--version" as the only
 // argument prints the text and ends with status 0; every other command line
 // runs the dialogue, which takes its answers from standard input.
-#include <cstdio>
 #include <string_view>
 
 #include "driver/run.h"
+#include "textio/platform.h"
 
 #ifndef VANTOR_VERSION
 #define VANTOR_VERSION "unknown"
@@ -48,8 +48,8 @@ constexpr std::string_view kHelp =
     "the number of the report on standard error.\n";
 
 int print(std::string_view text) {
-  const bool ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-  return ok && std::fflush(stdout) == 0 ? 0 : 1;
+  namespace platform = vantor::platform;
+  return platform::write_all(platform::console_output(), text.data(), text.size()) ? 0 : 1;
 }
 
 }  // namespace

@@ -199,9 +199,9 @@ opened_file open_scratch(std::string& name) {
     return failed(open_failure_number(::GetLastError()));
   }
   name = file;
-  HANDLE h = ::CreateFileA(file, GENERIC_READ | GENERIC_WRITE, kShare | FILE_SHARE_DELETE, nullptr,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                           nullptr);
+  HANDLE h =
+      ::CreateFileA(file, GENERIC_READ | GENERIC_WRITE, kShare | FILE_SHARE_DELETE, nullptr,
+                    CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
     ::DeleteFileA(file);
@@ -373,8 +373,8 @@ void* reserve_zeroed(std::size_t bytes, std::string& reason) noexcept {
   char text[256] = {};
   DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                              error, 0, text, sizeof text, nullptr);
-  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ' ||
-                   text[n - 1] == '.')) {
+  while (n > 0 &&
+         (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ' || text[n - 1] == '.')) {
     --n;
   }
   reason = n > 0 ? std::string(text, n) : "error " + std::to_string(error);

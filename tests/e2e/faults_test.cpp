@@ -234,6 +234,10 @@ TEST(Faults, RawDamageFileWithoutReadPermission) {
 }
 
 TEST(Faults, RawDamageFileThatIsANamedPipe) {
+  if (test_launcher() != nullptr) {
+    GTEST_SKIP() << "a FIFO is a POSIX file: Wine opens it without waiting for its writer and "
+                    "reads its end at once";
+  }
   scratch_dir dir;
   write_typical_run(dir);
   const std::string content = dir.read("riser_002.RawDam");

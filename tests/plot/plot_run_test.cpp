@@ -509,6 +509,9 @@ TEST_F(PlotRun, FaultEndings) {
        "vantor-plot: pipe.svg: cannot be written\n"},
   };
   for (const fault_case& c : cases) {
+    // A file-size limit ends a program under Wine by its signal: the Windows
+    // program cannot ignore it.
+    if (c.name == std::string_view("file-size limit") && test_launcher() != nullptr) continue;
     scratch_dir d;
     for (const auto& entry : fs::directory_iterator(dir_.path())) {
       fs::copy(entry.path(), d.path() / entry.path().filename());
