@@ -101,6 +101,7 @@ void append_record(int unit, unit_slot& s, std::initializer_list<std::string_vie
   table_guard guard;
   char* dst = s.out.get() + s.out_len;
   for (const std::string_view p : pieces) {
+    if (p.empty()) continue;  // an empty view may hold no address at all
     std::memcpy(dst, p.data(), p.size());
     dst += p.size();
   }
