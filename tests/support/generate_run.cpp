@@ -107,7 +107,10 @@ std::string realistic_run::probability_text() const {
 }
 
 std::string realistic_run::answers() const {
-  return "1\n" + std::to_string(shape_.cases) + "\nprobs.txt\nriser\n\n";
+  // A blank digits answer means 3; a run of 1000 cases or more names its
+  // files with more digits and must say so.
+  const std::string digits = digits_ == 3 ? std::string() : std::to_string(digits_);
+  return "1\n" + std::to_string(shape_.cases) + "\nprobs.txt\nriser\n" + digits + "\n";
 }
 
 void write_realistic_run(const std::filesystem::path& dir, run_shape shape) {
