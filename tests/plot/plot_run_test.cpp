@@ -475,7 +475,8 @@ TEST_F(PlotRun, FaultEndings) {
        },
        {},
        1,
-       "vantor-plot: pipe.AccDam:1: "},
+       // The line named depends on where the random bytes hold a line feed.
+       "vantor-plot: pipe.AccDam:"},
       {"sections beyond a run",
        [&](const scratch_dir& d) {
          set_line(d, 3, "#    Number of Sections (elements)     :  3001");

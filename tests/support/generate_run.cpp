@@ -30,7 +30,8 @@ void append_exponent(std::string& out, double v) {
   const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 4);
   const std::string_view text(buf, static_cast<std::size_t>(r.ptr - buf));
   const auto e = text.find('e');
-  const int exponent = std::atoi(buf + e + 1);
+  int exponent = 0;
+  std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(), exponent);
   const std::string magnitude = std::to_string(std::abs(exponent));
   std::string field(text.substr(0, e));
   field += exponent < 0 ? "E-" : "E+";
