@@ -8,6 +8,7 @@
 #include "freeinput/reader.h"
 #include "freeinput/state.h"
 #include "plot/text.h"
+#include "textio/fatal.h"
 #include "textio/units.h"
 
 namespace vantor::plot {
@@ -22,11 +23,11 @@ constexpr int kReadUnit = kInputUnit;
 
 std::string open_failure_text(int number) {
   switch (number) {
-    case 29:
+    case textio::kErrFileNotFound:
       return "no such file";
-    case 9:
+    case textio::kErrAccessDenied:
       return "cannot be read (permission denied, or a folder)";
-    case 43:
+    case textio::kErrBadName:
       return "not a valid file name";
     default:
       return "cannot be opened";
