@@ -2,10 +2,13 @@
 # Speed and memory of a whole run against the I/O floor of the same bytes.
 #   bench/run_bench.sh BUILD_DIR [CASES SECTIONS HOTSPOTS]
 # Default size 100 x 3000 x 20; `make bench SIZE="1000 3000 20"` for full scale.
+# The floor and the run are timed three times each, in turn, and the medians
+# compared, so that both see the same load of the machine.
 set -euo pipefail
 build=$(realpath "${1:-build}")
 shift || true
 read -r ncase nsec nhot <<<"${*:-${SIZE:-100 3000 20}}"
+rounds=3
 root=$(cd "$(dirname "$0")" && pwd)
 # generated DIR CASES SECTIONS HOTSPOTS: the run of that size, made once.
 generated() {
@@ -20,45 +23,69 @@ work="$root/data/work"
 rm -rf "$work" && mkdir -p "$work"
 ln -s "$data"/*.RawDam "$data/probs.txt" "$work/"
 input_bytes=$(cat "$data"/*.RawDam | wc -c)
+inputs=("$data"/*.RawDam)
 
 now() { date +%s.%N; }
 calc() { awk "BEGIN { print $1 }"; }
-# Warm the page cache, then time the floor: read every input byte once and
-# write as many bytes into files as Vantor writes.
-cat "$data"/*.RawDam >/dev/null
-t0=$(now)
-cat "$data"/*.RawDam >/dev/null
-t1=$(now)
-mkdir -p "$work/floor"
-for f in "$data"/*.RawDam; do cat "$f" >"$work/floor/$(basename "$f").copy"; done
-inputs=("$data"/*.RawDam)
-first=${inputs[0]}
-cat "$first" >"$work/floor/report.copy"
-t2=$(now)
-rm -rf "$work/floor"
-read_s=$(calc "$t1 - $t0")
-write_s=$(calc "$t2 - $t1")
-floor=$(calc "$t2 - $t0")
+median() { printf '%s\n' "$@" | sort -g | sed -n "$((($# + 1) / 2))p"; }
+field() { grep "$1" "$work/time.txt" | awk '{print $NF}'; }
 
-cd "$work"
-/usr/bin/time -v "$build/vantor" <"$data/answers.txt" >vantor.out 2>time.txt || {
-  cat time.txt
-  exit 1
+# The floor: read every input byte once, and write as many bytes into files
+# as the run writes (every input copied, the first once more for the report).
+floor_run() {
+  local t0 t1 t2
+  mkdir -p "$work/floor"
+  t0=$(now)
+  cat "${inputs[@]}" >/dev/null
+  t1=$(now)
+  for f in "${inputs[@]}"; do cat "$f" >"$work/floor/$(basename "$f").copy"; done
+  cat "${inputs[0]}" >"$work/floor/report.copy"
+  t2=$(now)
+  rm -rf "$work/floor"
+  floor_read+=("$(calc "$t1 - $t0")")
+  floor_write+=("$(calc "$t2 - $t1")")
+  floor+=("$(calc "$t2 - $t0")")
 }
-wall=$(grep 'Elapsed (wall clock)' time.txt | awk '{print $NF}' | awk -F: '{ if (NF==3) print $1*3600+$2*60+$3; else print $1*60+$2 }')
-user=$(grep 'User time' time.txt | awk '{print $NF}')
-sys=$(grep 'System time' time.txt | awk '{print $NF}')
-rss_kb=$(grep 'Maximum resident' time.txt | awk '{print $NF}')
-output_bytes=$(cat "$work"/*.WghDam "$work"/*.AccDam | wc -c)
 
+# /usr/bin/time gives the processor times and the memory; the wall time is
+# taken here, to the millisecond.
+vantor_run() {
+  local t0 t1
+  t0=$(now)
+  (cd "$work" && /usr/bin/time -v "$build/vantor" <"$data/answers.txt" >vantor.out 2>time.txt) || {
+    cat "$work/time.txt"
+    exit 1
+  }
+  t1=$(now)
+  wall+=("$(calc "$t1 - $t0")")
+  user+=("$(field 'User time')")
+  sys+=("$(field 'System time')")
+  rss_kb+=("$(field 'Maximum resident')")
+  output_bytes=$(cat "$work"/*.WghDam "$work"/*.AccDam | wc -c)
+  rm -f "$work"/*.WghDam "$work"/*.AccDam
+}
+
+floor=() floor_read=() floor_write=() wall=() user=() sys=() rss_kb=()
+cat "${inputs[@]}" >/dev/null  # the page cache warm for both
+for ((i = 0; i < rounds; ++i)); do
+  floor_run
+  vantor_run
+done
+
+floor_m=$(median "${floor[@]}")
+wall_m=$(median "${wall[@]}")
+rss_max=$(printf '%s\n' "${rss_kb[@]}" | sort -n | tail -1)
 printf 'run                 : %s cases x %s sections x %s hot spots\n' "$ncase" "$nsec" "$nhot"
 printf 'input / output      : %.1f MB / %.1f MB\n' "$(calc "$input_bytes/1000000")" "$(calc "$output_bytes/1000000")"
-printf 'I/O floor           : %.2f s (read %.2f s, write %.2f s)\n' "$floor" "$read_s" "$write_s"
-printf 'vantor wall         : %.2f s (user %.2f s, system %.2f s)\n' "$wall" "$user" "$sys"
-printf 'vantor / floor      : %.2f\n' "$(calc "$wall / $floor")"
-printf 'throughput          : %.0f MB/s of input\n' "$(calc "$input_bytes / 1000000 / $wall")"
-printf 'peak resident memory: %.1f MB\n' "$(calc "$rss_kb / 1024")"
-rm -f "$work"/*.WghDam "$work"/*.AccDam
+printf 'I/O floor, each     :'; printf ' %.2f' "${floor[@]}"; echo ' s'
+printf 'vantor wall, each   :'; printf ' %.2f' "${wall[@]}"; echo ' s'
+printf 'I/O floor (median)  : %.2f s (read %.2f s, write %.2f s)\n' "$floor_m" \
+  "$(median "${floor_read[@]}")" "$(median "${floor_write[@]}")"
+printf 'vantor wall (median): %.2f s (user %.2f s, system %.2f s)\n' "$wall_m" \
+  "$(median "${user[@]}")" "$(median "${sys[@]}")"
+printf 'vantor / floor      : %.2f (medians of %d)\n' "$(calc "$wall_m / $floor_m")" "$rounds"
+printf 'throughput          : %.0f MB/s of input\n' "$(calc "$input_bytes / 1000000 / $wall_m")"
+printf 'peak resident memory: %.1f MB (largest of %d)\n' "$(calc "$rss_max / 1024")" "$rounds"
 
 # The program files stay small: the run state is zero storage, not image.
 for program in vantor vantor-plot; do
@@ -70,11 +97,11 @@ done
 if command -v valgrind >/dev/null; then
   small="$root/data/10x3000x20"
   generated "$small" 10 3000 20
-  rm -f "$work"/*.WghDam "$work"/*.AccDam "$work"/*.RawDam "$work/probs.txt"
+  rm -f "$work"/*.RawDam "$work/probs.txt"
   ln -s "$small"/*.RawDam "$small/probs.txt" "$work/"
-  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$build/vantor" \
-    <"$small/answers.txt" >vantor.out 2>callgrind.txt
-  instructions=$(sed -n 's/.*Collected : *\([0-9]*\).*/\1/p' callgrind.txt)
+  (cd "$work" && valgrind --tool=callgrind --callgrind-out-file=/dev/null "$build/vantor" \
+    <"$small/answers.txt" >vantor.out 2>callgrind.txt)
+  instructions=$(sed -n 's/.*Collected : *\([0-9]*\).*/\1/p' "$work/callgrind.txt")
   printf 'instructions        : %s (10 x 3000 x 20 run, callgrind)\n' "$instructions"
   rm -f "$work"/*.WghDam "$work"/*.AccDam
 else
