@@ -56,11 +56,12 @@ void read_one_case(run_state& s) {
                     {{"    Line Number                :  ", s.LINCNT},
                      {"    Parameter number           :  ", i}});
       }
-      // Sections beyond 3000 and hot spots beyond 20 are counted, not kept.
-      if (kept && i - 1 <= kMaxHotSpots) {
-        s.RAWDAM[plane][static_cast<std::size_t>(e - 1)][static_cast<std::size_t>(i - 2)] =
-            s.values[static_cast<std::size_t>(i - 1)];
-      }
+    }
+    // Sections beyond 3000 and hot spots beyond 20 are counted, not kept.
+    if (kept) {
+      const auto stored = std::min(static_cast<std::size_t>(n - 1), std::size_t{kMaxHotSpots});
+      std::copy_n(s.values.begin() + 1, stored,
+                  s.RAWDAM[plane][static_cast<std::size_t>(e - 1)].begin());
     }
     if (n - 1 != s.NHOT) {
       raise_error("    HotSpot Data Missing !        ",

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "freeinput/digit_runs.h"
 #include "freeinput/pow10_table.h"
 
 namespace vantor::freeinput {
@@ -51,6 +52,27 @@ inline constexpr std::array<double, 100> kFractionPair = [] {
   return pair;
 }();
 
+// The fraction after its first three and four digits, indexed by those digits
+// read as an integer; each adds its last digit to the shorter one, d * s + f,
+// exactly as the digit-by-digit sum does.
+template <std::size_t Digits, std::size_t Shorter>
+constexpr std::array<double, Digits> longer_fraction(const std::array<double, Shorter>& shorter,
+                                                     std::size_t place) {
+  std::array<double, Digits> block{};
+  for (std::size_t i = 0; i < Digits; ++i)
+    block[i] = kFractionTerm[place][i % 10] + shorter[i / 10];
+  return block;
+}
+inline constexpr std::array<double, 1000> kFractionTriple = longer_fraction<1000>(kFractionPair, 2);
+inline constexpr std::array<double, 10000> kFractionQuad =
+    longer_fraction<10000>(kFractionTriple, 3);
+
+// The fraction after its first k digits (1 to 4) whose integer reading is v:
+// kFractionBlock[k][v].
+inline constexpr std::array<const double*, 5> kFractionBlock = {
+    nullptr, kFractionTerm[0].data(), kFractionPair.data(), kFractionTriple.data(),
+    kFractionQuad.data()};
+
 // One fraction digit d at place k (from 0) added to f: f = d * s + f.
 inline double add_fraction_digit(double f, unsigned d, std::size_t k) {
   if (k < kTermPlaces) return kFractionTerm[k][d] + f;
@@ -75,7 +97,8 @@ struct plain_number {
 
 // Recognises a plain number at p, the start of a field of a prepared line
 // whose last significant character is end[-1] and whose sentinel (no digit,
-// point, E, sign, blank or comma) stands at end. Returns the position of the
+// point, E, sign, blank or comma) stands at end, with eight readable bytes
+// from every position up to end. Returns the position of the
 // field end after the number (a blank, a comma or end), or nullptr when the
 // field is no plain number or its value is beyond this pass: an integer part
 // of more than 15 digits, an integer item beyond 32 bits.
@@ -86,38 +109,40 @@ inline const char* scan_plain_number(const char* p, const char* end, plain_numbe
   const bool negative = *p == '-';
   if (negative || *p == '+') ++p;
 
-  // Integer part: at most 15 digits, so that it is exact in every form.
-  const char* const whole_start = p;
+  // Integer part: at most 15 digits, so that it is exact in every form. Up to
+  // four are read at once, longer parts digit by digit.
+  std::uint64_t word = load_eight(p);
+  int run = digit_run_length(word);
   std::int64_t whole = 0;
-  for (unsigned d = digit_at(p); d < 10; d = digit_at(p)) {
-    if (p - whole_start == 15) return nullptr;
-    whole = whole * 10 + d;
-    ++p;
+  if (run <= 4) {
+    if (run > 0) whole = short_run_value(word, run);
+    p += run;
+  } else {
+    const char* const whole_start = p;
+    for (unsigned d = digit_at(p); d < 10; d = digit_at(p)) {
+      if (p - whole_start == 15) return nullptr;
+      whole = whole * 10 + d;
+      ++p;
+    }
   }
-  const bool has_whole = p != whole_start;
+  const bool has_whole = run > 0;
   bool is_integer = true;
-  double fraction = 0.0;
-  bool has_fraction = false;
+  double fraction = 0.0;  // x + 0.0 is x for every x >= 0: no digits add nothing
   if (*p == '.') {
     is_integer = false;
     ++p;
-    const unsigned first = digit_at(p);
-    if (first < 10) {
-      // The first one or two digits from the tables, the rest one at a time.
-      std::size_t k = 1;
-      const unsigned second = digit_at(p + 1);
-      if (second < 10) {
-        fraction = kFractionPair[first * 10 + second];
-        k = 2;
-      } else {
-        fraction = kFractionTerm[0][first];
-      }
-      p += k;
+    // The first four digits at most from the tables, the rest one at a time.
+    word = load_eight(p);
+    run = digit_run_length(word);
+    if (run > 0) {
+      const int head = run < 4 ? run : 4;
+      fraction = kFractionBlock[static_cast<std::size_t>(head)][short_run_value(word, head)];
+      p += head;
+      auto place = static_cast<std::size_t>(head);
       for (unsigned d = digit_at(p); d < 10; d = digit_at(p)) {
-        fraction = add_fraction_digit(fraction, d, k++);
+        fraction = add_fraction_digit(fraction, d, place++);
         ++p;
       }
-      has_fraction = true;
     } else if (!has_whole) {
       return nullptr;
     }
@@ -130,12 +155,12 @@ inline const char* scan_plain_number(const char* p, const char* end, plain_numbe
     ++p;
     const bool exponent_negative = *p == '-';
     if (exponent_negative || *p == '+') ++p;
-    const char* const digits_start = p;
-    for (unsigned d = digit_at(p); d < 10 && p - digits_start < 4; d = digit_at(p)) {
-      exponent = exponent * 10 + static_cast<int>(d);
-      ++p;
-    }
-    if (p == digits_start) return nullptr;
+    // One to four digits; a fifth could only be followed by the field end.
+    word = load_eight(p);
+    run = digit_run_length(word);
+    if (run == 0 || run > 4) return nullptr;
+    exponent = static_cast<int>(short_run_value(word, run));
+    p += run;
     if (exponent_negative) exponent = -exponent;
     is_integer = false;
     has_exponent = true;
@@ -148,9 +173,15 @@ inline const char* scan_plain_number(const char* p, const char* end, plain_numbe
     out.is_integer = true;
     out.integer = static_cast<std::int32_t>(negative ? -whole : whole);
   } else {
-    double x = static_cast<double>(whole);
-    if (has_fraction) x = x + fraction;
-    if (has_exponent) x = scale_by_power_of_ten(x, exponent);
+    double x = static_cast<double>(whole) + fraction;
+    if (has_exponent) {
+      // Within the table x * 10^e is the product, also for x = 0.
+      if (exponent >= kPow10Low && exponent <= kPow10High) {
+        x = x * pow10_table[static_cast<std::size_t>(exponent - kPow10Low)];
+      } else {
+        x = scale_by_power_of_ten(x, exponent);
+      }
+    }
     out.is_integer = false;
     out.real = negative ? -x : x;
   }

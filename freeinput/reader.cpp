@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "freeinput/exponent_field.h"
 #include "freeinput/expr.h"
 #include "freeinput/plain_number.h"
 #include "freeinput/scan.h"
@@ -327,6 +328,15 @@ void RDMIX(int& count, std::span<int> types, std::span<double> values, std::span
   };
   const char* p = line + (st.ICOL - 1);
   while (i < capacity) {
+    double real = 0.0;
+    if (const char* after = scan_exponent_field(p, end, real)) {
+      types[i] = kRealItem;
+      values[i] = real;
+      p = skip_field_end(after);
+      ++i;
+      if (p >= end) break;
+      continue;
+    }
     plain_number number;
     if (const char* after = scan_plain_number(p, end, number)) {
       types[i] = number.is_integer ? kIntegerItem : kRealItem;

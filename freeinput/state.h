@@ -18,6 +18,9 @@ namespace vantor::freeinput {
 inline constexpr int kMaxLineWidth = 2048;
 // One position beyond the widest line, for the sentinel.
 inline constexpr int kLineFieldSize = kMaxLineWidth + 1;
+// Bytes after the line field that the number scans may load (sixteen from a
+// field start, eight from within) but never use.
+inline constexpr int kScanSlack = 32;
 inline constexpr int kWordSize = 32;
 // LUNRD value that selects the memory text source.
 inline constexpr int kMemorySource = -4321;
@@ -41,10 +44,10 @@ struct free_input_state {
   int NLINRD = 0;  // line reads attempted since initialisation
 
   // The line and its cursor.
-  std::array<char, kLineFieldSize> RAWLIN{};  // the line as read
-  std::array<char, kLineFieldSize> CURLIN{};  // the processed line
-  int ICOL = 0;                               // cursor, column of CURLIN being examined
-  int LASTCL = 0;                             // last significant column of CURLIN
+  std::array<char, kLineFieldSize> RAWLIN{};               // the line as read
+  std::array<char, kLineFieldSize + kScanSlack> CURLIN{};  // the processed line
+  int ICOL = 0;    // cursor, column of CURLIN being examined
+  int LASTCL = 0;  // last significant column of CURLIN
 
   // Item results.
   std::array<char, kWordSize> WORDBF{};

@@ -1,0 +1,91 @@
+// The word-at-a-time digit helpers and the damage-field pass, checked
+// exhaustively against plain character loops and the plain number pass.
+#include "freeinput/exponent_field.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "freeinput/state.h"
+
+namespace vantor::freeinput {
+namespace {
+
+// A line field: the text, the sentinel, then slack of arbitrary digits (a
+// scan must never take them).
+struct line_field {
+  explicit line_field(const std::string& text) {
+    bytes.fill('7');
+    std::memcpy(bytes.data(), text.data(), text.size());
+    end = bytes.data() + text.size();
+    bytes[text.size()] = kSentinel;
+  }
+  std::array<char, 64> bytes{};
+  const char* end = nullptr;
+};
+
+TEST(DigitRuns, EveryByteAtEveryPositionAndEveryShortRun) {
+  for (int position = 0; position < 8; ++position) {
+    for (int b = 0; b < 256; ++b) {
+      std::array<char, 8> chars;
+      chars.fill('5');
+      chars[static_cast<std::size_t>(position)] = static_cast<char>(b);
+      const bool digit = b >= '0' && b <= '9';
+      EXPECT_EQ(digit_run_length(load_eight(chars.data())), digit ? 8 : position) << b;
+    }
+  }
+  // The last n digits of every four-digit text, whatever follows them.
+  constexpr std::array<unsigned, 5> kScale = {1, 10, 100, 1000, 10000};
+  for (int n = 1; n <= 4; ++n) {
+    for (unsigned v = 0; v < 10000; ++v) {
+      char text[16];
+      std::snprintf(text, sizeof text, "%04ux9x9", v);
+      EXPECT_EQ(short_run_value(load_eight(text + 4 - n), n),
+                v % kScale[static_cast<std::size_t>(n)]);
+    }
+  }
+}
+
+// The damage-field pass gives the plain pass's value bits and field end.
+void expect_same(const std::string& field) {
+  const line_field line(field + "  1.0");
+  double fast = 0.0;
+  const char* after = scan_exponent_field(line.bytes.data(), line.end, fast);
+  ASSERT_NE(after, nullptr) << field;
+  plain_number plain;
+  EXPECT_EQ(scan_plain_number(line.bytes.data(), line.end, plain), after) << field;
+  EXPECT_EQ(std::bit_cast<std::uint64_t>(fast), std::bit_cast<std::uint64_t>(plain.real)) << field;
+}
+
+TEST(ExponentField, EveryFractionAndExponentAgreesWithThePlainPass) {
+  char field[32];
+  for (unsigned f = 0; f < 10000; ++f) {
+    const int exponent = static_cast<int>(f % 199) - 99;
+    std::snprintf(field, sizeof field, "%s%u.%04uE%c%02d", f % 3 == 0 ? "-" : "", f % 10, f,
+                  exponent < 0 ? '-' : '+', exponent < 0 ? -exponent : exponent);
+    expect_same(field);
+  }
+  for (const char* ending : {"1.2345E-03", "+1.2345E-03,2", "1.2345E-03 ,"}) expect_same(ending);
+}
+
+TEST(ExponentField, DeclinesEveryOtherForm) {
+  for (const char* field : {"1.2345E-3", "1.2345E-003", "1.23456E-03", "12.345E-03", "1.234E-03",
+                            "1,2345E-03", "1.2345D-03", "1.2345E*03", "1.2345E-03X", "1.2345E-0",
+                            "1.2345e-03", "--1.2345E-03", "1.2345E-0A", "1.2345E- 3", "1.2"}) {
+    const line_field line(field);
+    double value = 0.0;
+    EXPECT_EQ(scan_exponent_field(line.bytes.data(), line.end, value), nullptr) << field;
+  }
+  // The end of the line ends the field as a blank does.
+  const line_field line("1.2345E-03");
+  double value = 0.0;
+  EXPECT_EQ(scan_exponent_field(line.bytes.data(), line.end, value), line.end);
+}
+
+}  // namespace
+}  // namespace vantor::freeinput
