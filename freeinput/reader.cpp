@@ -8,6 +8,10 @@
 #include <cstring>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "freeinput/exponent_field.h"
 #include "freeinput/expr.h"
 #include "freeinput/plain_number.h"
@@ -110,6 +114,39 @@ void meet_read_failure(free_input_state& st, int error) {
   }
 }
 
+// Copies raw[begin, end) to cur; true when a tab, a "!" or, when letters
+// are folded, a lower-case letter is among the characters.
+bool copy_and_check(const char* raw, char* cur, std::size_t begin, std::size_t end, bool fold) {
+  const unsigned char lower_span = fold ? 26 : 0;
+  std::size_t i = begin;
+  bool changes = false;
+#if defined(__SSE2__)
+  // Sixteen at a time. A lower-case letter moved by 0x80 - 'a' reads as a
+  // signed byte from -128 to -103, below -128 + lower_span.
+  const __m128i tab = _mm_set1_epi8('\t');
+  const __m128i bang = _mm_set1_epi8('!');
+  const __m128i shift = _mm_set1_epi8(static_cast<char>(0x80 - 'a'));
+  const __m128i lower_end = _mm_set1_epi8(static_cast<char>(-128 + lower_span));
+  __m128i seen = _mm_setzero_si128();
+  for (; i + 16 <= end; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(cur + i), v);
+    const __m128i lower = _mm_cmplt_epi8(_mm_add_epi8(v, shift), lower_end);
+    seen = _mm_or_si128(
+        seen, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, bang)), lower));
+  }
+  changes = _mm_movemask_epi8(seen) != 0;
+#endif
+  unsigned char tail = 0;
+  for (; i < end; ++i) {
+    const auto c = static_cast<unsigned char>(raw[i]);
+    cur[i] = static_cast<char>(c);
+    tail |= static_cast<unsigned char>((c == '\t') | (c == '!') |
+                                       (static_cast<unsigned char>(c - 'a') < lower_span));
+  }
+  return changes || tail != 0;
+}
+
 // Builds CURLIN from RAWLIN columns first to width; column first holds neither
 // a blank, a tab nor "!". CURLIN receives blanks before first, then each
 // character mapped (tab to blank, letters folded) up to the last significant
@@ -125,16 +162,9 @@ void prepare_line(free_input_state& st, int first, int width) {
   std::fill_n(cur, begin, ' ');
   // Lines of numbers have no comment, tab or lower-case letter: one pass copies
   // them whole and finds that out.
-  const unsigned char lower_span = fold ? 26 : 0;
-  unsigned char changes = 0;
-  for (std::size_t i = begin; i < end; ++i) {
-    const auto c = static_cast<unsigned char>(raw[i]);
-    cur[i] = static_cast<char>(c);
-    changes |= static_cast<unsigned char>((c == '\t') | (c == '!') |
-                                          (static_cast<unsigned char>(c - 'a') < lower_span));
-  }
+  const bool changes = copy_and_check(raw, cur, begin, end, fold);
   std::size_t last = end;  // one past the last significant character
-  if (changes != 0) {
+  if (changes) {
     const void* bang = std::memchr(raw + begin, '!', end - begin);
     const std::size_t stop =
         bang != nullptr ? static_cast<std::size_t>(static_cast<const char*>(bang) - raw) : end;

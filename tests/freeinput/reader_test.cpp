@@ -159,6 +159,29 @@ TEST_F(ReaderTest, LinePreparation) {
   }
 }
 
+// The line is copied many characters at a time: a character that needs its
+// own treatment is found wherever it stands.
+TEST_F(ReaderTest, LinePreparationAtEveryColumn) {
+  const std::string digits = "1234567890123456789012345678901234567890";
+  struct mark {
+    char c;
+    char becomes;  // 0: the line ends before it
+  };
+  for (const mark m :
+       {mark{'q', 'Q'}, mark{'\t', ' '}, mark{'!', 0}, mark{'`', '`'}, mark{'{', '{'}}) {
+    for (std::size_t k = 1; k + 1 < digits.size(); ++k) {
+      std::string line = digits;
+      line[k] = m.c;
+      bind(line + "\n", 512);
+      SETOPT(1, 11);
+      RDLINE();
+      std::string expected = line.substr(0, m.becomes == 0 ? k : line.size());
+      if (m.becomes != 0) expected[k] = m.becomes;
+      EXPECT_EQ(curlin(), expected) << line;
+    }
+  }
+}
+
 TEST_F(ReaderTest, CommentAndBlankLinesAreSkipped) {
   bind("'comment\n\n   \n\t\n  ! only a comment\n'\n* star line\n5 ! five\n");
   EXPECT_EQ(read_record(), 0);  // "*" is no comment marker, but it ends the record
