@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -108,21 +109,15 @@ void put_fixed(std::span<char> field, std::uint64_t scaled, std::size_t d, bool 
 // Significant digits that round_significant serves.
 constexpr int kMaxShortDigits = 15;
 
-// 1PEw.d of a nonzero finite value from the short rounding (`exact`: with its
-// exact fallback): one digit, the point, d digits, then "E+dd" or "+ddd".
-// False, with nothing written, where the general path must answer (zero,
-// non-finite, out of reach). Inlined so that a constant d unrolls the digits.
-template <bool exact>
-[[gnu::always_inline]] inline bool put_scaled_exponent(std::span<char> field, double value,
-                                                       std::size_t d) {
+// 1PEw.d of a nonzero finite value from the short rounding: one digit, the
+// point, d digits, then "E+dd" or "+ddd". False, with nothing written, where
+// the general path must answer (zero, non-finite, out of reach).
+bool put_scaled_exponent(std::span<char> field, double value, std::size_t d) {
   std::uint64_t digits = 0;
   int exponent10 = 0;
   const double x = std::fabs(value);
   const int significant = static_cast<int>(d) + 1;
-  if (exact ? !round_significant(x, significant, digits, exponent10)
-            : !round_significant_fast(x, significant, digits, exponent10)) {
-    return false;
-  }
+  if (!round_significant(x, significant, digits, exponent10)) return false;
   const bool negative = std::signbit(value);
   const std::size_t length = (negative ? 1 : 0) + d + 2 + 4;
   if (length > field.size()) {
@@ -258,7 +253,7 @@ namespace {
 [[gnu::noinline]] void format_exponent_general(std::span<char> field, double value, int decimals,
                                                int scale) {
   if (scale == 1 && decimals >= 0 && decimals < kMaxShortDigits &&
-      put_scaled_exponent<true>(field, value, static_cast<std::size_t>(decimals))) {
+      put_scaled_exponent(field, value, static_cast<std::size_t>(decimals))) {
     return;
   }
   if (!std::isfinite(value)) {
@@ -346,12 +341,167 @@ namespace {
   *out = static_cast<char>('0' + magnitude % 10);
 }
 
+// 1PE12.4, the field of every damage written, for positive values from 2^-59
+// to 2^14. Within one binade [2^k, 2^(k+1)) of doubles the five-digit rounding
+// has one of two decimal exponents E, E + 1: E + 1 from the least x that rounds
+// up to 1.0000 x 10^(E+1) (99999.5 x 10^(E-4) or above). Scaled by the exact
+// power 10^(4-E), x becomes y from 9999.95 to 99999.5, and y rounded to an
+// integer is the five digits.
+
+constexpr int kFirstPower = -59;  // 2^-59 > 10^-18: factors up to 10^22, exact in binary
+constexpr int kLastPower = 13;    // 2^14 < 99999.5: factors from 10^0
+constexpr std::size_t kBinadeCount = kLastPower - kFirstPower + 1;
+constexpr std::uint64_t kFirstBinade = 1023 + kFirstPower;  // biased binary exponent
+
+using u128 = unsigned __int128;
+
+constexpr u128 power_of(u128 base, int n) {
+  u128 p = 1;
+  for (int i = 0; i < n; ++i) p *= base;
+  return p;
+}
+
+// 10^q for 0 <= q <= 22: every product on the way is exact.
+constexpr double exact_power_of_ten(int q) {
+  if (q < 0 || q > 22) throw "power of ten out of the exact range";
+  double p = 1.0;
+  for (int i = 0; i < q; ++i) p *= 10.0;
+  return p;
+}
+
+// "E-09": the exponent columns, as a little-endian word.
+constexpr std::uint32_t exponent_text(int e) {
+  const int m = e < 0 ? -e : e;
+  return static_cast<std::uint32_t>('E') | static_cast<std::uint32_t>(e < 0 ? '-' : '+') << 8 |
+         static_cast<std::uint32_t>('0' + m / 10) << 16 |
+         static_cast<std::uint32_t>('0' + m % 10) << 24;
+}
+
+// 2^k < 999995 x 10^(e-5), the carry point of exponent e, in integers.
+constexpr bool below_carry_point(int k, int e) {
+  u128 left = k >= 0 ? power_of(2, k) : 1;
+  u128 right = 999995;
+  if (k < 0) right *= power_of(2, -k);
+  if (e >= 5) {
+    right *= power_of(10, e - 5);
+  } else {
+    left *= power_of(10, 5 - e);
+  }
+  return left < right;
+}
+
+struct e12_tables {
+  // Per binade: bits of the least double that rounds up to the exponent E + 1
+  // (all ones when the binade holds none), then per binade and exponent (E,
+  // E + 1) the factor 10^(4-E) and the exponent columns.
+  std::array<std::uint64_t, kBinadeCount> carry{};
+  std::array<double, 2 * kBinadeCount> factor{};
+  std::array<std::uint32_t, 2 * kBinadeCount> exponent{};
+  // Columns 1 to 8 of the field as one little-endian word: two blanks, the
+  // first digit, the point, the next two digits of a three-digit lead t
+  // (index t, 100 to 999); the last two digits of the five go in 7 and 8.
+  std::array<std::uint64_t, 1000> lead{};
+  std::array<std::uint64_t, 100> last{};
+};
+
+constexpr e12_tables kE12 = [] {
+  e12_tables t{};
+  for (int k = kFirstPower; k <= kLastPower; ++k) {
+    // E: the least exponent whose carry point lies above 2^k.
+    int e = -30;
+    while (!below_carry_point(k, e)) ++e;
+    const auto b = static_cast<std::size_t>(k - kFirstPower);
+    // The least double >= 999995 x 10^(e-5): mantissa ceil(999995 x 10^(e-5) x
+    // 2^(52-k)), here (e < 5) ceil(999995 x 2^(47-k+e) / 5^(5-e)) below 2^128.
+    if (e >= 5 || 47 - k + e < 0) throw "binade out of the table's range";
+    const u128 divisor = power_of(5, 5 - e);
+    const u128 m = (999995 * power_of(2, 47 - k + e) + divisor - 1) / divisor;
+    if (m <= power_of(2, 52)) throw "carry point below its binade";
+    t.carry[b] = m < power_of(2, 53)
+                     ? static_cast<std::uint64_t>(k + 1023) << 52 |
+                           (static_cast<std::uint64_t>(m) - (std::uint64_t{1} << 52))
+                     : ~std::uint64_t{0};
+    for (std::size_t up = 0; up < 2; ++up) {
+      t.factor[2 * b + up] = exact_power_of_ten(4 - e - static_cast<int>(up));
+      t.exponent[2 * b + up] = exponent_text(e + static_cast<int>(up));
+    }
+  }
+  for (std::uint64_t lead = 100; lead < 1000; ++lead) {
+    t.lead[lead] = 0x2020 | ('0' + lead / 100) << 16 | std::uint64_t{'.'} << 24 |
+                   ('0' + lead / 10 % 10) << 32 | ('0' + lead % 10) << 40;
+  }
+  for (std::uint64_t p = 0; p < 100; ++p) {
+    t.last[p] = ('0' + p / 10) << 48 | ('0' + p % 10) << 56;
+  }
+  return t;
+}();
+
+// y is x 10^(4-E) rounded once: within half a unit of its last place, at most
+// 2^-37 below 2^17. Farther than that from a half-way point, y and the exact
+// product round to the same integer.
+constexpr double kDecided = 0.5 - 0x1p-36;
+
+// 1PE12.4 of a positive value into out[0..11]; false, with nothing written,
+// where another path must answer (negative, zero, out of range, non-finite,
+// near a half-way point).
+[[gnu::always_inline]] inline bool put_e12_4(char* out, double value) {
+  if constexpr (std::endian::native != std::endian::little) return false;
+  const auto bits = std::bit_cast<std::uint64_t>(value);
+  const std::uint64_t b = (bits >> 52) - kFirstBinade;  // a sign bit puts it out of range
+  if (b >= kBinadeCount) return false;
+  const std::size_t at = 2 * b + (bits >= kE12.carry[b] ? 1 : 0);
+  const double y = value * kE12.factor[at];
+  // y + 2^52 lies where the doubles are the integers: y rounded, ties to even.
+  const double shifted = y + 0x1p52;
+  if (!(std::fabs(y - (shifted - 0x1p52)) < kDecided)) return false;
+  const auto n = static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(shifted));
+  const std::uint64_t word = kE12.lead[n / 100] | kE12.last[n % 100];
+  std::memcpy(out, &word, sizeof word);
+  std::memcpy(out + 8, &kE12.exponent[at], sizeof kE12.exponent[at]);
+  return true;
+}
+
+// The fields put_e12_4 leaves: a negative value is its magnitude's text with
+// the sign in column 2; the rest goes the general way.
+[[gnu::noinline]] void put_e12_4_other(char* out, double value) {
+  if (std::signbit(value) && put_e12_4(out, -value)) {
+    out[1] = '-';
+    return;
+  }
+  format_exponent_general(std::span<char>(out, 12), value, 4, 1);
+}
+
 }  // namespace
 
 void format_exponent(std::span<char> field, double value, int decimals, int scale) {
-  // 1PE12.4, the field of every damage written: an inlined copy without calls.
-  if (scale == 1 && decimals == 4 && put_scaled_exponent<false>(field, value, 4)) return;
+  if (scale == 1 && decimals == 4 && field.size() == 12) {
+    if (!put_e12_4(field.data(), value)) put_e12_4_other(field.data(), value);
+    return;
+  }
   format_exponent_general(field, value, decimals, scale);
+}
+
+void format_exponents(std::span<char> fields, std::span<const double> values, int decimals,
+                      int scale) {
+  if (values.empty()) return;
+  const std::size_t width = fields.size() / values.size();
+  char* out = fields.data();
+  if (width == 12 && decimals == 4 && scale == 1) {
+    // The inner loop calls nothing, so that its tables and constants stay in
+    // registers; a value it leaves is written between two of its runs.
+    const std::size_t count = values.size();
+    std::size_t k = 0;
+    while (true) {
+      while (k < count && put_e12_4(out + 12 * k, values[k])) ++k;
+      if (k == count) return;
+      put_e12_4_other(out + 12 * k, values[k]);
+      ++k;
+    }
+  }
+  for (const double value : values) {
+    format_exponent(std::span<char>(out, width), value, decimals, scale);
+    out += width;
+  }
 }
 
 }  // namespace vantor::textio

@@ -26,6 +26,11 @@ void format_fixed(std::span<char> field, double value, int decimals, int scale);
 // as "0." followed by d zeros and "E+00".
 void format_exponent(std::span<char> field, double value, int decimals, int scale);
 
+// Ew.d fields side by side, one per value (fields.size() is values.size()
+// times the width): the text of format_exponent in each field.
+void format_exponents(std::span<char> fields, std::span<const double> values, int decimals,
+                      int scale);
+
 // Aw: the text right-aligned when shorter than the field, else its first w
 // characters.
 void format_text(std::span<char> field, std::string_view text);

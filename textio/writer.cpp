@@ -216,12 +216,11 @@ statement& statement::operator<<(std::span<const double> values) {
     const std::size_t run =
         std::min(values.size() - i, static_cast<std::size_t>(d.repeat - taken_));
     const std::span<char> block = field(run * width);
-    for (std::size_t k = 0; k < run; ++k) {
-      const std::span<char> f = block.subspan(k * width, width);
-      if (d.kind == op::exp_e) {
-        format_exponent(f, values[i + k], d.d, scale_);
-      } else {
-        format_fixed(f, values[i + k], d.d, scale_);
+    if (d.kind == op::exp_e) {
+      format_exponents(block, values.subspan(i, run), d.d, scale_);
+    } else {
+      for (std::size_t k = 0; k < run; ++k) {
+        format_fixed(block.subspan(k * width, width), values[i + k], d.d, scale_);
       }
     }
     taken_ += static_cast<int>(run);

@@ -3,15 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <random>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "textio/field.h"
 #include "textio/number_format.h"
@@ -297,6 +300,81 @@ TEST(WriterFormat, TiesToEvenMatchExactDecimalExpansion) {
     }
   }
   EXPECT_GT(checked, 10000);
+}
+
+// 1PE12.4 built from the standard library's exact scientific conversion.
+std::string exact_e12_4(double x) {
+  char buf[64];
+  const auto r =
+      std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific, 4);
+  const std::string text(buf, r.ptr);  // "d.dddde-XX"
+  const int exponent = std::stoi(text.substr(7));
+  const int m = std::abs(exponent);
+  std::string body;
+  if (std::signbit(x)) body += '-';
+  body += text.substr(0, 6);
+  if (m <= 99) body += 'E';
+  body += exponent < 0 ? '-' : '+';
+  body += m <= 99 ? std::to_string(100 + m).substr(1) : std::to_string(m);
+  return std::string(12 - body.size(), ' ').append(body);
+}
+
+// Values at every boundary of the E12.4 integer path: powers of ten, the
+// points that round up to them, half-way points of the fifth digit, the ends
+// of its range of binades; each with its binary neighbours and its negative.
+std::vector<double> exponent_boundary_values() {
+  std::vector<double> centres;
+  for (int e = -21; e <= 7; ++e) {
+    const double p = std::pow(10.0, e);
+    centres.push_back(p);
+    centres.push_back(9.99995 * p);
+    for (int k = 10000; k < 100000; k += 997) centres.push_back((k + 0.5) * p * 1e-4);
+  }
+  for (int k = -61; k <= 16; ++k) centres.push_back(std::ldexp(1.0, k));
+  std::vector<double> values;
+  for (const double c : centres) {
+    for (const double x : {c, std::nextafter(c, 0.0), std::nextafter(c, 1e300)}) {
+      values.push_back(x);
+      values.push_back(-x);
+    }
+  }
+  return values;
+}
+
+TEST(WriterFormat, ExponentAgreesWithExactConversion) {
+  std::vector<double> values = exponent_boundary_values();
+  std::mt19937_64 rng(2024);
+  std::uniform_real_distribution<double> decade(-22.0, 8.0);
+  for (int i = 0; i < 300000; ++i) values.push_back((i % 2 ? -1 : 1) * std::pow(10.0, decade(rng)));
+  for (const double x : values) {
+    std::string e(12, '#');
+    format_exponent(e, x, 4, 1);
+    ASSERT_EQ(e, exact_e12_4(x)) << std::hexfloat << x;
+  }
+}
+
+TEST(WriterFormat, ExponentRunsMatchSingleFields) {
+  std::vector<double> values = exponent_boundary_values();
+  for (const double x :
+       {0.0, -0.0, kInf, -kInf, kNaN, 5e-324, 1e-300, 1.7976931348623157e308, -2.5e200, 123456.0}) {
+    values.insert(values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), x);
+    values.push_back(x);
+  }
+  struct run_case {
+    std::size_t w;
+    int d;
+    int scale;
+  };
+  for (const run_case c : {run_case{12, 4, 1}, run_case{12, 4, 0}, run_case{15, 6, 1},
+                           run_case{11, 4, 1}, run_case{12, 4, 2}}) {
+    std::string run(values.size() * c.w, '#');
+    format_exponents(run, values, c.d, c.scale);
+    for (std::size_t k = 0; k < values.size(); ++k) {
+      std::string one(c.w, '#');
+      format_exponent(one, values[k], c.d, c.scale);
+      ASSERT_EQ(run.substr(k * c.w, c.w), one) << std::hexfloat << values[k] << " w " << c.w;
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------
