@@ -178,6 +178,27 @@ void prepare_line(free_input_state& st, int first, int width) {
   cur[last] = kSentinel;
 }
 
+// Takes the damage fields that follow one another from p as real items i, i +
+// 1, ... (below capacity) and returns where the first other field starts, or
+// the line end. A loop of its own, so that its few values stay in registers.
+[[gnu::noinline]] const char* take_damage_fields(const char* p, const char* end, int* types,
+                                                 double* values, std::size_t& count,
+                                                 std::size_t capacity) {
+  std::size_t i = count;
+  while (i < capacity) {
+    double real = 0.0;
+    const char* const after = scan_exponent_field(p, end, real);
+    if (after == nullptr) break;
+    types[i] = kRealItem;
+    values[i] = real;
+    ++i;
+    p = skip_field_end(after);
+    if (p >= end) break;
+  }
+  count = i;
+  return p;
+}
+
 void put_text(std::span<char> element, const textio::field<16>& text) {
   const std::size_t n = std::min<std::size_t>(element.size(), kItemTextLength);
   std::copy_n(text.begin(), n, element.begin());
@@ -358,15 +379,8 @@ void RDMIX(int& count, std::span<int> types, std::span<double> values, std::span
   };
   const char* p = line + (st.ICOL - 1);
   while (i < capacity) {
-    double real = 0.0;
-    if (const char* after = scan_exponent_field(p, end, real)) {
-      types[i] = kRealItem;
-      values[i] = real;
-      p = skip_field_end(after);
-      ++i;
-      if (p >= end) break;
-      continue;
-    }
+    p = take_damage_fields(p, end, types.data(), values.data(), i, capacity);
+    if (p >= end || i == capacity) break;
     plain_number number;
     if (const char* after = scan_plain_number(p, end, number)) {
       types[i] = number.is_integer ? kIntegerItem : kRealItem;
