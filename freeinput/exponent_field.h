@@ -35,6 +35,18 @@ inline bool all_digits(std::uint64_t word) {
   return (((word + 0x46 * kEveryByte) | (word - 0x30 * kEveryByte)) & kHighBits) == 0;
 }
 
+// The value of a checked damage field: its digit before the point, its
+// characters 2 to 9 ("ddddE-dd") as a word, and its sign.
+inline double damage_value(unsigned lead, std::uint64_t tail, bool negative) {
+  const double fraction = kFractionQuad[short_run_value(tail, 4)];
+  // The exponent's digits d1 d2 in bytes 6 and 7; "E-" picks the negative half.
+  const std::uint64_t digits = (tail >> 48) - 0x3030;
+  const bool small = ((tail >> 40) & 0xFF) == '-';
+  const std::size_t power = (digits & 0xFF) * 10 + (digits >> 8) + (small ? 100 : 0);
+  const double x = (static_cast<double>(lead) + fraction) * kTwoDigitPowers[power];
+  return negative ? -x : x;
+}
+
 // Recognises the field at p of a prepared line whose sentinel stands at end
 // (with the line field's slack after it). Returns the position of the field
 // end after the number, or nullptr when the field has another form.
@@ -55,12 +67,7 @@ inline const char* scan_exponent_field(const char* p, const char* end, double& v
   const char* const after = q + 10;
   if (after != end && *after != ' ' && *after != ',') return nullptr;
 
-  const double fraction = kFractionQuad[short_run_value(tail, 4)];
-  // The exponent's digits d1 d2 in bytes 6 and 7; "E-" picks the negative half.
-  const std::uint64_t digits = (tail >> 48) - 0x3030;
-  const std::size_t power = (digits & 0xFF) * 10 + (digits >> 8) + (marks == 0x2D45U ? 100 : 0);
-  const double x = (static_cast<double>(lead) + fraction) * kTwoDigitPowers[power];
-  value = negative ? -x : x;
+  value = damage_value(lead, tail, negative);
   return after;
 }
 

@@ -12,6 +12,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "freeinput/damage_block.h"
 #include "freeinput/exponent_field.h"
 #include "freeinput/expr.h"
 #include "freeinput/plain_number.h"
@@ -178,25 +179,32 @@ void prepare_line(free_input_state& st, int first, int width) {
   cur[last] = kSentinel;
 }
 
-// Takes the damage fields that follow one another from p as real items i, i +
-// 1, ... (below capacity) and returns where the first other field starts, or
-// the line end. A loop of its own, so that its few values stay in registers.
-[[gnu::noinline]] const char* take_damage_fields(const char* p, const char* end, int* types,
+// From the end of a field just taken: takes the damage fields that follow as
+// real items count, count + 1, ... (below capacity), four at a time while they
+// keep their columns, and returns where the first other field starts, or the
+// line end. A loop of its own, so that its few values stay in registers.
+[[gnu::noinline]] const char* take_damage_fields(const char* after, const char* end, int* types,
                                                  double* values, std::size_t& count,
                                                  std::size_t capacity) {
   std::size_t i = count;
-  while (i < capacity) {
+  for (;;) {
+    while (i + kBlockFields <= capacity) {
+      const char* const block_end = take_damage_block(after, end, values + i);
+      if (block_end == nullptr) break;
+      std::fill_n(types + i, kBlockFields, kRealItem);
+      i += kBlockFields;
+      after = block_end;
+    }
+    const char* const p = skip_field_end(after);
     double real = 0.0;
-    const char* const after = scan_exponent_field(p, end, real);
-    if (after == nullptr) break;
+    if (p >= end || i == capacity || (after = scan_exponent_field(p, end, real)) == nullptr) {
+      count = i;
+      return p;
+    }
     types[i] = kRealItem;
     values[i] = real;
     ++i;
-    p = skip_field_end(after);
-    if (p >= end) break;
   }
-  count = i;
-  return p;
 }
 
 void put_text(std::span<char> element, const textio::field<16>& text) {
@@ -379,14 +387,20 @@ void RDMIX(int& count, std::span<int> types, std::span<double> values, std::span
   };
   const char* p = line + (st.ICOL - 1);
   while (i < capacity) {
-    p = take_damage_fields(p, end, types.data(), values.data(), i, capacity);
-    if (p >= end || i == capacity) break;
+    // A number: the damage fields after it are taken in their own loop.
+    double real = 0.0;
     plain_number number;
-    if (const char* after = scan_plain_number(p, end, number)) {
+    const char* after = scan_exponent_field(p, end, real);
+    if (after != nullptr) {
+      types[i] = kRealItem;
+      values[i] = real;
+    } else if ((after = scan_plain_number(p, end, number)) != nullptr) {
       types[i] = number.is_integer ? kIntegerItem : kRealItem;
       values[i] = number.is_integer ? static_cast<double>(number.integer) : number.real;
-      p = skip_field_end(after);
+    }
+    if (after != nullptr) {
       ++i;
+      p = take_damage_fields(after, end, types.data(), values.data(), i, capacity);
       if (p >= end) break;
       continue;
     }

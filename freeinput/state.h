@@ -18,9 +18,9 @@ namespace vantor::freeinput {
 inline constexpr int kMaxLineWidth = 2048;
 // One position beyond the widest line, for the sentinel.
 inline constexpr int kLineFieldSize = kMaxLineWidth + 1;
-// Bytes after the line field that the number scans may load (sixteen from a
-// field start, eight from within) but never use.
-inline constexpr int kScanSlack = 32;
+// Bytes after the line field that the number scans may load but never use: a
+// block of damage fields looks at 49 characters from a field end.
+inline constexpr int kScanSlack = 64;
 inline constexpr int kWordSize = 32;
 // LUNRD value that selects the memory text source.
 inline constexpr int kMemorySource = -4321;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "freeinput/damage_block.h"
 #include "freeinput/state.h"
 
 namespace vantor::freeinput {
@@ -85,6 +86,49 @@ TEST(ExponentField, DeclinesEveryOtherForm) {
   const line_field line("1.2345E-03");
   double value = 0.0;
   EXPECT_EQ(scan_exponent_field(line.bytes.data(), line.end, value), line.end);
+}
+
+}  // namespace
+}  // namespace vantor::freeinput
+
+namespace vantor::freeinput {
+namespace {
+
+// The block pass takes exactly the four fields that the single field pass
+// takes in their twelve columns (blank, blank or '-', then the field), and
+// gives the same bits; checked on every one-character change of a block.
+TEST(DamageBlock, AgreesWithTheSingleFieldPassUnderEveryChange) {
+  if (!kDamageBlocks) GTEST_SKIP() << "no block pass on this machine";
+  const std::string block = "  8.9866E-09 -5.0641E+08  0.0000E-00 -9.9999E+99";
+  const auto reference = [](const char* slot, const char* end, double* values) -> const char* {
+    for (std::size_t k = 0; k < kBlockFields; ++k) {
+      const char* const f = slot + k * kDamageColumns;
+      if (f[0] != ' ' || (f[1] != ' ' && f[1] != '-')) return nullptr;
+      if (scan_exponent_field(f[1] == ' ' ? f + 2 : f + 1, end, values[k]) != f + kDamageColumns)
+        return nullptr;
+    }
+    const char* const after = slot + kBlockColumns;
+    return *after == ' ' || *after == ',' || after == end ? after : nullptr;
+  };
+  int taken = 0;
+  for (const std::string ending : {"", " ", ",", "x"}) {
+    for (std::size_t at = 0; at <= kBlockColumns; ++at) {
+      for (const char c : {' ', '-', '+', '.', 'E', '0', '9', ',', 'S', 'x', '\0'}) {
+        std::string text = block + ending;
+        if (at < text.size()) text[at] = c;
+        const line_field line(text);
+        std::array<double, kBlockFields> fast{}, slow{};
+        const char* const got = take_damage_block(line.bytes.data(), line.end, fast.data());
+        const char* const want = reference(line.bytes.data(), line.end, slow.data());
+        ASSERT_EQ(got, want) << text;
+        if (got == nullptr) continue;
+        ++taken;
+        for (std::size_t k = 0; k < kBlockFields; ++k)
+          EXPECT_EQ(std::bit_cast<std::uint64_t>(fast[k]), std::bit_cast<std::uint64_t>(slow[k]));
+      }
+    }
+  }
+  EXPECT_GT(taken, 200);
 }
 
 }  // namespace

@@ -1,0 +1,99 @@
+// Four damage fields in fixed columns, checked in one look at 48 characters.
+//
+// The raw files write each damage in twelve columns, " sd.ddddE-dd": a
+// blank, a blank or '-' (the sign), the digit, the point, four digits, E,
+// the exponent's sign and two digits. Once one field of a row has been read,
+// the next four usually stand in exactly those columns; comparing the
+// character classes of all 48 columns against that pattern at once replaces
+// the checks of four single fields. Their values are those of the single
+// damage field pass (damage_value).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "freeinput/exponent_field.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vantor::freeinput {
+
+inline constexpr std::size_t kDamageColumns = 12;
+inline constexpr std::size_t kBlockFields = 4;
+inline constexpr std::size_t kBlockColumns = kDamageColumns * kBlockFields;
+
+#if defined(__SSE2__)
+inline constexpr bool kDamageBlocks = true;
+
+namespace detail {
+
+// Per column of the block: the character it must be (a digit column holds
+// '0', which its digit test accepts anyway), whether any digit will do, and
+// whether '-' will do as well (the two sign columns).
+struct block_pattern {
+  alignas(16) std::array<char, kBlockColumns> exact{};
+  alignas(16) std::array<char, kBlockColumns> digit{};
+  alignas(16) std::array<char, kBlockColumns> minus{};
+};
+
+inline constexpr block_pattern kBlockPattern = [] {
+  constexpr std::string_view kColumns = " sd.ddddE#dd";  // s: blank or '-', #: '+' or '-'
+  block_pattern p;
+  for (std::size_t k = 0; k < kBlockColumns; ++k) {
+    const char c = kColumns[k % kDamageColumns];
+    p.exact[k] = c == 'd' ? '0' : c == 's' ? ' ' : c == '#' ? '+' : c;
+    p.digit[k] = c == 'd' ? '\xFF' : '\0';
+    p.minus[k] = c == 's' || c == '#' ? '\xFF' : '\0';
+  }
+  return p;
+}();
+
+// The columns k to k + 15 that fit the pattern, one bit each.
+inline unsigned fitting_columns(const char* slot, std::size_t k) {
+  const auto at = [k](const std::array<char, kBlockColumns>& a) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(a.data() + k));
+  };
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(slot + k));
+  // A digit's distance from '0', taken unsigned, is at most 9.
+  const __m128i from_zero = _mm_sub_epi8(v, _mm_set1_epi8('0'));
+  const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(from_zero, _mm_set1_epi8(9)), from_zero);
+  const __m128i fits =
+      _mm_or_si128(_mm_or_si128(_mm_and_si128(digit, at(kBlockPattern.digit)),
+                                _mm_cmpeq_epi8(v, at(kBlockPattern.exact))),
+                   _mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('-')), at(kBlockPattern.minus)));
+  return static_cast<unsigned>(_mm_movemask_epi8(fits));
+}
+
+}  // namespace detail
+
+// Takes the four damage fields whose twelve columns start at slot (the end of
+// the field before them) when all 48 columns follow the pattern and the
+// column after them ends a field (a blank, a comma or the line end, which
+// must not come sooner). Writes their values in order and returns the end of
+// the fourth; nullptr when the columns do not fit.
+inline const char* take_damage_block(const char* slot, const char* end, double* values) {
+  if (end - slot < static_cast<std::ptrdiff_t>(kBlockColumns)) return nullptr;
+  const unsigned fits = detail::fitting_columns(slot, 0) & detail::fitting_columns(slot, 16) &
+                        detail::fitting_columns(slot, 32);
+  const char* const after = slot + kBlockColumns;
+  if (fits != 0xFFFFU || (*after != ' ' && after != end && *after != ',')) return nullptr;
+  for (std::size_t k = 0; k < kBlockFields; ++k) {
+    const char* const field = slot + k * kDamageColumns;
+    values[k] = damage_value(static_cast<unsigned char>(field[2]) - unsigned{'0'},
+                             load_eight(field + 4), field[1] == '-');
+  }
+  return after;
+}
+#else
+inline constexpr bool kDamageBlocks = false;
+
+inline const char* take_damage_block(const char*, const char*, double*) {
+  return nullptr;
+}
+#endif
+
+}  // namespace vantor::freeinput
