@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 #include <string_view>
+#include <type_traits>
 
 #include "driver/records.h"
 #include "driver/run.h"
@@ -50,7 +51,11 @@ void read_one_case(run_state& s) {
     if (first_case && e == 1) s.NHOT = n - 1;
     const bool kept = e <= kMaxSections;
     if (first_case && kept) s.SCOO[static_cast<std::size_t>(e - 1)] = s.values[0];
-    for (int i = 2; i <= n; ++i) {
+    // Counted first (a loop without exits is vector work), found when there are any.
+    int text_items = 0;
+    for (int i = 2; i <= n; ++i)
+      text_items += s.types[static_cast<std::size_t>(i - 1)] == freeinput::kTextItem ? 1 : 0;
+    for (int i = 2; text_items > 0 && i <= n; ++i) {
       if (s.types[static_cast<std::size_t>(i - 1)] == freeinput::kTextItem) {
         raise_error("    Illegal Character found    ***",
                     {{"    Line Number                :  ", s.LINCNT},
@@ -121,11 +126,20 @@ void write_weighted_files() {
     open_named_file(kUnitWrite, 0);
     const double w = s.PROB[static_cast<std::size_t>(s.ICASE - 1)];
     const auto& raw = s.RAWDAM[static_cast<std::size_t>(s.ICASE - 1)];
-    for (std::size_t e = 0; e < nelem; ++e) {
-      for (std::size_t j = 0; j < nhot; ++j) {
+    // A row of every hot spot has a length known here, and its loop is
+    // straight vector work.
+    const auto weigh = [&](std::size_t e, auto hot_spots) {
+      for (std::size_t j = 0; j < hot_spots; ++j) {
         const double product = w * raw[e][j];
         s.WGHDAM[e][j] = product;
         s.ACCDAM[e][j] = s.ACCDAM[e][j] + product;
+      }
+    };
+    for (std::size_t e = 0; e < nelem; ++e) {
+      if (nhot == kMaxHotSpots) {
+        weigh(e, std::integral_constant<std::size_t, kMaxHotSpots>{});
+      } else {
+        weigh(e, nhot);
       }
     }
 
