@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -88,22 +89,36 @@ char* open_fixed(std::span<char> field, bool sign, std::size_t integer_digits, s
   return out;
 }
 
+// Decimal digits of v, none for 0.
+std::size_t decimal_digits(std::uint64_t v) {
+  if (v == 0) return 0;
+  const auto t =
+      static_cast<std::size_t>((std::bit_width(v) * 1233) >> 12);  // 1233 / 2^12: log10 2
+  return t + (v >= kPowersOfTen[t] ? 1 : 0);
+}
+
 // Fw.d text of a value whose magnitude times 10^d rounds to `scaled`: the same
 // rules as the general path of format_fixed below.
-void put_fixed(std::span<char> field, std::uint64_t scaled, std::size_t d, bool negative) {
-  const std::uint64_t unit = kPowersOfTen[d];
-  const std::uint64_t integer = scaled / unit;
-  std::size_t integer_digits = 0;
-  while (integer_digits < kPowersOfTen.size() && integer >= kPowersOfTen[integer_digits]) {
-    ++integer_digits;
-  }
+template <class Unsigned>
+void put_fixed_digits(std::span<char> field, Unsigned scaled, std::size_t d, bool negative) {
+  const auto unit = static_cast<Unsigned>(kPowersOfTen[d]);
+  const Unsigned integer = scaled / unit;
+  const std::size_t integer_digits = decimal_digits(integer);
   const bool sign = negative && scaled != 0;
   char* out = open_fixed(field, sign, integer_digits, d);
   if (out == nullptr) return;
   put_digits(out + integer_digits, integer, integer_digits);
   out += integer_digits;
   *out++ = '.';
-  put_digits(out + d, scaled - integer * unit, d);
+  put_digits(out + d, static_cast<Unsigned>(scaled - integer * unit), d);
+}
+
+void put_fixed(std::span<char> field, std::uint64_t scaled, std::size_t d, bool negative) {
+  if (scaled <= UINT32_MAX) {
+    put_fixed_digits(field, static_cast<std::uint32_t>(scaled), d, negative);
+  } else {
+    put_fixed_digits(field, scaled, d, negative);
+  }
 }
 
 // Significant digits that round_significant serves.
@@ -449,11 +464,11 @@ constexpr double kDecided = 0.5 - 0x1p-36;
   const auto bits = std::bit_cast<std::uint64_t>(value);
   const std::uint64_t b = (bits >> 52) - kFirstBinade;  // a sign bit puts it out of range
   if (b >= kBinadeCount) return false;
-  const std::size_t at = 2 * b + (bits >= kE12.carry[b] ? 1 : 0);
+  const std::size_t at = 2 * b + 1 - (bits < kE12.carry[b] ? 1 : 0);
   const double y = value * kE12.factor[at];
   // y + 2^52 lies where the doubles are the integers: y rounded, ties to even.
   const double shifted = y + 0x1p52;
-  if (!(std::fabs(y - (shifted - 0x1p52)) < kDecided)) return false;
+  if (std::fabs(y - (shifted - 0x1p52)) >= kDecided) return false;  // y is finite here
   const auto n = static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(shifted));
   const std::uint64_t word = kE12.lead[n / 100] | kE12.last[n % 100];
   std::memcpy(out, &word, sizeof word);
@@ -469,6 +484,17 @@ constexpr double kDecided = 0.5 - 0x1p-36;
     return;
   }
   format_exponent_general(std::span<char>(out, 12), value, 4, 1);
+}
+
+// 1PE12.4 fields of values[0..count) up to the first value put_e12_4 leaves;
+// returns how many it wrote. A leaf, so that its tables and constants stay in
+// registers.
+[[gnu::noinline]] std::size_t put_e12_4_run(char* out, const double* values, std::size_t count) {
+  const double* const end = values + count;
+  for (const double* value = values; value != end; ++value, out += 12) {
+    if (!put_e12_4(out, *value)) return static_cast<std::size_t>(value - values);
+  }
+  return count;
 }
 
 }  // namespace
@@ -487,13 +513,11 @@ void format_exponents(std::span<char> fields, std::span<const double> values, in
   const std::size_t width = fields.size() / values.size();
   char* out = fields.data();
   if (width == 12 && decimals == 4 && scale == 1) {
-    // The inner loop calls nothing, so that its tables and constants stay in
-    // registers; a value it leaves is written between two of its runs.
-    const std::size_t count = values.size();
+    // A value the run leaves is written between two runs.
     std::size_t k = 0;
     while (true) {
-      while (k < count && put_e12_4(out + 12 * k, values[k])) ++k;
-      if (k == count) return;
+      k += put_e12_4_run(out + 12 * k, values.data() + k, values.size() - k);
+      if (k == values.size()) return;
       put_e12_4_other(out + 12 * k, values[k]);
       ++k;
     }

@@ -125,7 +125,7 @@ bool round_significant_exact(double x, int significant, std::uint64_t& digits, i
   return true;
 }
 
-bool round_fixed(double x, int decimals, std::uint64_t& scaled) {
+bool round_fixed_exact(double x, int decimals, std::uint64_t& scaled) {
   if (!(x >= 0.0) || decimals < 0 || decimals > 9 || !(x < 1e9)) return false;
   if (x == 0.0) {
     scaled = 0;

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 
 namespace vantor::textio {
@@ -83,6 +84,25 @@ inline bool round_significant(double x, int significant, std::uint64_t& digits, 
 
 // x >= 0 and finite, 0 <= decimals <= 9. On success: scaled is x x 10^decimals
 // rounded to the nearest integer, ties to even. Decides every x below 10^9.
-bool round_fixed(double x, int decimals, std::uint64_t& scaled);
+bool round_fixed_exact(double x, int decimals, std::uint64_t& scaled);
+
+// The same in double arithmetic for products below 2^31, where y = x x
+// 10^decimals is within 2^-23 of the exact product: false near a half-way
+// point (then round_fixed_exact decides) and for larger products.
+inline bool round_fixed_fast(double x, int decimals, std::uint64_t& scaled) {
+  if (!(x >= 0.0) || decimals < 0 || decimals > 9) return false;
+  const double y = x * detail::kExactPowersOfTen[static_cast<std::size_t>(decimals)];
+  if (!(y < 0x1p31)) return false;
+  // y + 2^52 lies where the doubles are the integers: y rounded, ties to even.
+  const double shifted = y + 0x1p52;
+  if (!(std::fabs(y - (shifted - 0x1p52)) < 0.5 - 0x1p-22)) return false;
+  scaled = static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(shifted));
+  return true;
+}
+
+// round_fixed_fast, else round_fixed_exact.
+inline bool round_fixed(double x, int decimals, std::uint64_t& scaled) {
+  return round_fixed_fast(x, decimals, scaled) || round_fixed_exact(x, decimals, scaled);
+}
 
 }  // namespace vantor::textio

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <exception>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,14 +25,11 @@ namespace {
 constexpr int kRowSlots = 4;
 
 struct row_pool {
-  std::array<std::string, kRowSlots> rows;
+  std::array<detail::record_buffer, kRowSlots> rows;
   std::array<bool, kRowSlots> busy{};
 };
 
-row_pool& pool() {
-  static row_pool p;
-  return p;
-}
+constinit row_pool g_pool{};
 
 bool has_data_descriptor(const layout& l) {
   return std::any_of(l.items.begin(), l.items.begin() + static_cast<std::ptrdiff_t>(l.count),
@@ -55,29 +54,44 @@ void fill_stars(std::span<char> f) {
 
 }  // namespace
 
-statement::statement(int unit, const layout& l)
-    : layout_(&l), unit_(unit), exceptions_(std::uncaught_exceptions()) {
-  row_pool& p = pool();
+void detail::record_buffer::grow(std::size_t size, std::size_t keep) {
+  const std::size_t grown = std::max(size, 2 * capacity);
+  auto larger = std::make_unique_for_overwrite<char[]>(grown);
+  if (keep != 0) std::memcpy(larger.get(), bytes.get(), keep);
+  bytes = std::move(larger);
+  capacity = grown;
+}
+
+statement::statement(int unit, const layout& l, one_call_t) : layout_(&l), unit_(unit) {
   for (int k = 0; k < kRowSlots; ++k) {
-    if (!p.busy[static_cast<std::size_t>(k)]) {
-      p.busy[static_cast<std::size_t>(k)] = true;
+    if (!g_pool.busy[static_cast<std::size_t>(k)]) {
+      g_pool.busy[static_cast<std::size_t>(k)] = true;
       slot_ = k;
-      row_ = &p.rows[static_cast<std::size_t>(k)];
+      row_ = &g_pool.rows[static_cast<std::size_t>(k)];
       break;
     }
   }
   if (row_ == nullptr) row_ = &own_;
-  row_->clear();
 }
 
-statement::statement(std::span<char> variable, const layout& l)
-    : layout_(&l), variable_(variable), internal_(true), exceptions_(std::uncaught_exceptions()) {
+statement::statement(std::span<char> variable, const layout& l, one_call_t)
+    : layout_(&l), variable_(variable), internal_(true) {
   blank_fill(variable_);
 }
 
+statement::statement(int unit, const layout& l) : statement(unit, l, one_call) {
+  follows_exceptions_ = true;
+  exceptions_ = std::uncaught_exceptions();
+}
+
+statement::statement(std::span<char> variable, const layout& l) : statement(variable, l, one_call) {
+  follows_exceptions_ = true;
+  exceptions_ = std::uncaught_exceptions();
+}
+
 statement::~statement() {
-  if (std::uncaught_exceptions() <= exceptions_) end();
-  if (slot_ >= 0) pool().busy[static_cast<std::size_t>(slot_)] = false;
+  if (!ended_ && follows_exceptions_ && std::uncaught_exceptions() <= exceptions_) end();
+  if (slot_ >= 0) g_pool.busy[static_cast<std::size_t>(slot_)] = false;
 }
 
 bool statement::reach_data(bool item_waiting) {
@@ -134,13 +148,17 @@ std::span<char> statement::field(std::size_t width) {
   const std::size_t start = column_;
   column_ += width;
   if (width == 0) return {};
-  last_ = column_;
   if (internal_) {
+    last_ = column_;
     if (column_ > variable_.size()) fatal(kErrOverflow, kInternalUnit, kInternalWriteName);
     return variable_.subspan(start, width);
   }
-  if (row_->size() < column_) row_->resize(column_, ' ');
-  return std::span<char>(row_->data() + start, width);
+  // Every field is written whole by its caller: only columns passed over
+  // (TR, X) before it are blanked here.
+  if (row_->capacity < column_) row_->grow(column_, last_);
+  if (start > last_) std::memset(row_->bytes.get() + last_, ' ', start - last_);
+  last_ = column_;
+  return std::span<char>(row_->bytes.get() + start, width);
 }
 
 void statement::put_literal(std::string_view doubled) {
@@ -156,13 +174,12 @@ void statement::next_record() {
   // A text variable is one record: a second one does not fit.
   if (internal_) fatal(kErrOverflow, kInternalUnit, kInternalWriteName);
   write_current(true);
-  row_->clear();
   column_ = 0;
   last_ = 0;
 }
 
 void statement::write_current(bool terminate) {
-  put_record(unit_, std::string_view(row_->data(), last_), terminate);
+  put_record(unit_, std::string_view(row_->bytes.get(), last_), terminate);
 }
 
 statement& statement::operator<<(int value) {

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -25,14 +26,37 @@
 
 namespace vantor::textio {
 
+namespace detail {
+
+// Record of a unit statement: grows, never shrinks; the bytes past the
+// columns written hold nothing of value.
+struct record_buffer {
+  std::unique_ptr<char[]> bytes;
+  std::size_t capacity = 0;
+  // At least `size` bytes, the first `keep` of them kept.
+  void grow(std::size_t size, std::size_t keep);
+};
+
+}  // namespace detail
+
+// Tag of a statement fed and ended within one call (write, write_internal):
+// only an exception can leave it unended, so it does not follow the
+// exceptions in flight.
+struct one_call_t {};
+inline constexpr one_call_t one_call{};
+
 // One write statement.
 class statement {
  public:
   statement(int unit, const layout& l);
   statement(std::span<char> variable, const layout& l);
+  statement(int unit, const layout& l, one_call_t);
+  statement(std::span<char> variable, const layout& l, one_call_t);
   // The statement keeps a reference to its layout: a temporary one would dangle.
   statement(int unit, const layout&& l) = delete;
   statement(std::span<char> variable, const layout&& l) = delete;
+  statement(int unit, const layout&& l, one_call_t) = delete;
+  statement(std::span<char> variable, const layout&& l, one_call_t) = delete;
   statement(const statement&) = delete;
   statement& operator=(const statement&) = delete;
   ~statement();
@@ -66,29 +90,30 @@ class statement {
   int unit_ = 0;
   std::span<char> variable_{};  // internal record (when internal_)
   bool internal_ = false;
-  std::string* row_ = nullptr;  // record of a unit: a reused buffer
-  int slot_ = -1;               // index of the reused buffer, -1 for own_
-  std::string own_;             // buffer when every reused one is taken
-  std::size_t column_ = 0;      // current column, from 0
-  std::size_t last_ = 0;        // columns written: 1 to last_
-  std::size_t at_ = 0;          // index of the descriptor reached
-  int taken_ = 0;               // repetitions of items[at_] already used
+  detail::record_buffer* row_ = nullptr;  // record of a unit: a reused buffer
+  int slot_ = -1;                         // index of the reused buffer, -1 for own_
+  detail::record_buffer own_;             // buffer when every reused one is taken
+  std::size_t column_ = 0;                // current column, from 0
+  std::size_t last_ = 0;                  // columns written: 1 to last_
+  std::size_t at_ = 0;                    // index of the descriptor reached
+  int taken_ = 0;                         // repetitions of items[at_] already used
   int scale_ = 0;
   bool no_advance_ = false;
   bool ended_ = false;
+  bool follows_exceptions_ = false;
   int exceptions_ = 0;  // std::uncaught_exceptions() when the statement began
 };
 
 template <class... Items>
 void write(int unit, const layout& l, const Items&... items) {
-  statement s(unit, l);
+  statement s(unit, l, one_call);
   if constexpr (sizeof...(items) > 0) (s << ... << items);
   s.end();
 }
 
 template <class... Items>
 void write_internal(std::span<char> variable, const layout& l, const Items&... items) {
-  statement s(variable, l);
+  statement s(variable, l, one_call);
   if constexpr (sizeof...(items) > 0) (s << ... << items);
   s.end();
 }

@@ -118,6 +118,17 @@ TEST(ShortDigits, FixedAgreesWithExactConversion) {
       ASSERT_EQ(scaled, exact_fixed(x, d)) << std::hexfloat << x;
     }
   }
+  // Half-way points of the last decimal and their neighbours, up to and past
+  // the products of 2^31 where the double arithmetic hands over.
+  std::uniform_int_distribution<std::uint64_t> units(0, std::uint64_t{3} << 30);
+  for (int i = 0; i < 100000; ++i) {
+    const double centre = (static_cast<double>(units(rng)) + 0.5) / 1000.0;
+    for (double x : {centre, std::nextafter(centre, 0.0), std::nextafter(centre, 1e300)}) {
+      std::uint64_t scaled = 0;
+      ASSERT_TRUE(round_fixed(x, 3, scaled)) << std::hexfloat << x;
+      ASSERT_EQ(scaled, exact_fixed(x, 3)) << std::hexfloat << x;
+    }
+  }
   // Coordinates as written by an analysis: multiples of 1/8 are exact ties.
   for (int i = 0; i < 100000; ++i) {
     const double x = i * 0.0125;

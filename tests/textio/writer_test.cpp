@@ -498,6 +498,21 @@ const record_case kRecordCases[] = {
        write(kUnit, kInt4, 5);
      },
      "   5\r\n"},
+    {"more open statements than reused records",
+     [] {
+       std::array<statement, 5> open = {statement(kUnit, kRow), statement(kUnit, kRow),
+                                        statement(kUnit, kRow), statement(kUnit, kRow),
+                                        statement(kUnit, kRow)};
+       for (std::size_t k = 0; k < open.size(); ++k) {
+         open[k] << static_cast<double>(k) << std::span<const double>(kThree).first(k % 3 + 1);
+       }
+       for (std::size_t k = open.size(); k-- > 0;) open[k].end();
+     },
+     "        4.000  1.0000E+00 -5.0000E-01\r\n"
+     "        3.000  1.0000E+00\r\n"
+     "        2.000  1.0000E+00 -5.0000E-01  1.2346E-03\r\n"
+     "        1.000  1.0000E+00 -5.0000E-01\r\n"
+     "        0.000  1.0000E+00\r\n"},
     {"nested statements keep their own records",
      [] {
        statement outer(kUnit, kRow);
