@@ -16,6 +16,7 @@
 
 namespace vantor::textio {
 
+// The data descriptors (those that take an item) come last.
 enum class op : std::uint8_t {
   literal,  // text (as written in the layout, doubled apostrophes undone on output)
   skip,     // TRn / nX: move n columns right
@@ -27,6 +28,10 @@ enum class op : std::uint8_t {
   exp_e,    // Ew.d
   text_a,   // A (w = 0) or Aw
 };
+
+constexpr bool takes_item(op kind) {
+  return kind >= op::int_i;
+}
 
 struct descriptor {
   op kind = op::literal;

@@ -113,7 +113,72 @@ void put_fixed_digits(std::span<char> field, Unsigned scaled, std::size_t d, boo
   put_digits(out + d, static_cast<Unsigned>(scaled - integer * unit), d);
 }
 
+// The eight decimal digits of n < 10^8, most significant first, as a
+// little-endian word of characters: the two halves of four digits, each split
+// into pairs and the pairs into digits, all lanes in one multiplication.
+inline std::uint64_t eight_digits(std::uint32_t n) {
+  const std::uint32_t high = n / 10000;
+  std::uint64_t x = high | std::uint64_t{n - high * 10000} << 32;         // 32-bit lanes < 10^4
+  const std::uint64_t hundreds = (x * 10486) >> 20 & 0x0000007F0000007F;  // lane / 100
+  x = hundreds | (x - hundreds * 100) << 16;                              // 16-bit lanes < 100
+  const std::uint64_t tens = (x * 103) >> 10 & 0x000F000F000F000F;        // lane / 10
+  x = tens | (x - tens * 10) << 8;                                        // bytes < 10
+  return x + 0x3030303030303030;
+}
+
+// Fw.d (1 <= d <= 7, d + 9 <= w <= d + 17) of a value whose magnitude times
+// 10^d rounds to scaled, below 10^8, when the sign and the integer digits fit
+// in the eight digits of that word: the text of put_fixed in four stores.
+// False, with nothing written, otherwise.
+template <std::size_t d>
+bool put_fixed_word_of(std::span<char> field, std::uint64_t scaled, bool negative) {
+  if constexpr (std::endian::native != std::endian::little) return false;
+  const std::size_t w = field.size();
+  if (w < d + 9 || w > d + 17 || scaled >= 100000000) return false;
+  const bool sign = negative && scaled != 0;
+  // Integer digits, at least the "0" before the point (there is room for it).
+  const std::size_t digits = decimal_digits(scaled);
+  const std::size_t integer_digits = digits > d ? digits - d : 1;
+  if (integer_digits + (sign ? 1 : 0) > 8 - d) return false;
+  std::uint64_t word = eight_digits(static_cast<std::uint32_t>(scaled));
+  // The zeros before the integer digits become blanks, the last of them the sign.
+  const std::size_t blanks = 8 - d - integer_digits;
+  const std::uint64_t blank_mask = (std::uint64_t{1} << (8 * blanks)) - 1;
+  word = (word & ~blank_mask) | (0x2020202020202020 & blank_mask);
+  if (sign) word |= std::uint64_t{'-' ^ ' '} << (8 * blanks - 8);
+  // Columns: blanks, the integer part at [w-9, w-d-1), the point, d decimals.
+  char* const end = field.data() + w;
+  std::memcpy(field.data(), "        ", 8);  // the w - d - 9 columns before the word, and more
+  std::memcpy(end - 8, &word, 8);  // the decimals in place, the columns before them for now
+  const std::uint64_t integer_word = word << (8 * d) | 0x2020202020202020 >> (64 - 8 * d);
+  std::memcpy(end - 9 - d, &integer_word, 8);
+  end[-1 - static_cast<std::ptrdiff_t>(d)] = '.';
+  return true;
+}
+
+bool put_fixed_word(std::span<char> field, std::uint64_t scaled, std::size_t d, bool negative) {
+  switch (d) {
+    case 1:
+      return put_fixed_word_of<1>(field, scaled, negative);
+    case 2:
+      return put_fixed_word_of<2>(field, scaled, negative);
+    case 3:
+      return put_fixed_word_of<3>(field, scaled, negative);
+    case 4:
+      return put_fixed_word_of<4>(field, scaled, negative);
+    case 5:
+      return put_fixed_word_of<5>(field, scaled, negative);
+    case 6:
+      return put_fixed_word_of<6>(field, scaled, negative);
+    case 7:
+      return put_fixed_word_of<7>(field, scaled, negative);
+    default:
+      return false;
+  }
+}
+
 void put_fixed(std::span<char> field, std::uint64_t scaled, std::size_t d, bool negative) {
+  if (put_fixed_word(field, scaled, d, negative)) return;
   if (scaled <= UINT32_MAX) {
     put_fixed_digits(field, static_cast<std::uint32_t>(scaled), d, negative);
   } else {
@@ -212,7 +277,11 @@ void format_non_finite(std::span<char> field, double value) {
   std::memcpy(field.data() + 1, text.data(), text.size());
 }
 
-void format_fixed(std::span<char> field, double value, int decimals, int scale) {
+namespace {
+
+// Every Fw.d the word path of format_fixed leaves.
+[[gnu::noinline]] void format_fixed_general(std::span<char> field, double value, int decimals,
+                                            int scale) {
   if (!std::isfinite(value)) {
     format_non_finite(field, value);
     return;
@@ -259,6 +328,18 @@ void format_fixed(std::span<char> field, double value, int decimals, int scale) 
   out += integer_digits;
   *out++ = '.';
   std::memcpy(out, buf + integer_end, d);
+}
+
+}  // namespace
+
+void format_fixed(std::span<char> field, double value, int decimals, int scale) {
+  // Short values (the coordinates) without a call.
+  std::uint64_t scaled = 0;
+  if (decimals >= 0 && scale >= 0 && round_fixed_fast(std::fabs(value), decimals + scale, scaled) &&
+      put_fixed_word(field, scaled, static_cast<std::size_t>(decimals), std::signbit(value))) {
+    return;
+  }
+  format_fixed_general(field, value, decimals, scale);
 }
 
 namespace {
@@ -490,11 +571,12 @@ constexpr double kDecided = 0.5 - 0x1p-36;
 // returns how many it wrote. A leaf, so that its tables and constants stay in
 // registers.
 [[gnu::noinline]] std::size_t put_e12_4_run(char* out, const double* values, std::size_t count) {
-  const double* const end = values + count;
-  for (const double* value = values; value != end; ++value, out += 12) {
-    if (!put_e12_4(out, *value)) return static_cast<std::size_t>(value - values);
+  std::size_t k = 0;
+  for (; k + 2 <= count; k += 2, out += 24) {  // two at a time: half the loop's own steps
+    if (!put_e12_4(out, values[k])) return k;
+    if (!put_e12_4(out + 12, values[k + 1])) return k + 1;
   }
-  return count;
+  return k < count && !put_e12_4(out, values[k]) ? k : count;
 }
 
 }  // namespace
@@ -510,9 +592,8 @@ void format_exponent(std::span<char> field, double value, int decimals, int scal
 void format_exponents(std::span<char> fields, std::span<const double> values, int decimals,
                       int scale) {
   if (values.empty()) return;
-  const std::size_t width = fields.size() / values.size();
   char* out = fields.data();
-  if (width == 12 && decimals == 4 && scale == 1) {
+  if (fields.size() == 12 * values.size() && decimals == 4 && scale == 1) {
     // A value the run leaves is written between two runs.
     std::size_t k = 0;
     while (true) {
@@ -522,6 +603,7 @@ void format_exponents(std::span<char> fields, std::span<const double> values, in
       ++k;
     }
   }
+  const std::size_t width = fields.size() / values.size();
   for (const double value : values) {
     format_exponent(std::span<char>(out, width), value, decimals, scale);
     out += width;

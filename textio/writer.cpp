@@ -33,10 +33,7 @@ constinit row_pool g_pool{};
 
 bool has_data_descriptor(const layout& l) {
   return std::any_of(l.items.begin(), l.items.begin() + static_cast<std::ptrdiff_t>(l.count),
-                     [](const descriptor& d) {
-                       return d.kind == op::int_i || d.kind == op::fixed_f || d.kind == op::exp_e ||
-                              d.kind == op::text_a;
-                     });
+                     [](const descriptor& d) { return takes_item(d.kind); });
 }
 
 // Columns a literal occupies: its text with each doubled apostrophe written once.
@@ -95,6 +92,24 @@ statement::~statement() {
 }
 
 bool statement::reach_data(bool item_waiting) {
+  // Most calls find a data descriptor with repetitions left where they are,
+  // or after a scale factor.
+  const layout& l = *layout_;
+  while (at_ < l.count) {
+    const descriptor& d = l.items[at_];
+    if (takes_item(d.kind)) {
+      if (taken_ < d.repeat) return true;
+      break;
+    }
+    if (d.kind != op::scale) break;
+    scale_ = d.w;
+    ++at_;
+    taken_ = 0;
+  }
+  return walk_to_data(item_waiting);
+}
+
+[[gnu::noinline]] bool statement::walk_to_data(bool item_waiting) {
   const layout& l = *layout_;
   while (true) {
     if (at_ >= l.count) {
@@ -147,6 +162,14 @@ const descriptor& statement::take_data() {
 std::span<char> statement::field(std::size_t width) {
   const std::size_t start = column_;
   column_ += width;
+  if (internal_ || width == 0 || row_->capacity < column_ || start > last_) {
+    return other_field(start, width);
+  }
+  last_ = column_;
+  return std::span<char>(row_->bytes.get() + start, width);
+}
+
+[[gnu::noinline]] std::span<char> statement::other_field(std::size_t start, std::size_t width) {
   if (width == 0) return {};
   if (internal_) {
     last_ = column_;

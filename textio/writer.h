@@ -78,10 +78,14 @@ class statement {
   // parenthesis (false). With an item waiting, the closing parenthesis ends the
   // record and the walk goes on from the first descriptor.
   bool reach_data(bool item_waiting);
+  bool walk_to_data(bool item_waiting);  // reach_data past the current descriptor
   // The current data descriptor, after reach_data: takes one of its repetitions.
   const descriptor& take_data();
   // The next `width` columns from the current column; the column moves past them.
   std::span<char> field(std::size_t width);
+  // field() of a text variable, of an empty field, or one that needs a larger
+  // record or blanks before it; column_ is already past it.
+  std::span<char> other_field(std::size_t start, std::size_t width);
   void put_literal(std::string_view doubled);
   void next_record();  // ends the current record, starts an empty one
   void write_current(bool terminate);

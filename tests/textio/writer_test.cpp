@@ -319,6 +319,51 @@ std::string exact_e12_4(double x) {
   return std::string(12 - body.size(), ' ').append(body);
 }
 
+// Fw.d built from the standard library's exact fixed conversion.
+std::string exact_fixed_text(double x, std::size_t w, int d) {
+  char buf[400];
+  const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::fixed, d);
+  const std::string text(buf, r.ptr);
+  const std::size_t point = d > 0 ? text.find('.') : text.size();
+  const std::string integer = text.substr(0, point) == "0" ? "" : text.substr(0, point);
+  const std::string decimals = d > 0 ? text.substr(point + 1) : "";
+  const bool sign = std::signbit(x) && text.find_first_not_of("0.") != std::string::npos;
+  std::size_t length = (sign ? 1 : 0) + integer.size() + 1 + decimals.size();
+  const bool lead_zero = integer.empty() && (d == 0 || length + 1 <= w);
+  if (lead_zero) ++length;
+  if (length > w) return std::string(w, '*');
+  std::string body = sign ? "-" : "";
+  if (lead_zero) body += '0';
+  body.append(integer).append(".").append(decimals);
+  return std::string(w - length, ' ').append(body);
+}
+
+TEST(WriterFormat, FixedAgreesWithExactConversion) {
+  struct width_case {
+    std::size_t w;
+    int d;
+  };
+  std::mt19937_64 rng(99);
+  std::uniform_real_distribution<double> decade(-9.0, 10.0);
+  std::vector<double> values;
+  for (int i = 0; i < 40000; ++i) values.push_back((i % 3 ? 1 : -1) * std::pow(10.0, decade(rng)));
+  for (const double c : {99999.9995, 9999.9995, 999.9995, 0.0005, 0.0015, 12345.6785, 1e8}) {
+    for (const double x : {c, std::nextafter(c, 0.0), std::nextafter(c, 1e300)}) {
+      values.push_back(x);
+      values.push_back(-x);
+    }
+  }
+  for (const width_case c : {width_case{13, 3}, width_case{12, 3}, width_case{10, 1},
+                             width_case{16, 7}, width_case{9, 0}, width_case{30, 9}}) {
+    for (const double x : values) {
+      std::string out(c.w, '#');
+      format_fixed(out, x, c.d, 0);
+      ASSERT_EQ(out, exact_fixed_text(x, c.w, c.d))
+          << std::hexfloat << x << " F" << c.w << "." << c.d;
+    }
+  }
+}
+
 // Values at every boundary of the E12.4 integer path: powers of ten, the
 // points that round up to them, half-way points of the fifth digit, the ends
 // of its range of binades; each with its binary neighbours and its negative.
