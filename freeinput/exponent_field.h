@@ -18,14 +18,19 @@
 
 namespace vantor::freeinput {
 
-// 10^0 to 10^99 and 10^-0 to 10^-99 from the power table, as the
-// plain number pass scales.
-inline constexpr std::array<double, 200> kTwoDigitPowers = [] {
-  std::array<double, 200> powers{};
-  for (int k = 0; k < 100; ++k) {
-    powers[static_cast<std::size_t>(k)] = pow10_table[static_cast<std::size_t>(k - kPow10Low)];
-    powers[static_cast<std::size_t>(100 + k)] =
-        pow10_table[static_cast<std::size_t>(-k - kPow10Low)];
+// The powers of the two-digit exponents, indexed straight by the characters:
+// (d1 - '0') + 256 * (d2 - '0') for the digits, plus 4096 when the sign is
+// '+' (bit 1 of '+' is set, of '-' clear). Entries no exponent reaches stay 0.
+inline constexpr std::size_t kExponentKeys = 0x1000 + 0x0909 + 1;
+inline constexpr std::array<double, kExponentKeys> kExponentPowers = [] {
+  std::array<double, kExponentKeys> powers{};
+  for (int d1 = 0; d1 < 10; ++d1) {
+    for (int d2 = 0; d2 < 10; ++d2) {
+      const int e = 10 * d1 + d2;
+      const auto key = static_cast<std::size_t>(d1 + 256 * d2);
+      powers[key] = pow10_table[static_cast<std::size_t>(-e - kPow10Low)];
+      powers[key + 0x1000] = pow10_table[static_cast<std::size_t>(e - kPow10Low)];
+    }
   }
   return powers;
 }();
@@ -39,11 +44,10 @@ inline bool all_digits(std::uint64_t word) {
 // characters 2 to 9 ("ddddE-dd") as a word, and its sign.
 inline double damage_value(unsigned lead, std::uint64_t tail, bool negative) {
   const double fraction = kFractionQuad[short_run_value(tail, 4)];
-  // The exponent's digits d1 d2 in bytes 6 and 7; "E-" picks the negative half.
-  const std::uint64_t digits = (tail >> 48) - 0x3030;
-  const bool small = ((tail >> 40) & 0xFF) == '-';
-  const std::size_t power = (digits & 0xFF) * 10 + (digits >> 8) + (small ? 100 : 0);
-  const double x = (static_cast<double>(lead) + fraction) * kTwoDigitPowers[power];
+  // The exponent's sign in byte 5, its digits d1 d2 in bytes 6 and 7.
+  const std::size_t key =
+      static_cast<std::size_t>(((tail >> 48) - 0x3030) | ((tail >> 29) & 0x1000));
+  const double x = (static_cast<double>(lead) + fraction) * kExponentPowers[key];
   return negative ? -x : x;
 }
 

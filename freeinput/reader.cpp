@@ -115,26 +115,27 @@ void meet_read_failure(free_input_state& st, int error) {
   }
 }
 
-// Copies raw[begin, end) to cur; true when a tab, a "!" or, when letters
-// are folded, a lower-case letter is among the characters.
+// Copies raw[begin, end) to cur; false when none of the characters can need
+// the character map or end the line early: no tab, no "!" and, when letters
+// are folded, no lower-case letter. (It may answer true for other lines,
+// which then take the exact way.)
 bool copy_and_check(const char* raw, char* cur, std::size_t begin, std::size_t end, bool fold) {
-  const unsigned char lower_span = fold ? 26 : 0;
   std::size_t i = begin;
   bool changes = false;
 #if defined(__SSE2__)
-  // Sixteen at a time. A lower-case letter moved by 0x80 - 'a' reads as a
-  // signed byte from -128 to -103, below -128 + lower_span.
-  const __m128i tab = _mm_set1_epi8('\t');
+  // Sixteen at a time. The lines of numbers hold only characters from ' ' to
+  // '_' (0x20 to 0x5F): c - 0x20 has neither of its two high bits set, and the
+  // bits or-ed over the whole line tell whether one of them was set anywhere.
+  // A tab and every lower-case letter lie outside; "!" is looked for alone.
+  const __m128i low = _mm_set1_epi8(0x20);
   const __m128i bang = _mm_set1_epi8('!');
-  const __m128i shift = _mm_set1_epi8(static_cast<char>(0x80 - 'a'));
-  const __m128i lower_end = _mm_set1_epi8(static_cast<char>(-128 + lower_span));
-  __m128i seen = _mm_setzero_si128();
+  __m128i outside = _mm_setzero_si128();
+  __m128i bangs = _mm_setzero_si128();
   const auto take = [&](std::size_t at) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw + at));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(cur + at), v);
-    const __m128i lower = _mm_cmplt_epi8(_mm_add_epi8(v, shift), lower_end);
-    seen = _mm_or_si128(
-        seen, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, bang)), lower));
+    outside = _mm_or_si128(outside, _mm_sub_epi8(v, low));
+    bangs = _mm_or_si128(bangs, _mm_cmpeq_epi8(v, bang));
   };
   if (end - begin >= 16) {
     for (; i + 16 <= end; i += 16) take(i);
@@ -142,8 +143,11 @@ bool copy_and_check(const char* raw, char* cur, std::size_t begin, std::size_t e
     if (i < end) take(end - 16);
     i = end;
   }
-  changes = _mm_movemask_epi8(seen) != 0;
+  const __m128i high_bits = _mm_and_si128(outside, _mm_set1_epi8(static_cast<char>(0xC0)));
+  changes = _mm_movemask_epi8(_mm_cmpeq_epi8(high_bits, _mm_setzero_si128())) != 0xFFFF ||
+            _mm_movemask_epi8(bangs) != 0;
 #endif
+  const unsigned char lower_span = fold ? 26 : 0;
   unsigned char tail = 0;
   for (; i < end; ++i) {
     const auto c = static_cast<unsigned char>(raw[i]);
