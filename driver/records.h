@@ -36,8 +36,8 @@ inline constexpr auto kThreeTexts = textio::layout_of("(A,A,A)");
 
 // A matrix row on unit 90: the section coordinate, then one damage per hot spot.
 inline void write_matrix_row(double coordinate, const section_row& damage, std::size_t nhot) {
-  textio::write(kUnitWrite, file_formats::kRowLayout, coordinate,
-                std::span<const double>(damage.data(), nhot));
+  textio::write_reals(kUnitWrite, file_formats::kRowLayout, coordinate,
+                      std::span<const double>(damage.data(), nhot));
 }
 
 // The matrix rows of sections 1 to nelem, between the heading record

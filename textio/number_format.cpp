@@ -14,6 +14,10 @@
 
 #include "textio/short_digits.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vantor::textio {
 
 namespace {
@@ -116,7 +120,7 @@ void put_fixed_digits(std::span<char> field, Unsigned scaled, std::size_t d, boo
 // The eight decimal digits of n < 10^8, most significant first, as a
 // little-endian word of characters: the two halves of four digits, each split
 // into pairs and the pairs into digits, all lanes in one multiplication.
-inline std::uint64_t eight_digits(std::uint32_t n) {
+[[gnu::always_inline]] inline std::uint64_t eight_digits(std::uint32_t n) {
   const std::uint32_t high = n / 10000;
   std::uint64_t x = high | std::uint64_t{n - high * 10000} << 32;         // 32-bit lanes < 10^4
   const std::uint64_t hundreds = (x * 10486) >> 20 & 0x0000007F0000007F;  // lane / 100
@@ -537,6 +541,17 @@ constexpr e12_tables kE12 = [] {
 // product round to the same integer.
 constexpr double kDecided = 0.5 - 0x1p-36;
 
+// 0 <= y < 2^31 rounded to the nearest integer, ties to even (the rounding of
+// the floating-point environment, never changed here).
+inline std::uint32_t round_to_integer(double y) {
+#if defined(__SSE2__)
+  return static_cast<std::uint32_t>(_mm_cvtsd_si32(_mm_set_sd(y)));  // one conversion
+#else
+  // y + 2^52 lies where the doubles are the integers.
+  return static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(y + 0x1p52));
+#endif
+}
+
 // 1PE12.4 of a positive value into out[0..11]; false, with nothing written,
 // where another path must answer (negative, zero, out of range, non-finite,
 // near a half-way point).
@@ -547,10 +562,8 @@ constexpr double kDecided = 0.5 - 0x1p-36;
   if (b >= kBinadeCount) return false;
   const std::size_t at = 2 * b + 1 - (bits < kE12.carry[b] ? 1 : 0);
   const double y = value * kE12.factor[at];
-  // y + 2^52 lies where the doubles are the integers: y rounded, ties to even.
-  const double shifted = y + 0x1p52;
-  if (std::fabs(y - (shifted - 0x1p52)) >= kDecided) return false;  // y is finite here
-  const auto n = static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(shifted));
+  const std::uint32_t n = round_to_integer(y);
+  if (std::fabs(y - static_cast<double>(n)) >= kDecided) return false;  // y is finite here
   const std::uint64_t word = kE12.lead[n / 100] | kE12.last[n % 100];
   std::memcpy(out, &word, sizeof word);
   std::memcpy(out + 8, &kE12.exponent[at], sizeof kE12.exponent[at]);

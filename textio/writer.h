@@ -115,6 +115,11 @@ void write(int unit, const layout& l, const Items&... items) {
   s.end();
 }
 
+// write(unit, l, first, rest): one record of a real and a run of reals. A
+// layout of the shape "(Fw.d,kP,nEw.d)" with at most n values in the run is
+// rendered straight into one record, any other through a statement.
+void write_reals(int unit, const layout& l, double first, std::span<const double> rest);
+
 template <class... Items>
 void write_internal(std::span<char> variable, const layout& l, const Items&... items) {
   statement s(variable, l, one_call);

@@ -574,6 +574,31 @@ TEST(WriterRecords, RecordsAndTerminators) {
   }
 }
 
+constexpr layout kOtherRow = layout_of("(F8.2,2P,3E11.3)");
+const std::array<double, 3> kOdd = {-0.0, 1e300, std::numeric_limits<double>::quiet_NaN()};
+
+// Rows written straight into their record read as the statement writes them,
+// and layouts of another shape or runs too long for them go the statement's way.
+TEST(WriterRecords, RealRowsMatchTheStatement) {
+  struct row_case {
+    void (*rows)();
+    void (*statements)();
+  };
+  const row_case cases[] = {
+      {[] { write_reals(kUnit, kRow, 12.5, kThree); },
+       [] { write(kUnit, kRow, 12.5, std::span<const double>(kThree)); }},
+      {[] { write_reals(kUnit, kRow, -1e9, {}); },
+       [] { write(kUnit, kRow, -1e9, std::span<const double>()); }},
+      {[] { write_reals(kUnit, kOtherRow, 0.125, kOdd); },
+       [] { write(kUnit, kOtherRow, 0.125, std::span<const double>(kOdd)); }},
+      {[] { write_reals(kUnit, kShortRow, 1.0, kThree); },
+       [] { write(kUnit, kShortRow, 1.0, std::span<const double>(kThree)); }},
+      {[] { write_reals(kUnit, kMixedScale, 1.0, std::span<const double>(kThree).first(2)); },
+       [] { write(kUnit, kMixedScale, 1.0, std::span<const double>(kThree).first(2)); }},
+  };
+  for (const row_case& c : cases) EXPECT_EQ(written(c.rows), written(c.statements));
+}
+
 // ---------------------------------------------------------------------------
 // Internal records.
 
