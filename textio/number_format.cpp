@@ -118,8 +118,8 @@ void put_fixed_digits(std::span<char> field, Unsigned scaled, std::size_t d, boo
 }
 
 // The eight decimal digits of n < 10^8, most significant first, as a
-// little-endian word of characters: the two halves of four digits, each split
-// into pairs and the pairs into digits, all lanes in one multiplication.
+// little-endian word of digit values (0 to 9, not yet characters): the two halves of four digits,
+// each split into pairs and the pairs into digits, all lanes in one multiplication.
 [[gnu::always_inline]] inline std::uint64_t eight_digits(std::uint32_t n) {
   const std::uint32_t high = n / 10000;
   std::uint64_t x = high | std::uint64_t{n - high * 10000} << 32;         // 32-bit lanes < 10^4
@@ -127,7 +127,7 @@ void put_fixed_digits(std::span<char> field, Unsigned scaled, std::size_t d, boo
   x = hundreds | (x - hundreds * 100) << 16;                              // 16-bit lanes < 100
   const std::uint64_t tens = (x * 103) >> 10 & 0x000F000F000F000F;        // lane / 10
   x = tens | (x - tens * 10) << 8;                                        // bytes < 10
-  return x + 0x3030303030303030;
+  return x;
 }
 
 // Fw.d (1 <= d <= 7, d + 9 <= w <= d + 17) of a value whose magnitude times
@@ -135,20 +135,20 @@ void put_fixed_digits(std::span<char> field, Unsigned scaled, std::size_t d, boo
 // in the eight digits of that word: the text of put_fixed in four stores.
 // False, with nothing written, otherwise.
 template <std::size_t d>
-bool put_fixed_word_of(std::span<char> field, std::uint64_t scaled, bool negative) {
+[[gnu::always_inline]] inline bool put_fixed_word_of(std::span<char> field, std::uint64_t scaled,
+                                                     bool negative) {
   if constexpr (std::endian::native != std::endian::little) return false;
   const std::size_t w = field.size();
   if (w < d + 9 || w > d + 17 || scaled >= 100000000) return false;
   const bool sign = negative && scaled != 0;
-  // Integer digits, at least the "0" before the point (there is room for it).
-  const std::size_t digits = decimal_digits(scaled);
-  const std::size_t integer_digits = digits > d ? digits - d : 1;
-  if (integer_digits + (sign ? 1 : 0) > 8 - d) return false;
   std::uint64_t word = eight_digits(static_cast<std::uint32_t>(scaled));
-  // The zeros before the integer digits become blanks, the last of them the sign.
-  const std::size_t blanks = 8 - d - integer_digits;
+  // The zeros before the integer digits (the first bytes of the word) become
+  // blanks, all but the "0" before the point; the last of them the sign.
+  const std::size_t blanks =
+      std::min<std::size_t>(static_cast<std::size_t>(std::countr_zero(word)) / 8, 7 - d);
+  if (sign && blanks == 0) return false;
   const std::uint64_t blank_mask = (std::uint64_t{1} << (8 * blanks)) - 1;
-  word = (word & ~blank_mask) | (0x2020202020202020 & blank_mask);
+  word = ((word + 0x3030303030303030) & ~blank_mask) | (0x2020202020202020 & blank_mask);
   if (sign) word |= std::uint64_t{'-' ^ ' '} << (8 * blanks - 8);
   // Columns: blanks, the integer part at [w-9, w-d-1), the point, d decimals.
   char* const end = field.data() + w;
@@ -337,10 +337,17 @@ namespace {
 }  // namespace
 
 void format_fixed(std::span<char> field, double value, int decimals, int scale) {
-  // Short values (the coordinates) without a call.
+  // Short values (F13.3 of the coordinates) without a call.
   std::uint64_t scaled = 0;
-  if (decimals >= 0 && scale >= 0 && round_fixed_fast(std::fabs(value), decimals + scale, scaled) &&
-      put_fixed_word(field, scaled, static_cast<std::size_t>(decimals), std::signbit(value))) {
+  if (decimals == 3 && scale == 0) {
+    if (round_fixed_fast(std::fabs(value), 3, scaled) &&
+        put_fixed_word_of<3>(field, scaled, std::signbit(value))) {
+      return;
+    }
+  } else if (decimals >= 0 && scale >= 0 &&
+             round_fixed_fast(std::fabs(value), decimals + scale, scaled) &&
+             put_fixed_word(field, scaled, static_cast<std::size_t>(decimals),
+                            std::signbit(value))) {
     return;
   }
   format_fixed_general(field, value, decimals, scale);
