@@ -77,6 +77,13 @@ std::string_view message_text(int number) {
 }
 
 [[noreturn]] void fatal(int number, int unit, std::string_view file_name) {
+  // A write that failed before this call, on the writer thread, came first.
+  std::string failed_name;
+  if (const int failed = finish_writes(failed_name); failed != 0) {
+    number = kErrWrite;
+    unit = failed;
+    file_name = failed_name;
+  }
   std::string line = "forrtl: severe (";
   line += std::to_string(number);
   line += "): ";
@@ -94,6 +101,10 @@ std::string_view message_text(int number) {
 }
 
 [[noreturn]] void stop(int status) {
+  std::string failed_name;
+  if (const int failed = finish_writes(failed_name); failed != 0) {
+    fatal(kErrWrite, failed, failed_name);
+  }
   close_all_units();
   if (g_exit_hook != nullptr) g_exit_hook(status);
   claim_end_for_exit();

@@ -1,6 +1,6 @@
 // The operating system behind one small interface: files by name and handle,
 // the console streams, the console events, the local clock, the address space
-// of the run's tables, a thread, and the end of the process. Nothing else in
+// of the run's tables, threads and their waiting, and the end of the process. Nothing else in
 // the program includes a system header or knows which system it runs on.
 // One implementation is built per system (platform_posix.cpp, platform_windows.cpp).
 //
@@ -152,7 +152,18 @@ bool commit_range(void* at, std::size_t bytes) noexcept;
 // --- Threads -------------------------------------------------------------------
 
 // Starts body(arg) on a new detached thread; false when none can be started.
+// After install_console_events, the events are never delivered to it either.
 bool start_thread(void (*body)(void*), void* arg) noexcept;
+
+// One process-wide wake-up count for threads that wait for each other. A
+// waiter reads wake_count() while its condition is guarded (under the lock
+// the changes are made under), finds the condition false, releases that lock
+// and calls wait_for_wake(seen): it returns once wake_all() has been called
+// since the count was read (at once when it has been already). A thread that
+// changes a condition calls wake_all() after the change.
+std::uint64_t wake_count() noexcept;
+void wait_for_wake(std::uint64_t seen) noexcept;
+void wake_all() noexcept;
 
 void sleep_milliseconds(int ms) noexcept;
 

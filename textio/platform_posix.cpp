@@ -325,6 +325,36 @@ bool start_thread(void (*body)(void*), void* arg) noexcept {
   return ok;
 }
 
+namespace {
+
+// Static C objects: never destroyed, so a thread may still wait on them
+// while the process ends.
+pthread_mutex_t g_wake_lock = PTHREAD_MUTEX_INITIALIZER;
+pthread_cond_t g_woken = PTHREAD_COND_INITIALIZER;
+std::uint64_t g_wakes = 0;
+
+}  // namespace
+
+std::uint64_t wake_count() noexcept {
+  pthread_mutex_lock(&g_wake_lock);
+  const std::uint64_t count = g_wakes;
+  pthread_mutex_unlock(&g_wake_lock);
+  return count;
+}
+
+void wait_for_wake(std::uint64_t seen) noexcept {
+  pthread_mutex_lock(&g_wake_lock);
+  while (g_wakes == seen) pthread_cond_wait(&g_woken, &g_wake_lock);
+  pthread_mutex_unlock(&g_wake_lock);
+}
+
+void wake_all() noexcept {
+  pthread_mutex_lock(&g_wake_lock);
+  ++g_wakes;
+  pthread_cond_broadcast(&g_woken);
+  pthread_mutex_unlock(&g_wake_lock);
+}
+
 void sleep_milliseconds(int ms) noexcept {
   timespec t{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
   while (::nanosleep(&t, &t) != 0 && errno == EINTR) {

@@ -414,6 +414,35 @@ bool start_thread(void (*body)(void*), void* arg) noexcept {
   return true;
 }
 
+namespace {
+
+// Statically initialised; neither needs to be destroyed.
+SRWLOCK g_wake_lock = SRWLOCK_INIT;
+CONDITION_VARIABLE g_woken = CONDITION_VARIABLE_INIT;
+std::uint64_t g_wakes = 0;
+
+}  // namespace
+
+std::uint64_t wake_count() noexcept {
+  ::AcquireSRWLockExclusive(&g_wake_lock);
+  const std::uint64_t count = g_wakes;
+  ::ReleaseSRWLockExclusive(&g_wake_lock);
+  return count;
+}
+
+void wait_for_wake(std::uint64_t seen) noexcept {
+  ::AcquireSRWLockExclusive(&g_wake_lock);
+  while (g_wakes == seen) ::SleepConditionVariableSRW(&g_woken, &g_wake_lock, INFINITE, 0);
+  ::ReleaseSRWLockExclusive(&g_wake_lock);
+}
+
+void wake_all() noexcept {
+  ::AcquireSRWLockExclusive(&g_wake_lock);
+  ++g_wakes;
+  ::ReleaseSRWLockExclusive(&g_wake_lock);
+  ::WakeAllConditionVariable(&g_woken);
+}
+
 void sleep_milliseconds(int ms) noexcept {
   ::Sleep(static_cast<DWORD>(ms < 0 ? 0 : ms));
 }

@@ -37,7 +37,7 @@ bool fill_input(unit_slot& s, int& error) {
 int check_readable(unit_slot* s) {
   if (s == nullptr || !s->open) return kErrOpenFailure;
   if (!s->readable) return kErrAccessDenied;
-  if (s->out_len > 0 && !flush_slot(*s)) return kErrWrite;
+  if (has_output(*s) && !flush_slot(*s)) return kErrWrite;
   return 0;
 }
 

@@ -1,9 +1,24 @@
-// The output of the unit table: records buffered per unit in large blocks,
-// written out whole, and the end of the process with every complete record.
+// The output of the unit table: records gathered per unit in blocks, the full
+// blocks of files written out by the writer thread in the order they were
+// filled, and the end of the process with every complete record.
+//
+// The lock protocol (every field below and every slot's output fields are
+// changed under the table lock only):
+// - The main thread gathers records into a slot's out; when out is full, it
+//   moves it to the slot's queue (at most kQueuedBlocks blocks, of one slot at
+//   a time: g_queued_slot) and the writer thread writes them from first on.
+// - A thread writing a block marks its slot busy and counts it in g_in_flight
+//   before it releases the lock, and settles the outcome under the lock again.
+// - A write the writer thread could not do is kept in g_failed_slot (its later
+//   blocks dropped, no other taken) until the main thread reports it.
+// - Once a console event owns the end (g_ending), neither the main thread nor
+//   the writer thread changes anything: each waits for ever at its next step.
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "textio/fatal.h"
 #include "textio/platform.h"
@@ -14,7 +29,9 @@ namespace vantor::textio {
 namespace detail {
 namespace {
 
-constexpr std::size_t kFileBufferBytes = std::size_t{1} << 20;
+// A file's block is small enough for the next to be gathered while one is
+// written, and large enough for a write to cost little more than its bytes.
+constexpr std::size_t kFileBlockBytes = std::size_t{1} << 16;
 constexpr std::size_t kConsoleBufferBytes = std::size_t{1} << 16;
 
 // How long the event thread waits for a write under way, and then for its own
@@ -22,51 +39,166 @@ constexpr std::size_t kConsoleBufferBytes = std::size_t{1} << 16;
 constexpr int kEventWaitMs = 400;
 constexpr int kEventPollMs = 2;
 
-// Under the table lock.
+// Under the table lock (the two atomics are also read without it).
 bool g_ending = false;   // a console event has taken over the end of the run
 bool g_exiting = false;  // the main thread is ending the process
-int g_in_flight = 0;     // buffers being written outside the lock
+int g_in_flight = 0;     // blocks being written outside the lock
+std::atomic<unit_slot*> g_queued_slot{nullptr};  // the slot whose blocks are queued
+std::atomic<unit_slot*> g_failed_slot{nullptr};  // its block could not be written
 
 [[noreturn]] void wait_for_the_end() {
   for (;;) platform::sleep_milliseconds(1000);
 }
 
-// The end of the last complete record within the first accepted bytes of the
-// buffer (a file buffer holds whole records only).
-std::size_t complete_part(const unit_slot& s, std::size_t accepted) {
-  const auto after = std::upper_bound(s.record_ends.begin(), s.record_ends.end(), accepted);
-  return after == s.record_ends.begin() ? 0 : *(after - 1);
+// Under the lock: when a console event owns the end, waits for it.
+void stop_if_ending() {
+  if (!g_ending) return;
+  unlock_table();
+  wait_for_the_end();
 }
 
-// Takes the slot's buffer for a write outside the lock (under the lock).
-std::size_t take_buffer(unit_slot& s) {
-  const std::size_t len = s.out_len;
-  if (len > 0) {
-    s.busy = true;
-    ++g_in_flight;
-  }
-  return len;
+// Under the lock: releases it until another thread has changed something.
+void wait_for_change() {
+  const std::uint64_t seen = platform::wake_count();
+  unlock_table();
+  platform::wait_for_wake(seen);
+  lock_table();
 }
 
-// Records the outcome of a write of the taken buffer (under the lock). A file
-// that took only part of it is cut back to its last complete record: the
-// records before it are kept, no record is left torn.
-void settle_buffer(unit_slot& s, std::size_t len, bool ok, std::size_t accepted) {
-  s.busy = false;
-  --g_in_flight;
-  if (ok) {
-    s.file_bytes += len;
-  } else {
-    const std::size_t keep = complete_part(s, accepted);
-    if (accepted != keep) (void)platform::truncate_file(s.file, s.file_bytes + keep);
-    s.file_bytes += keep;
-  }
-  s.out_len = 0;
-  s.record_ends.clear();
+int unit_of(const unit_slot* s) {
+  return static_cast<int>(s - &slot_at(0));
 }
 
 bool tracks_records(int unit) {
   return unit != kConsoleOut;
+}
+
+// The next bytes of a slot to be written: its first queued block, else the
+// records being gathered.
+struct pending {
+  const char* data = nullptr;
+  std::size_t len = 0;
+  const std::vector<std::uint32_t>* ends = nullptr;
+  bool queued = false;
+};
+
+pending next_pending(unit_slot& s) {
+  if (s.queued > 0) {
+    const out_block& b = s.queue[s.first];
+    return {b.data.get(), b.len, &b.record_ends, true};
+  }
+  return {s.out.get(), s.out_len, &s.record_ends, false};
+}
+
+// Marks the slot busy with p (under the lock).
+void take(unit_slot& s) {
+  s.busy = true;
+  ++g_in_flight;
+}
+
+bool write_out(const unit_slot& s, const pending& p, std::size_t& accepted) {
+  return platform::write_all(s.file, p.data, p.len, &accepted);
+}
+
+// The end of the last complete record within the first accepted bytes.
+std::size_t complete_part(const std::vector<std::uint32_t>& ends, std::size_t accepted) {
+  const auto after = std::upper_bound(ends.begin(), ends.end(), accepted);
+  return after == ends.begin() ? 0 : *(after - 1);
+}
+
+// Records the outcome of the write of p (under the lock). A file that took
+// only part of it is cut back to its last complete record: the records before
+// it are kept, none is left torn.
+void settle(unit_slot& s, const pending& p, bool ok, std::size_t accepted) {
+  s.busy = false;
+  --g_in_flight;
+  if (ok) {
+    s.file_bytes += p.len;
+    return;
+  }
+  const std::size_t keep = complete_part(*p.ends, accepted);
+  if (accepted != keep) (void)platform::truncate_file(s.file, s.file_bytes + keep);
+  s.file_bytes += keep;
+}
+
+void pop_block(unit_slot& s) {
+  out_block& b = s.queue[s.first];
+  b.len = 0;
+  b.record_ends.clear();
+  s.first = (s.first + 1) % kQueuedBlocks;
+  if (--s.queued == 0) g_queued_slot.store(nullptr, std::memory_order_release);
+}
+
+// The writer thread: writes the queued blocks in turn.
+void write_queued_blocks(void*) {
+  lock_table();
+  for (;;) {
+    unit_slot* s = nullptr;
+    while (!g_ending && ((s = g_queued_slot.load(std::memory_order_relaxed)) == nullptr ||
+                         g_failed_slot.load(std::memory_order_relaxed) != nullptr)) {
+      wait_for_change();
+    }
+    stop_if_ending();
+    const pending p = next_pending(*s);
+    take(*s);
+    unlock_table();
+    std::size_t accepted = 0;
+    const bool ok = write_out(*s, p, accepted);
+    lock_table();
+    settle(*s, p, ok, accepted);
+    pop_block(*s);
+    if (!ok) {
+      while (s->queued > 0) pop_block(*s);
+      g_failed_slot.store(s, std::memory_order_release);
+    }
+    const bool ending = g_ending;
+    unlock_table();
+    platform::wake_all();
+    if (ending) wait_for_the_end();
+    lock_table();
+  }
+}
+
+bool writer_running() {
+  static const bool running = platform::start_thread(write_queued_blocks, nullptr);
+  return running;
+}
+
+// Moves the full out of a file to the writer thread's queue, waiting for room
+// there, and gives the slot an empty block. False when there is no writer
+// thread: the caller then writes the records itself.
+bool hand_over(unit_slot& s) {
+  if (!writer_running()) return false;
+  lock_table();
+  for (;;) {
+    stop_if_ending();
+    if (g_failed_slot.load(std::memory_order_relaxed) != nullptr) {
+      unlock_table();
+      sync_writes();  // reports it
+      lock_table();
+      continue;
+    }
+    if (s.queued < kQueuedBlocks) break;
+    wait_for_change();
+  }
+  out_block& b = s.queue[(s.first + s.queued) % kQueuedBlocks];
+  std::swap(b.data, s.out);
+  std::swap(b.cap, s.out_cap);
+  std::swap(b.record_ends, s.record_ends);  // the block's were cleared
+  b.len = s.out_len;
+  s.out_len = 0;
+  ++s.queued;
+  g_queued_slot.store(&s, std::memory_order_relaxed);
+  const bool fresh = !s.out;
+  unlock_table();
+  platform::wake_all();
+  if (fresh) {
+    auto block = std::make_unique_for_overwrite<char[]>(kFileBlockBytes);
+    table_guard guard;
+    s.out = std::move(block);
+    s.out_cap = kFileBlockBytes;
+  }
+  return true;
 }
 
 unit_slot& output_slot(int unit) {
@@ -74,21 +206,39 @@ unit_slot& output_slot(int unit) {
   if (s == nullptr) fatal(kErrWrite, unit, "");
   if (!s->open || !s->writable) fatal(kErrWrite, unit, s->name);
   if (!s->out) {
-    s->out_cap = (unit == kConsoleOut) ? kConsoleBufferBytes : kFileBufferBytes;
-    s->out = std::make_unique_for_overwrite<char[]>(s->out_cap);
+    s->out_cap = (unit == kConsoleOut) ? kConsoleBufferBytes : kFileBlockBytes;
+    auto block = std::make_unique_for_overwrite<char[]>(s->out_cap);
+    table_guard guard;
+    s->out = std::move(block);
   }
   cut_if_pending(*s);
   return *s;
 }
 
-// Room for size more bytes: the buffer is written out when they do not fit,
-// and grown for a record longer than the whole buffer.
+// Whether size more bytes can go into out now (under the lock): no failed
+// write to report, no other unit's blocks queued, and room.
+bool ready_for(const unit_slot& s, std::size_t size) {
+  const unit_slot* queued = g_queued_slot.load(std::memory_order_relaxed);
+  return g_failed_slot.load(std::memory_order_relaxed) == nullptr &&
+         (queued == nullptr || queued == &s) && s.out_len + size <= s.out_cap;
+}
+
+// Makes out ready for size more bytes: the blocks of another unit written
+// first, a full out handed to the writer thread (or written out here), and
+// out grown for a record longer than a whole block.
 void make_room(int unit, unit_slot& s, std::size_t size) {
+  const unit_slot* queued = g_queued_slot.load(std::memory_order_acquire);
+  if ((queued != nullptr && queued != &s) ||
+      g_failed_slot.load(std::memory_order_acquire) != nullptr) {
+    sync_writes();
+  }
   if (s.out_len + size <= s.out_cap) return;
+  if (size <= s.out_cap && unit != kConsoleOut && hand_over(s)) return;
   if (!flush_slot(s)) fatal(kErrWrite, unit, s.name);
   if (size > s.out_cap) {
+    auto block = std::make_unique_for_overwrite<char[]>(size);
     table_guard guard;
-    s.out = std::make_unique_for_overwrite<char[]>(size);
+    s.out = std::move(block);
     s.out_cap = size;
   }
 }
@@ -97,21 +247,32 @@ void make_room(int unit, unit_slot& s, std::size_t size) {
 void append_record(int unit, unit_slot& s, std::initializer_list<std::string_view> pieces) {
   std::size_t size = 0;
   for (const std::string_view p : pieces) size += p.size();
-  make_room(unit, s, size);
-  table_guard guard;
-  char* dst = s.out.get() + s.out_len;
-  for (const std::string_view p : pieces) {
-    if (p.empty()) continue;  // an empty view may hold no address at all
-    std::memcpy(dst, p.data(), p.size());
-    dst += p.size();
+  for (;;) {
+    bool ending = false;
+    {
+      table_guard guard;
+      ending = g_ending;
+      if (!ending && ready_for(s, size)) {
+        char* dst = s.out.get() + s.out_len;
+        for (const std::string_view p : pieces) {
+          if (p.empty()) continue;  // an empty view may hold no address at all
+          std::memcpy(dst, p.data(), p.size());
+          dst += p.size();
+        }
+        s.out_len += size;
+        if (tracks_records(unit)) s.record_ends.push_back(static_cast<std::uint32_t>(s.out_len));
+        return;
+      }
+    }
+    if (ending) wait_for_the_end();
+    make_room(unit, s, size);
   }
-  s.out_len += size;
-  if (tracks_records(unit)) s.record_ends.push_back(static_cast<std::uint32_t>(s.out_len));
 }
 
 // The last buffers, written by a thread of their own on a console event so
-// that the event thread can stop waiting for a stuck one: files first, the
-// console last.
+// that the event thread can stop waiting for a stuck one: files first (their
+// queued blocks in turn, then the records being gathered), the console last.
+// A slot busy with a write, or whose write failed, is left alone.
 std::atomic<bool> g_final_done{false};
 
 void write_final_buffers(void*) {
@@ -119,17 +280,24 @@ void write_final_buffers(void*) {
     for (std::size_t u = 0; u < kSlots; ++u) {
       if ((u == kConsoleOut) != (pass == 1)) continue;
       unit_slot& s = slot_at(u);
-      std::size_t len = 0;
-      {
+      for (bool more = true; more;) {
+        pending p;
+        {
+          table_guard guard;
+          if (!s.open || !s.writable || s.busy || g_failed_slot.load() == &s) break;
+          p = next_pending(s);
+          if (p.len == 0) break;
+          take(s);
+        }
+        std::size_t accepted = 0;
+        const bool ok = write_out(s, p, accepted);
         table_guard guard;
-        if (!s.open || !s.writable || s.busy) continue;
-        len = take_buffer(s);
+        settle(s, p, ok, accepted);
+        // The records being gathered are left as they are: the main thread
+        // may still look at their length.
+        more = ok && p.queued;
+        if (p.queued) pop_block(s);
       }
-      if (len == 0) continue;
-      std::size_t accepted = 0;
-      const bool ok = platform::write_all(s.file, s.out.get(), len, &accepted);
-      table_guard guard;
-      settle_buffer(s, len, ok, accepted);
     }
   }
   g_final_done.store(true, std::memory_order_release);
@@ -138,22 +306,35 @@ void write_final_buffers(void*) {
 }  // namespace
 
 bool flush_slot(unit_slot& s) {
+  sync_writes();
   lock_table();
-  if (g_ending) {
+  stop_if_ending();
+  const pending p = next_pending(s);
+  if (p.len == 0) {
     unlock_table();
-    wait_for_the_end();
+    return true;
   }
-  const std::size_t len = take_buffer(s);
+  take(s);
   unlock_table();
-  if (len == 0) return true;
   std::size_t accepted = 0;
-  const bool ok = platform::write_all(s.file, s.out.get(), len, &accepted);
+  const bool ok = write_out(s, p, accepted);
   lock_table();
-  settle_buffer(s, len, ok, accepted);
+  settle(s, p, ok, accepted);
+  s.out_len = 0;
+  s.record_ends.clear();
   const bool ending = g_ending;
   unlock_table();
   if (ending) wait_for_the_end();
   return ok;
+}
+
+void sync_writes() {
+  std::string name;
+  if (const int unit = finish_writes(name); unit != 0) fatal(kErrWrite, unit, name);
+}
+
+bool has_output(const unit_slot& s) {
+  return s.out_len > 0 || g_queued_slot.load(std::memory_order_acquire) == &s;
 }
 
 }  // namespace detail
@@ -183,7 +364,26 @@ void flush_unit(int unit) {
   if (!detail::flush_slot(*s)) fatal(kErrWrite, unit, s->name);
 }
 
+int finish_writes(std::string& name) noexcept {
+  using namespace detail;
+  lock_table();
+  while (!g_ending && g_queued_slot.load(std::memory_order_relaxed) != nullptr) wait_for_change();
+  stop_if_ending();
+  unit_slot* failed = g_failed_slot.exchange(nullptr);
+  if (failed != nullptr) {
+    // Gathered after the block that failed: never written.
+    failed->out_len = 0;
+    failed->record_ends.clear();
+  }
+  unlock_table();
+  if (failed == nullptr) return 0;
+  name = failed->name;
+  return unit_of(failed);
+}
+
 void flush_all_units() noexcept {
+  std::string ignored;
+  (void)finish_writes(ignored);
   for (std::size_t u = 0; u < detail::kSlots; ++u) {
     unit_slot& s = detail::slot_at(u);
     if (s.open && s.writable && s.out_len > 0) (void)detail::flush_slot(s);
@@ -219,9 +419,9 @@ void write_out_for_event() noexcept {
     table_guard guard;
     return g_in_flight == 0;
   });
-  const bool finished = platform::start_thread(write_final_buffers, nullptr) &&
-                        waited([] { return g_final_done.load(std::memory_order_acquire); });
-  if (finished) return;
+  if (platform::start_thread(write_final_buffers, nullptr)) {
+    (void)waited([] { return g_final_done.load(std::memory_order_acquire); });
+  }
   // A file whose write did not end in time is cut back to the records it
   // held before that write (the write itself may still land behind the cut).
   table_guard guard;

@@ -20,6 +20,7 @@ int write_direct(int unit, int rec, std::span<const char> data) {
   if (s->access != open_access::direct || s->record_bytes < 1 || rec < 1) return kErrWrite;
   const auto size = static_cast<std::size_t>(s->record_bytes);
   if (data.size() > size) return kErrWrite;
+  detail::sync_writes();
   std::string record(size, s->form == open_form::formatted ? ' ' : '\0');
   std::memcpy(record.data(), data.data(), data.size());
   const std::uint64_t at = static_cast<std::uint64_t>(rec - 1) * size;

@@ -1,15 +1,17 @@
 // Inside the unit table (textio/units.h): the slots of the units and the one
 // lock that guards them. Only the files of the unit table include this.
 //
-// Threads: the main thread changes the table and the buffers; a console event
-// is handled on a thread of its own (textio/platform.h), which takes over the
-// end of the run. The lock is held only for short work in memory, never across
-// a system write, so the event thread never waits on a stuck write: a buffer
-// being written is marked busy, and the event thread leaves it to the writing
-// thread or, when that write does not end in time, gives up on it.
+// Threads: the main thread changes the table and fills the buffers; full
+// blocks of a file are written out by the writer thread (unit_output.cpp), in
+// the order they were filled; a console event is handled on a thread of its
+// own (textio/platform.h), which takes over the end of the run. The lock is
+// held only for short work in memory, never across a system write, so the
+// event thread never waits on a stuck write: a block being written is marked
+// busy, and the event thread leaves it to the writing thread or, when that
+// write does not end in time, gives up on it.
 #pragma once
 
-#include <atomic>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -21,6 +23,18 @@
 #include "textio/units.h"
 
 namespace vantor::textio::detail {
+
+// Complete records on their way to a file; record_ends holds the end of each
+// (files only, not the console).
+struct out_block {
+  std::unique_ptr<char[]> data;
+  std::size_t cap = 0;
+  std::size_t len = 0;
+  std::vector<std::uint32_t> record_ends;
+};
+
+// Full blocks of one file waiting for the writer thread, at most this many.
+inline constexpr std::size_t kQueuedBlocks = 2;
 
 struct unit_slot {
   bool open = false;
@@ -34,15 +48,20 @@ struct unit_slot {
   int record_bytes = 0;
   std::string name;
 
-  // Output: out[0, out_len) holds complete records not yet written out;
+  // Output: out[0, out_len) holds the complete records being gathered;
   // record_ends the end of each of them (files only, not the console).
-  // file_bytes counts what the file holds before them since it was cut.
+  // queue[first], and the queued - 1 after it in turn, hold the full blocks
+  // written before them (the writer thread takes them from first on).
+  // file_bytes counts what the file holds before all of them since it was cut.
   std::unique_ptr<char[]> out;
   std::size_t out_cap = 0;
   std::size_t out_len = 0;
   std::vector<std::uint32_t> record_ends;
+  std::array<out_block, kQueuedBlocks> queue;
+  std::size_t first = 0;
+  std::size_t queued = 0;
   std::uint64_t file_bytes = 0;
-  bool busy = false;  // out is being written by a thread outside the lock
+  bool busy = false;  // the first block (or out) is being written outside the lock
 
   // Input: in[in_pos, in_end) holds bytes read ahead.
   std::unique_ptr<char[]> in;
@@ -70,9 +89,18 @@ class table_guard {
 };
 
 // Writes out the slot's buffered records (false on a write failure, the file
-// then cut back to its last complete record). Waits for ever when a console
-// event has taken over the end of the run.
+// then cut back to its last complete record), after every block the writer
+// thread holds (of any unit): a failure of one of those is reported first,
+// with its unit and file (fatal 38). Waits for ever when a console event has
+// taken over the end of the run.
 bool flush_slot(unit_slot& s);
+
+// Waits until the writer thread holds no block; reports a failed one as
+// flush_slot does. Called before anything another unit shows outside.
+void sync_writes();
+
+// Records gathered or queued for the file, not yet written.
+bool has_output(const unit_slot& s);
 
 // Clears everything of a slot but its buffers; closes an owned file.
 void release_slot(unit_slot& s);

@@ -65,6 +65,7 @@ void release_slot(unit_slot& s) {
   s.record_bytes = 0;
   s.out_len = 0;
   s.record_ends.clear();
+  s.first = s.queued = 0;
   s.file_bytes = 0;
   s.in_pos = s.in_end = 0;
   s.in_eof = false;
@@ -86,6 +87,7 @@ int open_unit(int unit, const open_spec& spec) {
   unit_slot* s = slot_of(unit);
   if (s == nullptr) return kErrOpenFailure;
   close_unit(unit);
+  detail::sync_writes();  // a file is created only after the writes before it
 
   std::string name;
   platform::opened_file f;
@@ -127,6 +129,7 @@ int open_unit(int unit, const open_spec& spec) {
 void cut_unit(int unit) {
   unit_slot* s = slot_of(unit);
   if (s == nullptr || !s->open || !s->writable || s->access != open_access::sequential) return;
+  detail::sync_writes();
   s->cut_on_first_write = true;
   detail::cut_if_pending(*s);
 }

@@ -4,14 +4,22 @@
 // (standard output, "CONOUT$"); files are connected on units 1 to 99 (5 and 6
 // excepted) by open_unit. At most one file per unit is open at a time.
 //
-// Output is buffered per unit in large blocks of whole records; a record handed
-// to put_record is complete and is never lost: flush_all_units (called by the
+// Output is buffered per unit in blocks of whole records; a record handed to
+// put_record is complete and is never lost: flush_all_units (called by the
 // stop and by every fatal report) and the console event's end write out every
 // complete record before the process ends. A file that takes only part of a
 // block (a full disk, a file-size limit) is cut back to its last complete
 // record. The console is flushed before every console read, so a prompt is
 // visible before the answer is typed. The operating system is reached through
 // textio/platform.h only.
+//
+// The full blocks of a file are written by a writer thread while the caller
+// goes on gathering the next (a few blocks per file at most). Everything seen
+// outside stays in the order of the calls: before another unit is written,
+// flushed, opened, closed or cut, and before a report or the stop, every
+// queued block is written. A block the writer thread could not write is
+// reported (fatal 38 with its unit and file) at the next call on the units,
+// and nothing gathered after it is written.
 //
 // Reading is line by line: a line ends at a line feed; a carriage return directly
 // before it belongs to the terminator; a last line without a terminator is still
@@ -87,6 +95,12 @@ void flush_all_units() noexcept;
 
 // Flushes and closes every unit.
 void close_all_units() noexcept;
+
+// Waits until the writer thread has written every block handed to it. When
+// one of them could not be written, returns its unit and sets name to its file
+// (the caller reports it; the records gathered after it are dropped), else 0.
+// Called by fatal() and stop() before anything else.
+int finish_writes(std::string& name) noexcept;
 
 // --- The end of the process ----------------------------------------------------
 //
