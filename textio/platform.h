@@ -167,6 +167,10 @@ void wake_all() noexcept;
 
 void sleep_milliseconds(int ms) noexcept;
 
+// The running process. A child made by fork (test harnesses do) has its own,
+// and none of its parent's threads.
+std::uint64_t process_id() noexcept;
+
 // --- End of the process ----------------------------------------------------------
 
 // Ends the process at once (no destructors, no buffered streams) with the

@@ -1,13 +1,17 @@
-// The operating-system layer on POSIX systems (Linux).
+// The operating-system layer on POSIX systems (Linux: the futex for waiting).
 #include <fcntl.h>
+#include <linux/futex.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -327,38 +331,42 @@ bool start_thread(void (*body)(void*), void* arg) noexcept {
 
 namespace {
 
-// Static C objects: never destroyed, so a thread may still wait on them
-// while the process ends.
-pthread_mutex_t g_wake_lock = PTHREAD_MUTEX_INITIALIZER;
-pthread_cond_t g_woken = PTHREAD_COND_INITIALIZER;
-std::uint64_t g_wakes = 0;
+// A futex word: no state of its waiters lives in the process, so nothing is
+// left to destroy at the end, and a child made by fork starts clean.
+std::atomic<std::uint32_t> g_wakes{0};
+
+long futex(std::atomic<std::uint32_t>& word, int op, std::uint32_t value) {
+  static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
+  return ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&word), op, value, nullptr, nullptr,
+                   0);
+}
 
 }  // namespace
 
 std::uint64_t wake_count() noexcept {
-  pthread_mutex_lock(&g_wake_lock);
-  const std::uint64_t count = g_wakes;
-  pthread_mutex_unlock(&g_wake_lock);
-  return count;
+  return g_wakes.load(std::memory_order_acquire);
 }
 
 void wait_for_wake(std::uint64_t seen) noexcept {
-  pthread_mutex_lock(&g_wake_lock);
-  while (g_wakes == seen) pthread_cond_wait(&g_woken, &g_wake_lock);
-  pthread_mutex_unlock(&g_wake_lock);
+  const auto word = static_cast<std::uint32_t>(seen);
+  while (g_wakes.load(std::memory_order_acquire) == word) {
+    (void)futex(g_wakes, FUTEX_WAIT_PRIVATE, word);
+  }
 }
 
 void wake_all() noexcept {
-  pthread_mutex_lock(&g_wake_lock);
-  ++g_wakes;
-  pthread_cond_broadcast(&g_woken);
-  pthread_mutex_unlock(&g_wake_lock);
+  g_wakes.fetch_add(1, std::memory_order_release);
+  (void)futex(g_wakes, FUTEX_WAKE_PRIVATE, INT32_MAX);
 }
 
 void sleep_milliseconds(int ms) noexcept {
   timespec t{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
   while (::nanosleep(&t, &t) != 0 && errno == EINTR) {
   }
+}
+
+std::uint64_t process_id() noexcept {
+  return static_cast<std::uint64_t>(::getpid());
 }
 
 void exit_after_fatal(int number) noexcept {

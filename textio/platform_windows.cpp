@@ -447,6 +447,10 @@ void sleep_milliseconds(int ms) noexcept {
   ::Sleep(static_cast<DWORD>(ms < 0 ? 0 : ms));
 }
 
+std::uint64_t process_id() noexcept {
+  return ::GetCurrentProcessId();
+}
+
 // The status of a fatal report: the error code, severity 3 in the top two bits
 // and the number in the low 16 (0xC0000018 for 24).
 void exit_after_fatal(int number) noexcept {

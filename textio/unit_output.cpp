@@ -159,8 +159,15 @@ void write_queued_blocks(void*) {
   }
 }
 
+// Started at the first full block; again in a child process made by fork,
+// which has none of its parent's threads.
 bool writer_running() {
-  static const bool running = platform::start_thread(write_queued_blocks, nullptr);
+  static std::uint64_t started_in = 0;
+  static bool running = false;
+  if (const std::uint64_t here = platform::process_id(); started_in != here) {
+    started_in = here;
+    running = platform::start_thread(write_queued_blocks, nullptr);
+  }
   return running;
 }
 

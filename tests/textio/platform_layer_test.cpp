@@ -1,6 +1,7 @@
 // The operating-system layer on the system it was built for: open statuses and
 // their failures, binary transfers, shared access, positioned records, the
-// scratch file, the reservation of address space, the clock and a thread.
+// scratch file, the reservation of address space, the clock, a thread and
+// waking it.
 // Built natively and, cross-compiled, run under Wine against the Windows layer.
 #include <gtest/gtest.h>
 
@@ -175,11 +176,20 @@ TEST(PlatformServices, ClockAndThread) {
   EXPECT_TRUE(t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31);
   EXPECT_TRUE(t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59);
 
+  // The thread wakes this one: the wait returns whether the wake comes
+  // before it starts or while it waits.
   static std::atomic<int> ran{0};
   static int value = 42;
-  ASSERT_TRUE(start_thread([](void* arg) { ran = *static_cast<int*>(arg); }, &value));
-  for (int i = 0; i < 500 && ran == 0; ++i) sleep_milliseconds(10);
+  const std::uint64_t seen = wake_count();
+  ASSERT_TRUE(start_thread(
+      [](void* arg) {
+        ran = *static_cast<int*>(arg);
+        wake_all();
+      },
+      &value));
+  wait_for_wake(seen);
   EXPECT_EQ(ran, 42);
+  EXPECT_NE(wake_count(), seen);
 }
 
 }  // namespace

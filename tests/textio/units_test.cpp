@@ -1,17 +1,25 @@
-// The unit table: line reading rules, buffered records, rewinding and the
-// open-failure numbers.
+// The unit table: line reading rules, buffered records, rewinding, the
+// open-failure numbers, and the order of what the writer thread writes.
 #include "textio/units.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "textio/fatal.h"
@@ -155,6 +163,105 @@ TEST_F(UnitsTest, DirectAndUnformattedRecordsReadBack) {
   ASSERT_EQ(read_unformatted(kUnit, data, len), 0);
   EXPECT_EQ(std::string(data.data(), len), "payload");
   EXPECT_EQ(read_unformatted(kUnit, data, len), -1);
+}
+
+// The full blocks of a file (64 KiB) are written on a thread of their own.
+// Here the file is a pipe whose reader starts late, so the blocks of 2000
+// records wait; each step that shows something outside must wait for them.
+TEST_F(UnitsTest, StepsThatShowOutsideWaitForTheQueuedBlocks) {
+  constexpr int kOther = 43;
+  std::string expected;
+  for (int i = 0; i < 2000; ++i)
+    expected += std::to_string(1000000 + i) + std::string(93, 'r') + "\r\n";
+  struct step_case {
+    const char* name;
+    std::function<void()> step;
+  };
+  const step_case cases[] = {
+      {"opening a file", [&] { EXPECT_EQ(open_unit(44, {path("third.txt")}), 0); }},
+      {"a record of another file", [&] { put_record(kOther, "x", true); }},
+      {"cutting another file", [&] { cut_unit(kOther); }},
+      {"closing the file", [&] { close_unit(kUnit); }},
+  };
+  for (const step_case& c : cases) {
+    const std::string pipe = path("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    ASSERT_EQ(open_unit(kOther, {path("other.txt")}), 0);
+    ASSERT_EQ(open_unit(kUnit, {pipe}), 0);
+    std::atomic<bool> records_given{false};
+    std::atomic<std::size_t> got{0};
+    std::string read;
+    std::thread reader([&] {
+      const int fd = ::open(pipe.c_str(), O_RDONLY);
+      while (!records_given) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      char buf[1 << 16];
+      for (ssize_t n = 0; read.size() < expected.size() && (n = ::read(fd, buf, sizeof buf)) > 0;) {
+        read.append(buf, static_cast<std::size_t>(n));
+        got = read.size();
+      }
+      ::close(fd);
+    });
+    for (std::size_t at = 0; at < expected.size(); at += 102) {
+      put_record(kUnit, std::string_view(expected).substr(at, 100), true);
+    }
+    records_given = true;
+    c.step();
+    const std::size_t read_before_the_step_ended = got;
+    close_unit(kUnit);
+    reader.join();
+    EXPECT_GT(read_before_the_step_ended, 0U) << c.name;
+    EXPECT_EQ(read, expected) << c.name;
+    for (const int unit : {kOther, 44}) close_unit(unit);
+    fs::remove(pipe);
+  }
+}
+
+// A block the writer thread could not write (a file-size limit here) is
+// reported at the next call on the units, whatever it is, with its own unit
+// and file; the file keeps the complete records within the limit, nothing
+// gathered after the failed block is written, and no later file is made.
+TEST_F(UnitsTest, FailedBlockIsReportedAtTheNextCall) {
+  constexpr rlim_t kLimit = 100 * 1024 + 64;
+  const std::string record(126, 'r');  // 128 bytes: 512 fill a block
+  const std::string name = path("limited.txt");
+  const std::string other = path("other.txt");
+  struct next_call_case {
+    const char* name;
+    std::function<void()> call;
+  };
+  const next_call_case cases[] = {
+      {"the next records of the file",
+       [] {
+         for (;;) put_record(kUnit, "more", true);
+       }},
+      {"opening another file", [&] { (void)open_unit(43, {other}); }},
+      {"a console record", [] { put_record(kConsoleOut, "after the failure", true); }},
+      {"closing the file", [] { close_unit(kUnit); }},
+      {"the stop", [] { stop(0); }},
+      {"another report", [&] { fatal(kErrRead, 43, other); }},
+  };
+  std::string kept;
+  while (kept.size() + record.size() + 2 <= kLimit) kept += record + "\r\n";
+  const auto fail_then = [&](const std::function<void()>& call) {
+    const rlimit limit{kLimit, kLimit};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::signal(SIGXFSZ, SIG_IGN);
+    if (open_unit(kUnit, {name}) != 0) std::abort();
+    // Two full blocks, then a short record: the second block fails after the
+    // call, and the short one would still fit below the limit.
+    for (int i = 0; i < 2 * 512; ++i) put_record(kUnit, record, true);
+    put_record(kUnit, "late", true);
+    call();
+    std::exit(0);
+  };
+  for (const next_call_case& c : cases) {
+    EXPECT_EXIT(fail_then(c.call), ::testing::ExitedWithCode(kErrWrite),
+                "\\(38\\): error during write, unit 42, file " + name + "\n")
+        << c.name;
+    EXPECT_EQ(read_file("limited.txt"), kept) << c.name;
+    EXPECT_FALSE(fs::exists(other)) << c.name;
+  }
 }
 
 }  // namespace
