@@ -31,7 +31,7 @@ namespace {
 
 // A file's block is small enough for the next to be gathered while one is
 // written, and large enough for a write to cost little more than its bytes.
-constexpr std::size_t kFileBlockBytes = std::size_t{1} << 16;
+constexpr std::size_t kFileBlockBytes = std::size_t{1} << 18;
 constexpr std::size_t kConsoleBufferBytes = std::size_t{1} << 16;
 
 // How long the event thread waits for a write under way, and then for its own
@@ -58,11 +58,23 @@ void stop_if_ending() {
 }
 
 // Under the lock: releases it until another thread has changed something.
+// A thread that changes something wakes the others only when one waits.
+int g_waiting = 0;
+
 void wait_for_change() {
   const std::uint64_t seen = platform::wake_count();
+  ++g_waiting;
   unlock_table();
   platform::wait_for_wake(seen);
   lock_table();
+  --g_waiting;
+}
+
+// Under the lock, after a change: releases it and wakes the waiting threads.
+void unlock_after_change() {
+  const bool wake = g_waiting > 0;
+  unlock_table();
+  if (wake) platform::wake_all();
 }
 
 int unit_of(const unit_slot* s) {
@@ -152,8 +164,7 @@ void write_queued_blocks(void*) {
       g_failed_slot.store(s, std::memory_order_release);
     }
     const bool ending = g_ending;
-    unlock_table();
-    platform::wake_all();
+    unlock_after_change();
     if (ending) wait_for_the_end();
     lock_table();
   }
@@ -197,8 +208,7 @@ bool hand_over(unit_slot& s) {
   ++s.queued;
   g_queued_slot.store(&s, std::memory_order_relaxed);
   const bool fresh = !s.out;
-  unlock_table();
-  platform::wake_all();
+  unlock_after_change();
   if (fresh) {
     auto block = std::make_unique_for_overwrite<char[]>(kFileBlockBytes);
     table_guard guard;

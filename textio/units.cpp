@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <string>
+#include <thread>
 
 #include "textio/fatal.h"
 #include "textio/platform.h"
@@ -46,9 +47,19 @@ unit_slot& slot_at(std::size_t index) {
   return g_units[index];
 }
 
+// The holders do short memory work only, so a waiter spins on a read of the
+// flag (no stores while it is held); it gives the processor away when a
+// holder seems descheduled, and sleeps only after long waits.
 void lock_table() noexcept {
-  for (int spins = 0; g_lock.test_and_set(std::memory_order_acquire); ++spins) {
-    if (spins > 64) platform::sleep_milliseconds(1);
+  for (int waits = 0; g_lock.test_and_set(std::memory_order_acquire);) {
+    while (g_lock.test(std::memory_order_relaxed)) {
+      if (++waits < 1024) continue;
+      if (waits < 4096) {
+        std::this_thread::yield();
+      } else {
+        platform::sleep_milliseconds(1);
+      }
+    }
   }
 }
 

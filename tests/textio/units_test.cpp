@@ -165,13 +165,13 @@ TEST_F(UnitsTest, DirectAndUnformattedRecordsReadBack) {
   EXPECT_EQ(read_unformatted(kUnit, data, len), -1);
 }
 
-// The full blocks of a file (64 KiB) are written on a thread of their own.
-// Here the file is a pipe whose reader starts late, so the blocks of 2000
+// The full blocks of a file (256 KiB) are written on a thread of their own.
+// Here the file is a pipe whose reader starts late, so the blocks of 6000
 // records wait; each step that shows something outside must wait for them.
 TEST_F(UnitsTest, StepsThatShowOutsideWaitForTheQueuedBlocks) {
   constexpr int kOther = 43;
   std::string expected;
-  for (int i = 0; i < 2000; ++i)
+  for (int i = 0; i < 6000; ++i)
     expected += std::to_string(1000000 + i) + std::string(93, 'r') + "\r\n";
   struct step_case {
     const char* name;
@@ -222,8 +222,8 @@ TEST_F(UnitsTest, StepsThatShowOutsideWaitForTheQueuedBlocks) {
 // and file; the file keeps the complete records within the limit, nothing
 // gathered after the failed block is written, and no later file is made.
 TEST_F(UnitsTest, FailedBlockIsReportedAtTheNextCall) {
-  constexpr rlim_t kLimit = 100 * 1024 + 64;
-  const std::string record(126, 'r');  // 128 bytes: 512 fill a block
+  constexpr rlim_t kLimit = 400 * 1024 + 64;
+  const std::string record(126, 'r');  // 128 bytes: 2048 fill a block
   const std::string name = path("limited.txt");
   const std::string other = path("other.txt");
   struct next_call_case {
@@ -250,7 +250,7 @@ TEST_F(UnitsTest, FailedBlockIsReportedAtTheNextCall) {
     if (open_unit(kUnit, {name}) != 0) std::abort();
     // Two full blocks, then a short record: the second block fails after the
     // call, and the short one would still fit below the limit.
-    for (int i = 0; i < 2 * 512; ++i) put_record(kUnit, record, true);
+    for (int i = 0; i < 2 * 2048; ++i) put_record(kUnit, record, true);
     put_record(kUnit, "late", true);
     call();
     std::exit(0);
