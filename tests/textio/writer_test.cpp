@@ -428,7 +428,9 @@ TEST(WriterFormat, ExponentRunsMatchSingleFields) {
 constexpr int kUnit = 77;
 
 std::string written(void (*body)()) {
-  const std::string path = ::testing::TempDir() + "vantor_writer_test.txt";
+  // One file per test: ctest runs the tests of this file side by side.
+  const std::string path = ::testing::TempDir() + "vantor_writer_" +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
   open_spec spec;
   spec.name = path;
   spec.status = open_status::unknown;
