@@ -141,32 +141,47 @@ void pop_block(unit_slot& s) {
   if (--s.queued == 0) g_queued_slot.store(nullptr, std::memory_order_release);
 }
 
-// The writer thread: writes the queued blocks in turn.
+// Under the lock: writes the slot's first queued block (the lock released
+// meanwhile) and settles it; a failed write drops the blocks after it and is
+// kept for the main thread to report.
+void write_first_block(unit_slot& s) {
+  const pending p = next_pending(s);
+  take(s);
+  unlock_table();
+  std::size_t accepted = 0;
+  const bool ok = write_out(s, p, accepted);
+  lock_table();
+  settle(s, p, ok, accepted);
+  pop_block(s);
+  if (!ok) {
+    while (s.queued > 0) pop_block(s);
+    g_failed_slot.store(&s, std::memory_order_release);
+  }
+  unlock_after_change();
+  lock_table();
+}
+
+// Under the lock: the slot whose first queued block can be written now (none
+// while another thread writes it: the blocks of a file go out one at a time,
+// in order).
+unit_slot* free_first_block() {
+  unit_slot* s = g_queued_slot.load(std::memory_order_relaxed);
+  return s != nullptr && !s->busy && g_failed_slot.load(std::memory_order_relaxed) == nullptr
+             ? s
+             : nullptr;
+}
+
+// The writer thread: writes the queued blocks in turn. The main thread, when
+// it would wait for them, writes the next one itself instead, so that it never
+// waits for a writer thread that a busy machine has not run yet.
 void write_queued_blocks(void*) {
   lock_table();
   for (;;) {
     unit_slot* s = nullptr;
-    while (!g_ending && ((s = g_queued_slot.load(std::memory_order_relaxed)) == nullptr ||
-                         g_failed_slot.load(std::memory_order_relaxed) != nullptr)) {
-      wait_for_change();
-    }
+    while (!g_ending && (s = free_first_block()) == nullptr) wait_for_change();
     stop_if_ending();
-    const pending p = next_pending(*s);
-    take(*s);
-    unlock_table();
-    std::size_t accepted = 0;
-    const bool ok = write_out(*s, p, accepted);
-    lock_table();
-    settle(*s, p, ok, accepted);
-    pop_block(*s);
-    if (!ok) {
-      while (s->queued > 0) pop_block(*s);
-      g_failed_slot.store(s, std::memory_order_release);
-    }
-    const bool ending = g_ending;
-    unlock_after_change();
-    if (ending) wait_for_the_end();
-    lock_table();
+    write_first_block(*s);
+    stop_if_ending();
   }
 }
 
@@ -197,7 +212,11 @@ bool hand_over(unit_slot& s) {
       continue;
     }
     if (s.queued < kQueuedBlocks) break;
-    wait_for_change();
+    if (free_first_block() == &s) {
+      write_first_block(s);
+    } else {
+      wait_for_change();
+    }
   }
   out_block& b = s.queue[(s.first + s.queued) % kQueuedBlocks];
   std::swap(b.data, s.out);
@@ -384,7 +403,13 @@ void flush_unit(int unit) {
 int finish_writes(std::string& name) noexcept {
   using namespace detail;
   lock_table();
-  while (!g_ending && g_queued_slot.load(std::memory_order_relaxed) != nullptr) wait_for_change();
+  while (!g_ending && g_queued_slot.load(std::memory_order_relaxed) != nullptr) {
+    if (unit_slot* s = free_first_block(); s != nullptr) {
+      write_first_block(*s);
+    } else {
+      wait_for_change();
+    }
+  }
   stop_if_ending();
   unit_slot* failed = g_failed_slot.exchange(nullptr);
   if (failed != nullptr) {
