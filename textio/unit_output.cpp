@@ -133,6 +133,18 @@ void settle(unit_slot& s, const pending& p, bool ok, std::size_t accepted) {
   s.file_bytes += keep;
 }
 
+// Under the lock: writes p of the slot with the lock released meanwhile and
+// settles the outcome under the lock again; true when it was written whole.
+bool write_unlocked(unit_slot& s, const pending& p) {
+  take(s);
+  unlock_table();
+  std::size_t accepted = 0;
+  const bool ok = write_out(s, p, accepted);
+  lock_table();
+  settle(s, p, ok, accepted);
+  return ok;
+}
+
 void pop_block(unit_slot& s) {
   out_block& b = s.queue[s.first];
   b.len = 0;
@@ -146,12 +158,7 @@ void pop_block(unit_slot& s) {
 // kept for the main thread to report.
 void write_first_block(unit_slot& s) {
   const pending p = next_pending(s);
-  take(s);
-  unlock_table();
-  std::size_t accepted = 0;
-  const bool ok = write_out(s, p, accepted);
-  lock_table();
-  settle(s, p, ok, accepted);
+  const bool ok = write_unlocked(s, p);
   pop_block(s);
   if (!ok) {
     while (s.queued > 0) pop_block(s);
@@ -350,12 +357,7 @@ bool flush_slot(unit_slot& s) {
     unlock_table();
     return true;
   }
-  take(s);
-  unlock_table();
-  std::size_t accepted = 0;
-  const bool ok = write_out(s, p, accepted);
-  lock_table();
-  settle(s, p, ok, accepted);
+  const bool ok = write_unlocked(s, p);
   s.out_len = 0;
   s.record_ends.clear();
   const bool ending = g_ending;
