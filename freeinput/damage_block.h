@@ -80,7 +80,7 @@ inline const char* take_damage_block(const char* slot, const char* end, double* 
   const unsigned fits = detail::fitting_columns(slot, 0) & detail::fitting_columns(slot, 16) &
                         detail::fitting_columns(slot, 32);
   const char* const after = slot + kBlockColumns;
-  if (fits != 0xFFFFU || (*after != ' ' && after != end && *after != ',')) return nullptr;
+  if (fits != 0xFFFFU || !ends_field(after, end)) return nullptr;
   for (std::size_t k = 0; k < kBlockFields; ++k) {
     const char* const field = slot + k * kDamageColumns;
     values[k] = damage_value(static_cast<unsigned char>(field[2]) - unsigned{'0'},

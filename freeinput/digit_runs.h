@@ -24,17 +24,28 @@ inline std::uint64_t load_eight(const char* p) {
   return word;
 }
 
-// How many of the eight characters of word, from the first, are digits (0 to 8).
+// The high bit of the lowest non-digit byte of word is set (and those of
+// some later bytes), none below it: the digit run length is where it stands.
 //
 // A byte b is a digit when b - '0' does not go below zero and b + ('~' - '9')
 // does not reach 0x80. Per byte: (b + 0x46) has its high bit set for b in
 // 0x3A..0xB9, and (b - 0x30) for b below 0x30 or from 0xB0 on, so the union
 // covers every non-digit and no digit. The word-wide add and subtract can
-// carry or borrow into a higher byte only out of a non-digit byte, and only
-// the lowest marked byte is used, so the count is exact.
+// carry or borrow into a higher byte only out of a non-digit byte, so the
+// lowest marked byte, and whether there is one at all, are exact.
+inline std::uint64_t non_digit_marks(std::uint64_t word) {
+  return ((word + 0x46 * kEveryByte) | (word - 0x30 * kEveryByte)) & kHighBits;
+}
+
+// How many of the eight characters of word, from the first, are digits (0 to 8).
 inline int digit_run_length(std::uint64_t word) {
-  const std::uint64_t marks = ((word + 0x46 * kEveryByte) | (word - 0x30 * kEveryByte)) & kHighBits;
+  const std::uint64_t marks = non_digit_marks(word);
   return marks == 0 ? 8 : std::countr_zero(marks) / 8;
+}
+
+// True when all eight characters of word are digits.
+inline bool all_digits(std::uint64_t word) {
+  return non_digit_marks(word) == 0;
 }
 
 // The value of the first n (1 to 4) characters of word, all digits.

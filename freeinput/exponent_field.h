@@ -35,11 +35,6 @@ inline constexpr std::array<double, kExponentKeys> kExponentPowers = [] {
   return powers;
 }();
 
-// True when all eight characters of word are digits (see digit_run_length).
-inline bool all_digits(std::uint64_t word) {
-  return (((word + 0x46 * kEveryByte) | (word - 0x30 * kEveryByte)) & kHighBits) == 0;
-}
-
 // The value of a checked damage field: its digit before the point, its
 // characters 2 to 9 ("ddddE-dd") as a word, and its sign.
 inline double damage_value(unsigned lead, std::uint64_t tail, bool negative) {
@@ -69,7 +64,7 @@ inline const char* scan_exponent_field(const char* p, const char* end, double& v
   if (!all_digits((tail & ~kMarkBytes) | kZeros)) return nullptr;
   // A shorter field has met the sentinel before character 10.
   const char* const after = q + 10;
-  if (after != end && *after != ' ' && *after != ',') return nullptr;
+  if (!ends_field(after, end)) return nullptr;
 
   value = damage_value(lead, tail, negative);
   return after;

@@ -89,6 +89,12 @@ inline double scale_by_power_of_ten(double x, int exponent) {
   return x * pow10_table[static_cast<std::size_t>(exponent - kPow10Low)];
 }
 
+// Whether p, within a prepared line whose sentinel stands at end, ends a
+// field: a blank, a comma or the end of the line.
+inline bool ends_field(const char* p, const char* end) {
+  return p == end || *p == ' ' || *p == ',';
+}
+
 struct plain_number {
   bool is_integer = false;
   std::int32_t integer = 0;  // an integer item
@@ -166,7 +172,7 @@ inline const char* scan_plain_number(const char* p, const char* end, plain_numbe
     has_exponent = true;
   }
   // The field must end here: a blank, a comma or the end of the line.
-  if (p != end && *p != ' ' && *p != ',') return nullptr;
+  if (!ends_field(p, end)) return nullptr;
   if (is_integer) {
     if (whole > std::int64_t{std::numeric_limits<std::int32_t>::max()} + (negative ? 1 : 0))
       return nullptr;
