@@ -14,10 +14,6 @@
 
 #include "textio/short_digits.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace vantor::textio {
 
 namespace {
@@ -547,17 +543,6 @@ constexpr e12_tables kE12 = [] {
 // 2^-37 below 2^17. Farther than that from a half-way point, y and the exact
 // product round to the same integer.
 constexpr double kDecided = 0.5 - 0x1p-36;
-
-// 0 <= y < 2^31 rounded to the nearest integer, ties to even (the rounding of
-// the floating-point environment, never changed here).
-inline std::uint32_t round_to_integer(double y) {
-#if defined(__SSE2__)
-  return static_cast<std::uint32_t>(_mm_cvtsd_si32(_mm_set_sd(y)));  // one conversion
-#else
-  // y + 2^52 lies where the doubles are the integers.
-  return static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(y + 0x1p52));
-#endif
-}
 
 // 1PE12.4 of a positive value into out[0..11]; false, with nothing written,
 // where another path must answer (negative, zero, out of range, non-finite,

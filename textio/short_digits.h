@@ -14,6 +14,10 @@
 #include <cmath>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vantor::textio {
 
 // 10^0 to 10^19, the powers of ten that the digit counts here can reach.
@@ -82,6 +86,17 @@ inline bool round_significant(double x, int significant, std::uint64_t& digits, 
          round_significant_exact(x, significant, digits, exponent);
 }
 
+// 0 <= y < 2^31 rounded to the nearest integer, ties to even (the rounding of
+// the floating-point environment, never changed here).
+inline std::uint32_t round_to_integer(double y) {
+#if defined(__SSE2__)
+  return static_cast<std::uint32_t>(_mm_cvtsd_si32(_mm_set_sd(y)));  // one conversion
+#else
+  // y + 2^52 lies where the doubles are the integers.
+  return static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(y + 0x1p52));
+#endif
+}
+
 // x >= 0 and finite, 0 <= decimals <= 9. On success: scaled is x x 10^decimals
 // rounded to the nearest integer, ties to even. Decides every x below 10^9.
 bool round_fixed_exact(double x, int decimals, std::uint64_t& scaled);
@@ -93,10 +108,9 @@ inline bool round_fixed_fast(double x, int decimals, std::uint64_t& scaled) {
   if (!(x >= 0.0) || decimals < 0 || decimals > 9) return false;
   const double y = x * detail::kExactPowersOfTen[static_cast<std::size_t>(decimals)];
   if (!(y < 0x1p31)) return false;
-  // y + 2^52 lies where the doubles are the integers: y rounded, ties to even.
-  const double shifted = y + 0x1p52;
-  if (!(std::fabs(y - (shifted - 0x1p52)) < 0.5 - 0x1p-22)) return false;
-  scaled = static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(shifted));
+  const std::uint32_t n = round_to_integer(y);
+  if (!(std::fabs(y - static_cast<double>(n)) < 0.5 - 0x1p-22)) return false;
+  scaled = n;
   return true;
 }
 

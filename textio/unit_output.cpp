@@ -204,6 +204,15 @@ bool writer_running() {
   return running;
 }
 
+// Gives the slot an empty out of capacity bytes, allocated outside the lock
+// and put in place under it.
+void give_block(unit_slot& s, std::size_t capacity) {
+  auto block = std::make_unique_for_overwrite<char[]>(capacity);
+  table_guard guard;
+  s.out = std::move(block);
+  s.out_cap = capacity;
+}
+
 // Moves the full out of a file to the writer thread's queue, waiting for room
 // there, and gives the slot an empty block. False when there is no writer
 // thread: the caller then writes the records itself.
@@ -235,12 +244,7 @@ bool hand_over(unit_slot& s) {
   g_queued_slot.store(&s, std::memory_order_relaxed);
   const bool fresh = !s.out;
   unlock_after_change();
-  if (fresh) {
-    auto block = std::make_unique_for_overwrite<char[]>(kFileBlockBytes);
-    table_guard guard;
-    s.out = std::move(block);
-    s.out_cap = kFileBlockBytes;
-  }
+  if (fresh) give_block(s, kFileBlockBytes);
   return true;
 }
 
@@ -248,12 +252,7 @@ unit_slot& output_slot(int unit) {
   unit_slot* s = slot_of(unit);
   if (s == nullptr) fatal(kErrWrite, unit, "");
   if (!s->open || !s->writable) fatal(kErrWrite, unit, s->name);
-  if (!s->out) {
-    s->out_cap = (unit == kConsoleOut) ? kConsoleBufferBytes : kFileBlockBytes;
-    auto block = std::make_unique_for_overwrite<char[]>(s->out_cap);
-    table_guard guard;
-    s->out = std::move(block);
-  }
+  if (!s->out) give_block(*s, unit == kConsoleOut ? kConsoleBufferBytes : kFileBlockBytes);
   cut_if_pending(*s);
   return *s;
 }
@@ -278,12 +277,7 @@ void make_room(int unit, unit_slot& s, std::size_t size) {
   if (s.out_len + size <= s.out_cap) return;
   if (size <= s.out_cap && unit != kConsoleOut && hand_over(s)) return;
   if (!flush_slot(s)) fatal(kErrWrite, unit, s.name);
-  if (size > s.out_cap) {
-    auto block = std::make_unique_for_overwrite<char[]>(size);
-    table_guard guard;
-    s.out = std::move(block);
-    s.out_cap = size;
-  }
+  if (size > s.out_cap) give_block(s, size);
 }
 
 // Appends pieces that together form one record.
