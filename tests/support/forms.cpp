@@ -134,11 +134,12 @@ std::vector<std::string> answer_forms(std::uint64_t seed, int random_count) {
   }
   // Null values, words, logical and character forms, misplaced signs.
   for (const char* text :
-       {"/",      ",",          " , 5", "  /7", "",     "   ",   "\\t",    "\\x1A",
-        "\\x1A ", "T",          "F",    "t",    ".t.",  ".F",    "'3'",    "\"3\"",
-        "abc",    "12abc",      "#",    "(",    "1+5",  "1.0+5", "+-3",    "--3",
-        "++3",    "E5",         "e",    "1E+",  "1e-x", "3**5",  "3*4*5",  "\\x00",
-        "7\\x00", "\\xC3\\x85", "1,2",  "1/2",  "-0",   "+0.0",  "-.0e-0", "0e999999"}) {
+       {"/",      ",",          " , 5",    "  /7",   "",      "   ",   "\\t",    "\\x1A",
+        "\\x1A ", "T",          "F",       "t",      ".t.",   ".F",    "'3'",    "\"3\"",
+        "abc",    "12abc",      "#",       "(",      "1+5",   "1.0+5", "+-3",    "--3",
+        "++3",    "E5",         "e",       "1E+",    "1e-x",  "3**5",  "3*4*5",  "\\x00",
+        "7\\x00", "\\xC3\\x85", "1,2",     "1/2",    "-0",    "+0.0",  "-.0e-0", "0e999999",
+        "+3.0",   "+3e0",       "\\t+1.5", "+.3, 8", "+.5E1", "+3"}) {
     forms.emplace_back(text);
   }
   // Long tokens: leading zeros, long fractions and repeat counts, mantissas
