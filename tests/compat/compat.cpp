@@ -190,13 +190,16 @@ int main(int argc, char** argv) {
     std::cerr << "usage: vantor_compat OLD_BINARY NEW_BINARY WORK_FOLDER RUNS ANSWERS\n";
     return 2;
   }
-  const std::string old_binary = fs::absolute(argv[1]).string();
-  const std::string new_binary = fs::absolute(argv[2]).string();
   const fs::path work = fs::absolute(argv[3]);
   const int runs = std::atoi(argv[4]);
   const int answer_count = std::atoi(argv[5]);
   fs::remove_all(work);
   fs::create_directories(work);
+  // Copies of the programs: a build made meanwhile does not change them.
+  const std::string old_binary = (work / "vantor-old").string();
+  const std::string new_binary = (work / "vantor-new").string();
+  fs::copy_file(argv[1], old_binary);
+  fs::copy_file(argv[2], new_binary);
 
   comparison run_counts;
   for (int i = 0; i < runs; ++i) {
