@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/child_process.h"
+
 namespace vantor::testing {
 
 namespace fs = std::filesystem;
@@ -34,11 +36,6 @@ inline const char* env_or(const char* name, const char* fallback) {
 
 inline const char* vantor_binary() {
   return env_or("VANTOR_TEST_BINARY", VANTOR_BINARY);
-}
-
-// The loader the programs under test run in, or nullptr for native programs.
-inline const char* test_launcher() {
-  return env_or("VANTOR_TEST_LAUNCHER", nullptr);
 }
 
 // Why a test cannot run through the launcher (a GTEST_SKIP message).
@@ -61,7 +58,7 @@ inline constexpr const char* kNoSignalsThroughLauncher =
 struct run_result {
   std::string out;
   std::string err;
-  int status = -1;  // exit status, or 128 + signal when killed
+  int status = -1;  // exit status, or 1000 + signal when killed by one
 };
 
 class scratch_dir {
@@ -145,28 +142,13 @@ inline int wait_status(pid_t pid) {
 // Runs to the end with the answers on standard input.
 inline run_result run_vantor(const fs::path& dir, const std::string& answers,
                              std::vector<std::string> args = {}) {
-  running r = start(dir, vantor_binary(), std::move(args));
-  std::thread feeder([&] {
-    signal(SIGPIPE, SIG_IGN);
-    const char* p = answers.data();
-    std::size_t left = answers.size();
-    while (left > 0) {
-      const ssize_t n = ::write(r.in, p, left);
-      if (n <= 0) break;
-      p += n;
-      left -= static_cast<std::size_t>(n);
-    }
-    ::close(r.in);
-  });
-  run_result result;
-  std::thread err_reader([&] { result.err = slurp_fd(r.err); });
-  result.out = slurp_fd(r.out);
-  err_reader.join();
-  feeder.join();
-  ::close(r.out);
-  ::close(r.err);
-  result.status = wait_status(r.pid);
-  return result;
+  child_spec spec;
+  spec.command = std::move(args);
+  spec.command.insert(spec.command.begin(), vantor_binary());
+  spec.folder = dir;
+  spec.input = answers;
+  const child_result r = run_child(spec);
+  return {r.out, r.err, r.status};
 }
 
 // Replaces the date stamp (" Date : 2026-12-07 21:15:48") by a fixed one.
