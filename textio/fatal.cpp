@@ -45,18 +45,19 @@ constexpr std::string_view kWindowClose =
 // Runs on the event thread: the first event takes over the end of the run.
 void on_console_event(const platform::event_info& info) {
   if (!claim_end_for_event()) return;  // the process is ending already
+  // A stalled standard error does not hold the end up: the report line gets
+  // the same bounded wait as the last records.
   switch (info.event) {
     case platform::console_event::interrupt:
-      write_stderr(kControlC);
+      write_out_for_event(kControlC);
       break;
     case platform::console_event::brk:
-      write_stderr(kControlBreak);
+      write_out_for_event(kControlBreak);
       break;
     case platform::console_event::close:
-      write_stderr(kWindowClose);
+      write_out_for_event(kWindowClose);
       break;
   }
-  write_out_for_event();
   platform::exit_after_event(info);
 }
 
