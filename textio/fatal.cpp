@@ -106,6 +106,9 @@ std::string_view message_text(int number) {
   if (const int failed = finish_writes(failed_name); failed != 0) {
     fatal(kErrWrite, failed, failed_name);
   }
+  // The last records, the console's closing line among them, are written like
+  // every record before them: a failed write is reported (38).
+  for (int unit = 1; unit <= kMaxUnit; ++unit) flush_unit(unit);
   close_all_units();
   if (g_exit_hook != nullptr) g_exit_hook(status);
   claim_end_for_exit();
