@@ -1,9 +1,11 @@
 // vantor: the dialogue of the run. Exactly "--help" or "--version" as the only
 // argument prints the text and ends with status 0; every other command line
 // runs the dialogue, which takes its answers from standard input.
+#include <new>
 #include <string_view>
 
 #include "driver/run.h"
+#include "textio/fatal.h"
 #include "textio/platform.h"
 
 #ifndef VANTOR_VERSION
@@ -55,6 +57,10 @@ int print(std::string_view text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // First of all: a console event from here on ends the run with its report
+  // and status, never by the signal's default action.
+  vantor::textio::install_console_handlers();
+  std::set_new_handler(vantor::textio::out_of_memory);
   if (argc == 2) {
     const std::string_view arg = argv[1];
     if (arg == "--help") return print(kHelp);

@@ -1,6 +1,7 @@
 #include "textio/fatal.h"
 
 #include <array>
+#include <atomic>
 #include <string>
 
 #include "textio/platform.h"
@@ -113,6 +114,24 @@ std::string_view message_text(int number) {
   if (g_exit_hook != nullptr) g_exit_hook(status);
   claim_end_for_exit();
   platform::exit_with_status(status);
+}
+
+[[noreturn]] void out_of_memory() noexcept {
+  thread_local bool ending_here = false;
+  if (ending_here) platform::exit_with_status(1);  // an allocation on the way out failed too
+  ending_here = true;
+  static std::atomic_flag reported = ATOMIC_FLAG_INIT;
+  if (reported.test_and_set()) {
+    for (;;) platform::sleep_milliseconds(1000);  // another thread ends the run
+  }
+  write_stderr("Vantor: out of memory\n");
+  // Every complete record is written out, unless the allocation failed in
+  // the middle of a change of the unit table.
+  if (!table_held_by_caller()) {
+    close_all_units();
+    claim_end_for_exit();
+  }
+  platform::exit_with_status(1);
 }
 
 void install_console_handlers() {

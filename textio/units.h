@@ -120,6 +120,10 @@ bool claim_end_for_event() noexcept;
 void write_out_for_event(std::string_view report) noexcept;
 void claim_end_for_exit() noexcept;
 
+// Whether the calling thread holds the lock of the unit table (for the end
+// after an allocation failure, which may come in the middle of a change).
+bool table_held_by_caller() noexcept;
+
 // --- Input -------------------------------------------------------------------
 
 // Reads the next line of a sequential unit. Copies at most dest.size()
