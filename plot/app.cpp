@@ -1,6 +1,7 @@
 #include "plot/app.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -205,6 +206,15 @@ bool parse_command_line(std::span<const std::string_view> args, plot_options& op
     message = "--dff needs --design-life";
     return false;
   }
+  // Each factor may be fine and their product not: too large for a number, or
+  // so small that it is 0.
+  if (const double r = options.picture.required_life();
+      design_life && !(std::isfinite(r) && r > 0.0)) {
+    message = "the required life R = " + format_number(options.picture.design_life) + " x " +
+              format_number(options.picture.dff) + " = " + format_number(r) +
+              " is not a positive finite number";
+    return false;
+  }
   if (operands.empty()) {
     message = "no run named: give PREFIX, PREFIX.AccDam or a folder";
     return false;
@@ -326,13 +336,10 @@ int run_plot(std::span<const std::string_view> args, std::ostream& out, std::ost
 
   const std::vector<contribution_row> rows = contributions(report, picks, cases);
   const std::string svg = render_svg(report, options.picture);
-  if (!write_file(names.svg, svg, error)) return fail(err, error);
-  if (!write_file(names.csv, render_csv(rows, cases, options.long_csv), error)) {
-    return fail(err, error);
-  }
-  if (!write_file(names.html, render_html(report, rows, cases, svg, options.picture), error)) {
-    return fail(err, error);
-  }
+  const std::string csv = render_csv(rows, cases, options.long_csv);
+  const std::string html = render_html(report, rows, cases, svg, options.picture);
+  const output_text outputs[] = {{names.svg, svg}, {names.csv, csv}, {names.html, html}};
+  if (!write_files(outputs, error)) return fail(err, error);
   out << "vantor-plot: wrote " << names.svg << ", " << names.csv << " and " << names.html << '\n';
   return kExitDone;
 }
