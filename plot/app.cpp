@@ -79,8 +79,9 @@ bool parse_case_range(std::string_view text, plot_options& options) {
 
 // FOLDER/PREFIX_*.WghDam, as errors name the weighted files of a run.
 fs::path weighted_pattern(const run_names& names) {
-  return fs::path(names.folder) / (names.prefix + std::string(file_formats::kCaseSeparator) + "*" +
-                                   std::string(kWeightedSuffix));
+  return file_path(names.folder) /
+         file_path(names.prefix + std::string(file_formats::kCaseSeparator) + "*" +
+                   std::string(kWeightedSuffix));
 }
 
 // The run's data files must not be overwritten by a misdirected --output.
@@ -237,12 +238,12 @@ bool resolve_names(const plot_options& options, run_names& names, plot_error& er
   std::error_code ec;
   // PREFIX.AccDam named in full, or by its prefix; otherwise a folder that
   // holds one run.
-  fs::path report = operand;
+  fs::path report = file_path(operand);
   if (!report.string().ends_with(kReportSuffix)) report += std::string(kReportSuffix);
   if (!std::string_view(operand).ends_with(kReportSuffix) && !fs::exists(report, ec) &&
-      fs::is_directory(operand, ec)) {
+      fs::is_directory(file_path(operand), ec)) {
     std::vector<fs::path> found;
-    fs::directory_iterator it(operand, ec);
+    fs::directory_iterator it(file_path(operand), ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
       std::error_code kind_ec;
       if (it->path().filename().string().ends_with(kReportSuffix) && !it->is_directory(kind_ec)) {
@@ -271,9 +272,10 @@ bool resolve_names(const plot_options& options, run_names& names, plot_error& er
   names.prefix = file_name.substr(0, file_name.size() - kReportSuffix.size());
   names.folder = report.parent_path().string();
   if (options.output.empty()) {
-    names.svg = (report.parent_path() / (names.prefix + std::string(kSvgSuffix))).string();
-    names.csv = (report.parent_path() / (names.prefix + std::string(kCsvSuffix))).string();
-    names.html = (report.parent_path() / (names.prefix + std::string(kHtmlSuffix))).string();
+    names.svg = (report.parent_path() / file_path(names.prefix + std::string(kSvgSuffix))).string();
+    names.csv = (report.parent_path() / file_path(names.prefix + std::string(kCsvSuffix))).string();
+    names.html =
+        (report.parent_path() / file_path(names.prefix + std::string(kHtmlSuffix))).string();
   } else {
     names.svg = options.output;
     std::string stem = options.output;

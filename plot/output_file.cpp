@@ -104,6 +104,22 @@ constexpr unsigned kAttempts = 16;
 
 }  // namespace
 
+fs::path file_path(std::string_view name) {
+#ifdef _WIN32
+  // The standard library reads a narrow name in the "C" locale, not the
+  // process code page: a UTF-8 name is read as UTF-8 here.
+  if (::GetACP() == CP_UTF8) {
+    try {
+      return fs::path(
+          std::u8string_view(reinterpret_cast<const char8_t*>(name.data()), name.size()));
+    } catch (const std::exception&) {
+      // not UTF-8 after all: as the library reads it
+    }
+  }
+#endif
+  return fs::path(name);
+}
+
 void prepare_output_signals() {
 #ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);
@@ -122,21 +138,21 @@ bool write_temporary(const std::string& path, std::string_view text, std::string
     created = file.create(temporary);
     std::error_code ec;
     // Only a name already taken is worth another try.
-    if (!created && !fs::exists(fs::symlink_status(temporary, ec))) return false;
+    if (!created && !fs::exists(fs::symlink_status(file_path(temporary), ec))) return false;
   }
   if (!created) return false;
   const bool written = file.write_all(text);
   const bool closed = file.close();
   if (written && closed) return true;
   std::error_code ec;
-  fs::remove(temporary, ec);
+  fs::remove(file_path(temporary), ec);
   return false;
 }
 
 void remove_all(const std::vector<std::string>& temporaries) {
   for (const std::string& t : temporaries) {
     std::error_code ec;
-    fs::remove(t, ec);
+    fs::remove(file_path(t), ec);
   }
 }
 
@@ -149,7 +165,7 @@ bool write_files(std::span<const output_text> outputs, plot_error& error) {
     std::string temporary;
     // A folder in the way would refuse its rename after others are done.
     std::error_code ec;
-    if (fs::is_directory(o.path, ec) || !write_temporary(o.path, o.text, temporary)) {
+    if (fs::is_directory(file_path(o.path), ec) || !write_temporary(o.path, o.text, temporary)) {
       remove_all(temporaries);
       return false;
     }
@@ -157,7 +173,7 @@ bool write_files(std::span<const output_text> outputs, plot_error& error) {
   }
   for (std::size_t k = 0; k < outputs.size(); ++k) {
     std::error_code ec;
-    fs::rename(temporaries[k], outputs[k].path, ec);
+    fs::rename(file_path(temporaries[k]), file_path(outputs[k].path), ec);
     if (ec) {
       error = plot_error{outputs[k].path, 0, "cannot be written"};
       remove_all(std::vector<std::string>(temporaries.begin() + static_cast<std::ptrdiff_t>(k),

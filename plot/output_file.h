@@ -7,6 +7,7 @@
 // OS-specific part of vantor-plot lives here.
 #pragma once
 
+#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,6 +19,11 @@ namespace vantor::plot {
 // Lets a write beyond the file-size limit fail with an error instead of
 // ending the process; called once at start-up.
 void prepare_output_signals();
+
+// The path of the file of that name: the bytes a name is to the system's
+// file functions (on Windows in the process code page, UTF-8 under the
+// programs' manifest; there a path's string() gives UTF-8 as well).
+std::filesystem::path file_path(std::string_view name);
 
 // One output: the file and its text.
 struct output_text {
