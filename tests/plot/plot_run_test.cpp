@@ -850,6 +850,40 @@ TEST(PlotCommand, HelpAndVersion) {
   EXPECT_EQ(version.out, "vantor-plot 1.2\n");
 }
 
+// Names as the operator writes them, in UTF-8 (on Windows the programs' code
+// page): the run as with an ASCII prefix, the prefix in its files as written,
+// and its picture drawn.
+TEST(PlotCommand, NonAsciiNames) {
+  const std::string prefix = "\xC3\x85sgard";  // Åsgard
+  const auto renamed = [&](std::string text) {
+    for (std::size_t at = 0; (at = text.find("pipe", at)) != std::string::npos;) {
+      text.replace(at, 4, prefix);
+      at += prefix.size();
+    }
+    return text;
+  };
+  scratch_dir ascii;
+  make_run(ascii);
+  scratch_dir named;
+  for (int c = 1; c <= kCases; ++c) {
+    named.write(case_file_name(prefix, c, 3, ".RawDam"), raw_damage_file(c));
+  }
+  named.write("probs.txt", "0.5 0.3 0.2\n");
+  const run_result r = run_vantor(named.path(), "1\n3\nprobs.txt\n" + prefix + "\n\n");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, renamed(run_vantor(ascii.path(), "1\n3\nprobs.txt\npipe\n\n").out));
+  for (const std::string suffix : {"_001.WghDam", "_003.WghDam", ".AccDam"}) {
+    EXPECT_EQ(mask_date(named.read(prefix + suffix)),
+              renamed(mask_date(ascii.read("pipe" + suffix))))
+        << suffix;
+  }
+  const run_result plot = run_plot(named.path(), {prefix});
+  EXPECT_EQ(plot.status, 0) << plot.err;
+  EXPECT_EQ(plot.out, "vantor-plot: wrote " + prefix + ".svg, " + prefix + ".Contrib.csv and " +
+                          prefix + ".html\n");
+  EXPECT_NE(named.read(prefix + ".html").find(prefix), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vantor::testing
 
