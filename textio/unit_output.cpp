@@ -463,16 +463,13 @@ void write_out_for_event(std::string_view report) noexcept {
     return done();
   };
   // The report line is written by a thread of its own, like the last buffers:
-  // a standard error that nobody reads may hold that write for ever.
+  // a standard error that nobody reads may hold that write for ever. It is
+  // waited for together with a write under way.
   g_event_report = report;
-  if (platform::start_thread(write_event_report, nullptr)) {
-    (void)waited([] { return g_report_done.load(std::memory_order_acquire); });
-  } else {
-    write_event_report(nullptr);
-  }
+  if (!platform::start_thread(write_event_report, nullptr)) write_event_report(nullptr);
   (void)waited([] {
     table_guard guard;
-    return g_in_flight == 0;
+    return g_in_flight == 0 && g_report_done.load(std::memory_order_acquire);
   });
   if (platform::start_thread(write_final_buffers, nullptr)) {
     (void)waited([] { return g_final_done.load(std::memory_order_acquire); });

@@ -110,8 +110,8 @@ int finish_writes(std::string& name) noexcept;
 // thread stops at its next step in the table (it waits for ever there), and
 // write_out_for_event(report) writes the report line on standard error, then
 // writes out every complete record that is not being written already. It
-// waits a bounded time (well under a second each) for the report line, for a
-// write under way and for its own writes, and cuts a file whose write did not
+// waits a bounded time (well under a second each) for the report line and a
+// write under way, and for its own writes, and cuts a file whose write did not
 // end in time back to its records before that write. It returns; the caller
 // ends the process. report must stay valid until the process ends. claim_end_for_exit() is called
 // by the main thread right before it ends the process itself: an event that came first keeps the
