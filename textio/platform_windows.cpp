@@ -157,28 +157,17 @@ std::ptrdiff_t read_console_text(HANDLE h) {
 
 // Writes text in the process code page to a console as UTF-16.
 bool write_console_text(HANDLE h, const char* data, std::size_t size) {
-  while (size > 0) {
-    // Whole characters per part: a part ends before a UTF-8 lead byte.
-    std::size_t part = size < (1U << 16) ? size : (1U << 16);
-    while (part < size && part > 0 && (static_cast<unsigned char>(data[part]) & 0xC0) == 0x80) {
-      --part;
-    }
-    if (part == 0) part = size < (1U << 16) ? size : (1U << 16);
-    const int n = static_cast<int>(part);
-    const int chars = ::MultiByteToWideChar(CP_ACP, 0, data, n, nullptr, 0);
-    if (chars <= 0) return false;
-    std::wstring wide(static_cast<std::size_t>(chars), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, data, n, wide.data(), chars);
-    for (std::size_t done = 0; done < wide.size();) {
-      DWORD put = 0;
-      const DWORD left = static_cast<DWORD>(wide.size() - done);
-      if (::WriteConsoleW(h, wide.data() + done, left, &put, nullptr) == 0 || put == 0) {
-        return false;
-      }
-      done += put;
-    }
-    data += part;
-    size -= part;
+  if (size > 0x7FFFFFFF) return false;
+  const int n = static_cast<int>(size);
+  const int chars = ::MultiByteToWideChar(CP_ACP, 0, data, n, nullptr, 0);
+  if (chars <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(chars), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, data, n, wide.data(), chars);
+  for (std::size_t done = 0; done < wide.size();) {
+    const DWORD left = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 1U << 15));
+    DWORD put = 0;
+    if (::WriteConsoleW(h, wide.data() + done, left, &put, nullptr) == 0 || put == 0) return false;
+    done += put;
   }
   return true;
 }
