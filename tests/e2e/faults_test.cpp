@@ -403,6 +403,7 @@ struct fault_setup {
   rlim_t address_space = RLIM_INFINITY;  // ulimit -v, in bytes
   bool as_nobody = false;
   bool stalled_output = false;       // standard output a pipe that nobody reads
+  bool error_on_output = false;      // standard error on standard output's pipe
   std::array<int, 2> events{};       // signals sent in turn once the run is ready (0: none)
   const char* ready_file = nullptr;  // ready: this file holds ready_bytes (else at once)
   std::size_t ready_bytes = 0;
@@ -441,7 +442,7 @@ fault_result run_faulted(const fs::path& dir, const std::string& answers, const 
     if (in < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
     ::dup2(in, 0);
     ::dup2(out[1], 1);
-    ::dup2(err[1], 2);
+    ::dup2(f.error_on_output ? out[1] : err[1], 2);
     for (int fd : {in, out[0], out[1], err[0], err[1]}) ::close(fd);
     const rlimit fsize{f.file_size, f.file_size};
     const rlimit as{f.address_space, f.address_space};
@@ -638,6 +639,15 @@ TEST(Faults, LimitsBlockedWritesAndPermissions) {
        128 + SIGINT,
        ctrl_c,
        [](const scratch_dir&, const run_result&) {}},
+      // The report line cannot get out either: the end comes all the same.
+      {"standard output and error on one stalled pipe, control-C then SIGTERM",
+       made::typical_run,
+       {.stalled_output = true, .error_on_output = true, .events = {SIGINT, SIGTERM}},
+       "1\n3\n" + wrong_names,
+       no_prepare,
+       128 + SIGINT,
+       "",
+       [](const scratch_dir&, const run_result&) {}},
   };
   for (const fault_case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -675,6 +685,73 @@ TEST(Faults, LimitsBlockedWritesAndPermissions) {
     }
     c.check(dir, r.run);
   }
+}
+
+// The closing count line is written like every line before it: a reader of
+// standard output gone by then is reported (38), not a complete run.
+TEST(Faults, ConsoleReaderGoneBeforeTheCountLine) {
+  const reference& ref = large_reference();
+  scratch_dir dir;
+  write_large_run(dir);
+  running p = start(dir.path());
+  std::string err;
+  std::thread err_reader([&] { err = slurp_fd(p.err); });
+  const ssize_t fed = ::write(p.in, kLargeAnswers.data(), kLargeAnswers.size());
+  ::close(p.in);
+  std::string out;
+  // Pass 2 and the report, which take a while, are still to come.
+  EXPECT_TRUE(read_until(p.out, out, case_name(kLargeCases, ".RawDam") + "\r\n")) << out;
+  ::close(p.out);
+  err_reader.join();
+  ::close(p.err);
+  EXPECT_EQ(fed, static_cast<ssize_t>(kLargeAnswers.size()));
+  EXPECT_EQ(wait_status(p.pid), 38);
+  EXPECT_EQ(err, "forrtl: severe (38): error during write, unit 6, file CONOUT$\n");
+  for (std::size_t k = 0; k < ref.names.size(); ++k) {
+    EXPECT_EQ(mask_date(dir.read(ref.names[k])), ref.texts[k]) << ref.names[k];
+  }
+}
+
+// Address-space limits from just above the tables up to enough for the run:
+// every run ends in a defined way, with one line on standard error when it
+// cannot go on, never by a signal.
+TEST(Faults, AddressSpaceLimitsAboveTheTables) {
+  if (test_launcher() != nullptr) GTEST_SKIP() << "a limit on Wine's address space is no test";
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer's shadow memory does not fit in the limits";
+#endif
+  const reference ref = complete_run(write_fault_run, kFaultCases, kFaultAnswers);
+  const std::string reserve_failed = "Vantor: cannot reserve the run's tables (" +
+                                     std::to_string(sizeof(driver::run_state)) +
+                                     " bytes): Cannot allocate memory\n";
+  constexpr rlim_t kStep = 256 * 1024;
+  const rlim_t tables = sizeof(driver::run_state) / kStep * kStep;
+  int out_of_memory = 0;
+  int complete_in_a_row = 0;
+  for (rlim_t limit = tables; limit < tables + 256 * kStep && complete_in_a_row < 4;
+       limit += kStep) {
+    SCOPED_TRACE(limit / 1024);
+    scratch_dir dir;
+    write_fault_run(dir);
+    const run_result r = run_faulted(dir.path(), kFaultAnswers, {.address_space = limit}).run;
+    complete_in_a_row = r.status == 0 ? complete_in_a_row + 1 : 0;
+    if (r.status == 0) {
+      EXPECT_EQ(r.err, "");
+      continue;
+    }
+    EXPECT_EQ(r.status, 1);
+    if (r.err == reserve_failed) continue;
+    EXPECT_EQ(r.err, "Vantor: out of memory\n");
+    ++out_of_memory;
+    // What was written is complete records of the run's files.
+    for (std::size_t k = 0; k < ref.names.size() && dir.exists(ref.names[k]); ++k) {
+      const std::string text = mask_date(dir.read(ref.names[k]));
+      EXPECT_TRUE(text.empty() || ends_with_record(text)) << ref.names[k];
+      EXPECT_TRUE(ref.texts[k].starts_with(text)) << ref.names[k];
+    }
+  }
+  EXPECT_EQ(complete_in_a_row, 4) << "no limit let the run complete";
+  std::printf("[          ] %d of the limits ended out of memory\n", out_of_memory);
 }
 
 }  // namespace
