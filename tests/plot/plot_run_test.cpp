@@ -55,27 +55,13 @@ void make_run(const scratch_dir& dir) {
 
 run_result run_plot(const fs::path& dir, std::vector<std::string> args,
                     const std::function<void()>& in_child = {}) {
-  int out[2], err[2];
-  if (::pipe(out) != 0 || ::pipe(err) != 0) std::abort();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(out[1], 1);
-    ::dup2(err[1], 2);
-    for (int fd : {out[0], out[1], err[0], err[1]}) ::close(fd);
-    if (::chdir(dir.c_str()) != 0) ::_exit(127);
-    if (in_child) in_child();
-    exec_under_test(env_or("VANTOR_TEST_PLOT_BINARY", VANTOR_PLOT_BINARY), std::move(args));
-  }
-  ::close(out[1]);
-  ::close(err[1]);
-  run_result result;
-  std::thread err_reader([&] { result.err = slurp_fd(err[0]); });
-  result.out = slurp_fd(out[0]);
-  err_reader.join();
-  ::close(out[0]);
-  ::close(err[0]);
-  result.status = wait_status(pid);
-  return result;
+  child_spec spec;
+  spec.command = command(env_or("VANTOR_TEST_PLOT_BINARY", VANTOR_PLOT_BINARY), std::move(args));
+  spec.folder = dir;
+  spec.in = {stream::kind::closed};
+  spec.in_child = in_child;
+  const child_result r = run_child(spec);
+  return {r.out, r.err, r.status};
 }
 
 std::vector<std::string> lines_of(const std::string& text) {

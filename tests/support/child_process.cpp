@@ -47,6 +47,9 @@ void connect(const stream& s, int target, int child_end) {
     case stream::kind::closed:
       ::close(target);
       return;
+    case stream::kind::to_output:
+      fd = 1;
+      break;
   }
   if (fd != target) ::dup2(fd, target);
   if (s.how == stream::kind::file) ::close(fd);
@@ -148,9 +151,9 @@ child_result child_process::wait() {
   return result_;
 }
 
-void child_process::close_input() {
-  if (parent_ends_[0] >= 0) ::close(parent_ends_[0]);
-  parent_ends_[0] = -1;
+void child_process::close_end(int stream) {
+  if (parent_ends_[stream] >= 0) ::close(parent_ends_[stream]);
+  parent_ends_[stream] = -1;
 }
 
 child_process::~child_process() {

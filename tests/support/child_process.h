@@ -27,12 +27,19 @@ struct stream {
     file,     // input: read from the file; output: written to it (created or cut)
     stalled,  // output only: a pipe that nobody reads until the child has ended
     closed,
-    parent,  // a pipe whose other end the test handles itself (input(), output(), error())
+    parent,     // a pipe whose other end the test handles itself (input(), output(), error())
+    to_output,  // standard error only: wherever standard output goes
   };
   kind how = kind::pipe;
   std::filesystem::path file;
 
-  static stream to_file(std::filesystem::path path) { return {kind::file, std::move(path)}; }
+  stream() = default;
+  stream(kind k) : how(k) {}  // NOLINT: a kind stands for its stream
+  static stream to_file(std::filesystem::path path) {
+    stream s(kind::file);
+    s.file = std::move(path);
+    return s;
+  }
 };
 
 struct child_spec {
@@ -66,13 +73,16 @@ class child_process {
   // The test's ends of the streams of kind::parent: the write end of the
   // input, the read ends of the outputs (closed by wait() if still open).
   int input() const { return parent_ends_[0]; }
-  void close_input();
+  void close_input() { close_end(0); }
+  void close_output() { close_end(1); }
   int output() const { return parent_ends_[1]; }
   int error() const { return parent_ends_[2]; }
   // Waits for the end (killing the child at its time limit) and collects.
   child_result wait();
 
  private:
+  void close_end(int stream);
+
   pid_t pid_ = -1;
   std::chrono::steady_clock::time_point deadline_;
   std::array<int, 3> parent_ends_{-1, -1, -1};  // the ends of kinds stalled and parent
