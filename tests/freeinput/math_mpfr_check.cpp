@@ -47,7 +47,7 @@ struct splitmix {
     return z ^ (z >> 31);
   }
   double uniform(double lo, double hi) {
-    return lo + (hi - lo) * static_cast<double>(next() >> 11) * 0x1p-53;
+    return lo + (hi - lo) * (static_cast<double>(next() >> 11) * 0x1p-53);
   }
   int range(int lo, int hi) {
     return lo + static_cast<int>(next() % static_cast<std::uint64_t>(hi - lo + 1));
@@ -206,7 +206,7 @@ const double kTrigFixed[] = {0x1.6a09e667f3bccp+0,
 
 void report(const stats& st) {
   std::printf(
-      "%-4s %9llu arguments: worst error %.6f ulp (at %a, %a), not correctly rounded %llu, "
+      "%-4s %9llu arguments: worst error %.9f ulp (at %a, %a), not correctly rounded %llu, "
       "differ from the C library %llu (C library not correctly rounded %llu)\n",
       st.name, static_cast<unsigned long long>(st.count), st.worst, st.worst_x, st.worst_y,
       static_cast<unsigned long long>(st.not_rounded),
