@@ -53,9 +53,12 @@
 //     series to r^10 (error < 2^-118), times 2^(j/128) from a table, times 2^k.
 //     Results in the subnormal range are rounded once, to an integer multiple
 //     of 2^-1074, from the double-double.
-//   Integer exponents 2 <= y <= 64 with an exactly representable power (at
-//   most 106 significant bits) are formed exactly in integers and rounded
-//   once, so that exact halfway cases round to even as well.
+//   For integer exponents 2 <= y <= 64 whose power has at most 106
+//   significant bits and lies in the normal range, the power is formed
+//   exactly in integers and rounded once, so that exact halfway cases (the
+//   square of a 27-bit odd integer, say) round to even as well. Halfway
+//   cases of other exponents (x^1.5 of the square of an 18-bit odd integer)
+//   are rounded from the double-double and may go either way.
 //
 // Error bound
 // -----------
