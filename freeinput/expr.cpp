@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstdint>
 #include <limits>
 
+#include "freeinput/math.h"
 #include "freeinput/plain_number.h"
 #include "freeinput/scan.h"
 #include "freeinput/state.h"
@@ -44,7 +44,7 @@ double combine(double v, operation op, double operand) {
     case operation::subtract:
       return v - operand;
     case operation::power:
-      return std::pow(v, operand);
+      return portable_pow(v, operand);
     case operation::multiply:
       return v * operand;
     case operation::divide:
@@ -157,7 +157,7 @@ bool ISFUNC() {
 
   if (valid) {
     if (sign == -1) a = -a;
-    st.RVALUE = sine ? std::sin(a) : std::cos(a);
+    st.RVALUE = sine ? portable_sin(a) : portable_cos(a);
   } else {
     st.RVALUE = rvalue;
     st.ICOL = entry;
