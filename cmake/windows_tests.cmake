@@ -11,6 +11,6 @@ add_subdirectory(${VANTOR_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_F
 set(CMAKE_CROSSCOMPILING_EMULATOR env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all
     WINEDLLOVERRIDES=mscoree,mshtml= DISPLAY= ${CMAKE_CROSSCOMPILING_EMULATOR})
 add_executable(vantor_platform_tests ${CMAKE_SOURCE_DIR}/tests/textio/platform_layer_test.cpp)
-target_link_libraries(vantor_platform_tests PRIVATE vantor_core gtest gtest_main)
+target_link_libraries(vantor_platform_tests PRIVATE vantor_text gtest gtest_main)
 include(GoogleTest)
 gtest_discover_tests(vantor_platform_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)

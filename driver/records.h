@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "driver/file_formats.h"
+#include "driver/file_layouts.h"
 #include "driver/state.h"
 #include "freeinput/text.h"
 #include "textio/field.h"
@@ -35,8 +35,8 @@ inline constexpr auto kTwoTexts = textio::layout_of("(A,A)");
 inline constexpr auto kThreeTexts = textio::layout_of("(A,A,A)");
 
 // A matrix row on unit 90: the section coordinate, then one damage per hot spot.
-inline void write_matrix_row(double coordinate, const section_row& damage, std::size_t nhot) {
-  textio::write_reals(kUnitWrite, file_formats::kRowLayout, coordinate,
+inline void write_matrix_row(double coordinate, const section_damages& damage, std::size_t nhot) {
+  textio::write_reals(kUnitWrite, kRowLayout, coordinate,
                       std::span<const double>(damage.data(), nhot));
 }
 
@@ -44,7 +44,7 @@ inline void write_matrix_row(double coordinate, const section_row& damage, std::
 // ("#    ", line feed, heading) and the end record ("#    ", line feed, end
 // line) of every output file.
 inline void write_matrix(std::string_view heading,
-                         const std::array<section_row, kMaxSections>& table, std::size_t nelem,
+                         const std::array<section_damages, kMostSections>& table, std::size_t nelem,
                          std::size_t nhot) {
   run_state& s = state();
   write_header(kThreeTexts, file_formats::kCommentLead, kLineFeed, heading);
