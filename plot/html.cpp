@@ -5,7 +5,9 @@
 #include <numeric>
 #include <vector>
 
+#include "plot/required_life.h"
 #include "plot/text.h"
+#include "plot/xml_text.h"
 
 namespace vantor::plot {
 namespace {
@@ -24,10 +26,6 @@ constexpr std::string_view kStyle =
     "details{margin:2px 0 6px}summary{cursor:pointer;color:#333}"
     "@media print{details{display:none}h2{break-after:avoid}figure,table{break-inside:avoid}}";
 
-std::string esc(std::string_view text) {
-  return xml_text(text);
-}
-
 std::string cell(std::string_view text, std::string_view cls = {}) {
   return cls.empty() ? "<td>" + std::string(text) + "</td>"
                      : "<td class=\"" + std::string(cls) + "\">" + std::string(text) + "</td>";
@@ -45,19 +43,19 @@ std::string render_html(const accumulated_report& report, std::span<const contri
                         std::span<const case_damage> cases, std::string_view svg,
                         const picture_options& options) {
   const double required = options.required_life();
-  const std::string life_unit = options.life_unit.empty() ? "" : " " + esc(options.life_unit);
+  const std::string life_unit = options.life_unit.empty() ? "" : " " + xml_text(options.life_unit);
   std::string h;
   h.reserve(svg.size() + 64 * 1024);
   h += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
   h += "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src "
        "'unsafe-inline'\">\n";
-  h += "<title>" + esc(report.summary) + "</title>\n<style>" + std::string(kStyle) +
+  h += "<title>" + xml_text(report.summary) + "</title>\n<style>" + std::string(kStyle) +
        "</style>\n</head>\n<body>\n";
-  h += "<h1>Fatigue damage summation: " + esc(report.run_label) + "</h1>\n";
+  h += "<h1>Fatigue damage summation: " + xml_text(report.run_label) + "</h1>\n";
 
   // Summary.
   h += "<table id=\"summary\">\n";
-  h += "<tr><th class=\"l\">run</th>" + cell(esc(report.summary), "l") + "</tr>\n";
+  h += "<tr><th class=\"l\">run</th>" + cell(xml_text(report.summary), "l") + "</tr>\n";
   h += "<tr><th class=\"l\">cases</th>" + cell(std::to_string(report.case_count), "l") + "</tr>\n";
   h += "<tr><th class=\"l\">sections x hot spots</th>" +
        cell(std::to_string(report.section_count) + " x " + std::to_string(report.hot_spot_count),
@@ -113,7 +111,7 @@ std::string render_html(const accumulated_report& report, std::span<const contri
          cell(format_fixed(s.coordinate, 3)) + cell(j >= 0 ? std::to_string(j + 1) : "") +
          cell(format_exponent(s.damage, 4)) + cell(format_fixed(s.life, 1));
     if (required > 0.0) {
-      const bool pass = !(s.life < required);
+      const bool pass = !below_required(s, required);
       h += cell(format_fixed(required / s.life, 3)) +
            cell(pass ? "pass" : "fail", pass ? "pass" : "fail");
     }
