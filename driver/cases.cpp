@@ -100,11 +100,11 @@ void read_case_files() {
   run_state& s = state();
   for (s.ICASE = s.IFIRST; s.ICASE <= s.ILAST; ++s.ICASE) {
     build_case_name(s, kRawSuffix);
-    open_named_file(kUnitRaw, 1);
+    open_named_file(kUnitRaw, open_for::reading);
     freeinput::INIFII_2(512, 8, kUnitRaw, kUnitOut, s.IRDERR);
     if (s.IRDERR != 0) closing_steps(1);
     textio::write(kUnitOut, kTwoTexts, std::string_view(" Processing File : "),
-                  trimmed(textio::view(s.name)));
+                  freeinput::trim_right(textio::view(s.name)));
     textio::flush_unit(kUnitOut);
     commit_case_plane(s.ICASE);
     read_one_case(s);
@@ -114,15 +114,14 @@ void read_case_files() {
 
 void write_weighted_files() {
   run_state& s = state();
-  const auto p = static_cast<std::size_t>(prefix_length());
-  const std::string_view prefix(s.prefix.data(), p);
-  const std::string_view date = trimmed(textio::view(s.date_text));
+  const std::string_view prefix = freeinput::trim_right(textio::view(s.prefix));
+  const std::string_view date = freeinput::trim_right(textio::view(s.date_text));
   const auto nelem = static_cast<std::size_t>(s.NELEM);
   const auto nhot = static_cast<std::size_t>(s.NHOT);
 
   for (s.ICASE = s.IFIRST; s.ICASE <= s.ILAST; ++s.ICASE) {
     build_case_name(s, kWeightedSuffix);
-    open_named_file(kUnitWrite, 0);
+    open_named_file(kUnitWrite, open_for::writing);
     const double w = s.PROB[static_cast<std::size_t>(s.ICASE - 1)];
     const auto& raw = s.RAWDAM[static_cast<std::size_t>(s.ICASE - 1)];
     // A row of every hot spot has a length known here, and its loop is

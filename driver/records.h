@@ -16,19 +16,13 @@
 
 namespace vantor::driver {
 
-// The field up to its last non-blank character.
-inline std::string_view trimmed(std::string_view f) {
-  const int n = freeinput::LENNB(f);
-  return f.substr(0, static_cast<std::size_t>(n < 0 ? 0 : n));
-}
-
 inline constexpr auto kRecordText = textio::layout_of("(A)");
 
 template <class... Items>
 void write_header(const textio::layout& l, const Items&... items) {
   run_state& s = state();
   textio::write_internal(s.line, l, items...);
-  textio::write(kUnitWrite, kRecordText, trimmed(textio::view(s.line)));
+  textio::write(kUnitWrite, kRecordText, freeinput::trim_right(textio::view(s.line)));
 }
 
 inline constexpr auto kTwoTexts = textio::layout_of("(A,A)");

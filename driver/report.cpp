@@ -30,13 +30,13 @@ void write_life_row(const run_state& s, std::size_t e) {
 
 void write_report() {
   run_state& s = state();
-  const auto p = static_cast<std::size_t>(prefix_length());
+  const std::string_view prefix = freeinput::trim_right(textio::view(s.prefix));
 
   s.name = s.prefix;
   textio::assign(s.suffix, ff::kReportSuffix);
   freeinput::CHRAPP(s.name, textio::view(s.suffix));
   s.IERR = 0;
-  open_named_file(kUnitWrite, 0);
+  open_named_file(kUnitWrite, open_for::writing);
 
   const auto nelem = static_cast<std::size_t>(std::clamp(s.NELEM, 0, kMostSections));
   const auto nhot = static_cast<std::size_t>(std::clamp(s.NHOT, 0, kMostHotSpots));
@@ -48,10 +48,9 @@ void write_report() {
   }
   SELEXT(s.MAXDAM, s.IHEAVY, s.NELEM, kRankedSections, +1);
 
-  const std::string_view prefix(s.prefix.data(), p);
   write_header(kText, std::string_view("#  "));
   write_header(kSummaryLayout, ff::kSummaryHead, s.NCASE, ff::kCasesFor, prefix,
-               std::string_view("."), trimmed(textio::view(s.date_text)));
+               std::string_view("."), freeinput::trim_right(textio::view(s.date_text)));
   write_header(kCountsLayout, ff::kSectionCountHead, s.NELEM, kLineFeed, ff::kHotSpotCountHead,
                s.NHOT, kLineFeed, ff::kHashBlanks, kLineFeed, ff::kSeparator);
   write_header(kRankingLayout, ff::kRankingHead, kRankedSections, ff::kRankingTail);

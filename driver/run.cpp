@@ -82,11 +82,6 @@ void check_case_range(const run_state& s) {
 
 }  // namespace
 
-int prefix_length() {
-  const int p = freeinput::LENNB(textio::view(state().prefix));
-  return p < 0 ? 0 : p;
-}
-
 void closing_steps(int status) {
   textio::write(kUnitOut, kCount, state().LINCNT, std::string_view(" lines with plot data found"));
   textio::close_unit(kUnitWrite);
@@ -103,15 +98,16 @@ void raise_error(std::string_view title, std::initializer_list<block_value> valu
 void raise_cannot_open() {
   run_state& s = state();
   textio::write(kUnitOut, kTwoTexts, std::string_view(" Cannot Open : "),
-                trimmed(textio::view(s.name)));
+                freeinput::trim_right(textio::view(s.name)));
   textio::write(kUnitOut, kErrorHeader);
   closing_steps(1);
 }
 
-void open_named_file(int unit, int exists) {
+void open_named_file(int unit, open_for use) {
   run_state& s = state();
   textio::close_unit(unit);
-  freeinput::OPNSEQ(trimmed(textio::view(s.name)), unit, exists, s.IERR);
+  freeinput::OPNSEQ(freeinput::trim_right(textio::view(s.name)), unit, static_cast<int>(use),
+                    s.IERR);
   if (s.IERR != 0) raise_cannot_open();
 }
 
