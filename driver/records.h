@@ -16,17 +16,20 @@
 
 namespace vantor::driver {
 
-inline constexpr auto kRecordText = textio::layout_of("(A)");
+// Layouts of one, two and three texts.
+inline constexpr auto kText = textio::layout_of("(A)");
+inline constexpr auto kTwoTexts = textio::layout_of("(A,A)");
+inline constexpr auto kThreeTexts = textio::layout_of("(A,A,A)");
+
+// Assembles the items in the line field, then writes it on unit 90 up to its
+// last non-blank character.
 
 template <class... Items>
 void write_header(const textio::layout& l, const Items&... items) {
   run_state& s = state();
   textio::write_internal(s.line, l, items...);
-  textio::write(kUnitWrite, kRecordText, freeinput::trim_right(textio::view(s.line)));
+  textio::write(kUnitWrite, kText, freeinput::trim_right(textio::view(s.line)));
 }
-
-inline constexpr auto kTwoTexts = textio::layout_of("(A,A)");
-inline constexpr auto kThreeTexts = textio::layout_of("(A,A,A)");
 
 // A matrix row on unit 90: the section coordinate, then one damage per hot spot.
 inline void write_matrix_row(double coordinate, const section_damages& damage, std::size_t nhot) {

@@ -19,8 +19,6 @@ namespace {
 
 namespace ff = file_formats;
 
-constexpr auto kText = kRecordText;
-
 void write_life_row(const run_state& s, std::size_t e) {
   const double damage = s.MAXDAM[e];
   textio::write(kUnitWrite, kLifeRowLayout, s.SCOO[e], damage, 1.0 / damage);

@@ -22,7 +22,6 @@ namespace {
 
 using textio::layout_of;
 
-constexpr auto kText = layout_of("(A)");
 constexpr auto kEmpty = layout_of("(/)");
 constexpr auto kAssume = layout_of("(/,A,I8,A,/)");
 constexpr auto kCount = layout_of("(/,I6,A,/)");
