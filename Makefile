@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all build test test-sanitize demo bench clean
+.PHONY: all build test test-sanitize demo bench compat clean
 
 all: build
 
@@ -30,6 +30,13 @@ demo: $(BUILD)/build.ninja
 
 bench: build
 	bench/run_bench.sh $(BUILD)
+
+# The working tree against the build of an earlier commit, byte for byte, on
+# generated runs and console answers: make compat OLD=<commit>.
+RUNS ?= 1000
+ANSWERS ?= 5000
+compat: $(BUILD)/build.ninja
+	BUILD=$(BUILD) tests/compat/compat.sh $(OLD) $(RUNS) $(ANSWERS)
 
 clean:
 	rm -rf $(BUILD)

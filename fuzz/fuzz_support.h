@@ -1,7 +1,7 @@
 // Running the whole program more than once in one process, as the fuzz targets
 // and their replay in the unit tests do: the run state goes back to what it is
-// at program start. Ending the run without ending the process is the exit hook
-// of fuzz/run_end_hook.h.
+// at program start. Ending the run without ending the process is the harness's
+// end of a run, fuzz/run_end_hook.h.
 #pragma once
 
 namespace vantor::driver {

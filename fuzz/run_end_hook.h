@@ -1,15 +1,18 @@
-// Harness seam for running the program more than once in one process (the
-// fuzz targets and their replay in the unit tests); not part of the program.
-// With a hook set, fatal() and stop() do everything as usual (the report,
-// every unit written out and closed) but then call the hook with the exit
-// status instead of ending the process; the hook must not return (a hook that
-// returns is followed by the process exit). nullptr, the default, restores the
-// plain exit. Defined in textio/fatal.cpp.
+// Running the whole program more than once in one process (the fuzz targets
+// and their replay in the unit tests): the harness links its own end of a run
+// (fuzz/run_end_hook.cpp) in place of the program's (textio/process_exit.cpp).
+// While returning is on, fatal() and stop() do everything as usual (the
+// report, every unit written out and closed) and then throw run_ended with the
+// exit status instead of ending the process; while it is off, the process
+// ends as in the program.
 #pragma once
 
-namespace vantor::textio {
+namespace vantor::fuzz {
 
-using exit_hook = void (*)(int status);
-void set_exit_hook(exit_hook hook);
+struct run_ended {
+  int status;
+};
 
-}  // namespace vantor::textio
+void set_run_end_returns(bool on);
+
+}  // namespace vantor::fuzz

@@ -5,8 +5,8 @@
 // Each target runs part of the program in this process on files made from the
 // input, in a work folder that is the current directory, and then checks what
 // the run left behind. The program ends its run as it always does (fatal(),
-// stop()); the exit hook of textio/fatal.h turns that end into a return to the
-// target. A broken promise aborts, which the fuzzer reports as a crash.
+// stop()); the harness links its own end of a run (fuzz/run_end_hook.h),
+// which turns that end into a return to the target. A broken promise aborts, which the fuzzer reports as a crash.
 //
 //   read_to_end:  the input is a free-format file, read record by record with
 //                 RDMIX to its end (line widths 512, as the driver reads, and
@@ -62,22 +62,18 @@ inline constexpr std::string_view kEofLine =
 
 // --- The run ending as a return ----------------------------------------------
 
-struct run_ended {
-  int status;
-};
-
 // Runs body until it returns (status -1) or the program ends its run (the exit
 // status it would have ended the process with).
 template <class Body>
 int until_run_ends(Body&& body) {
-  textio::set_exit_hook([](int status) { throw run_ended{status}; });
+  set_run_end_returns(true);
   int status = -1;
   try {
     body();
   } catch (const run_ended& end) {
     status = end.status;
   }
-  textio::set_exit_hook(nullptr);
+  set_run_end_returns(false);
   return status;
 }
 

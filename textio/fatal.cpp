@@ -4,6 +4,7 @@
 #include <string>
 
 #include "textio/platform.h"
+#include "textio/process_exit.h"
 #include "textio/units.h"
 
 namespace vantor::textio {
@@ -62,13 +63,6 @@ void on_console_event(const platform::event_info& info) {
 
 }  // namespace
 
-// The harness seam of the fuzz targets (declared in fuzz/run_end_hook.h).
-using exit_hook = void (*)(int status);
-exit_hook g_exit_hook = nullptr;
-void set_exit_hook(exit_hook hook) {
-  g_exit_hook = hook;
-}
-
 std::string_view message_text(int number) {
   for (const auto& m : kMessages) {
     if (m.number == number) return m.text;
@@ -95,9 +89,7 @@ std::string_view message_text(int number) {
   line += '\n';
   write_stderr(line);
   close_all_units();
-  if (g_exit_hook != nullptr) g_exit_hook(number & 0xFF);
-  claim_end_for_exit();
-  platform::exit_after_fatal(number);
+  exit_after_fatal_report(number);
 }
 
 [[noreturn]] void stop(int status) {
@@ -106,9 +98,7 @@ std::string_view message_text(int number) {
     fatal(kErrWrite, failed, failed_name);
   }
   close_all_units();
-  if (g_exit_hook != nullptr) g_exit_hook(status);
-  claim_end_for_exit();
-  platform::exit_with_status(status);
+  exit_after_stop(status);
 }
 
 void install_console_handlers() {

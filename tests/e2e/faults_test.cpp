@@ -406,10 +406,22 @@ struct fault_setup {
   std::array<int, 2> events{};       // signals sent in turn once the run is ready (0: none)
   const char* ready_file = nullptr;  // ready: this file holds ready_bytes (else at once)
   std::size_t ready_bytes = 0;
-  const char* subdir = "";  // the run's folder inside the scratch folder
+  const char* subdir = "";        // the run's folder inside the scratch folder
+  const char* program = nullptr;  // the program to run, if not the one under test
 };
 
 constexpr uid_t kNobody = 65534;
+
+// Whether the unprivileged user can start the program: every folder on its
+// way searchable and the file executable for that user.
+bool nobody_can_execute(const fs::path& program) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(2);
+    ::_exit(::access(program.c_str(), X_OK) == 0 ? 0 : 1);
+  }
+  return wait_status(pid) == 0;
+}
 
 struct fault_result {
   run_result run;
@@ -435,7 +447,7 @@ fault_result run_faulted(const fs::path& dir, const std::string& answers, const 
     const rlimit as{f.address_space, f.address_space};
     if (::setrlimit(RLIMIT_FSIZE, &fsize) != 0 || ::setrlimit(RLIMIT_AS, &as) != 0) ::_exit(127);
     if (f.as_nobody && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(127);
-    exec_under_test(vantor_binary());
+    exec_under_test(f.program != nullptr ? f.program : vantor_binary());
   }
   ::close(out[1]);
   ::close(err[1]);
@@ -639,7 +651,23 @@ TEST(Faults, LimitsBlockedWritesAndPermissions) {
       std::printf("[  SKIPPED ] %s: %s\n", c.name, why.c_str());
       continue;
     }
-    const fault_result r = run_faulted(dir.path() / c.setup.subdir, c.answers, c.setup);
+    // A checkout in a private folder (mode 700) keeps the unprivileged user from
+    // the program: that user runs a copy in the run's own folder.
+    fault_setup setup = c.setup;
+    const fs::path copy = dir.path() / "vantor-copy";
+    if (setup.as_nobody && !nobody_can_execute(vantor_binary())) {
+      fs::copy_file(vantor_binary(), copy);
+      fs::permissions(copy, fs::perms(0755));
+      if (!nobody_can_execute(copy)) {
+        std::printf(
+            "[  SKIPPED ] %s: the unprivileged user can reach neither the program nor "
+            "the scratch folder\n",
+            c.name);
+        continue;
+      }
+      setup.program = copy.c_str();
+    }
+    const fault_result r = run_faulted(dir.path() / setup.subdir, c.answers, setup);
     EXPECT_EQ(r.run.status, c.status) << r.run.err;
     EXPECT_EQ(r.run.err, c.err);
     if (c.setup.events[0] != 0) {

@@ -1,0 +1,153 @@
+// The outcomes of the golden tables, each as one line of text, the same for
+// the probe that writes the tables (built against any revision) and for the
+// test that reads them. Answers and records run in a child process, so that a
+// run ended by a report gives its number; the child reads a file made of the
+// input (in the current directory).
+#pragma once
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "freeinput/reader.h"
+#include "freeinput/state.h"
+#include "textio/console.h"
+#include "textio/units.h"
+#include "textio/writer.h"
+
+namespace vantor::golden {
+
+inline std::string hex_bits(double value) {
+  char text[20];
+  std::snprintf(text, sizeof text, "%016llx",
+                static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(value)));
+  return text;
+}
+
+inline double from_hex_bits(std::string_view text) {
+  std::uint64_t bits = 0;
+  for (const char c : text)
+    bits = bits * 16 + static_cast<std::uint64_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+  return std::bit_cast<double>(bits);
+}
+
+// An integer answer: "value N", "kept" (a null value), or "report N" (the run
+// ended with that number).
+inline std::string answer_value(int value) {
+  return "value " + std::to_string(value);
+}
+inline std::string answer_report(int number) {
+  return "report " + std::to_string(number);
+}
+
+// A record read by RDMIX: the count, the error flag, then per item its type
+// and value (the bits of a number, the text of a word or text, blanks cut).
+inline std::string describe_record(int count, int ierr, std::span<const int> types,
+                                   std::span<const double> values, std::span<const char> texts,
+                                   int text_length) {
+  std::string out = "count " + std::to_string(count) + " ierr " + std::to_string(ierr);
+  for (int i = 0; i < count && i < static_cast<int>(types.size()); ++i) {
+    out += " | " + std::to_string(types[i]) + ' ';
+    if (types[i] == 3) {
+      std::string_view text(texts.data() + static_cast<std::ptrdiff_t>(i) * text_length,
+                            static_cast<std::size_t>(text_length));
+      text = text.substr(0, text.find_last_not_of(' ') + 1);
+      out += '"';
+      out += text;
+      out += '"';
+    } else {
+      out += hex_bits(values[i]);
+    }
+  }
+  return out;
+}
+
+inline const std::string kInput = "golden_input.txt";
+
+// Runs body in a child whose standard input is the file and whose standard
+// output and error go nowhere: the text body returns, or the report number
+// of a run it ended.
+template <class Body>
+std::string in_child(const std::string& content, Body&& body) {
+  std::ofstream(kInput, std::ios::binary | std::ios::trunc) << content;
+  std::array<int, 2> pipe_ends{};
+  if (::pipe(pipe_ends.data()) != 0) std::abort();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(pipe_ends[0]);
+    const int in = ::open(kInput.c_str(), O_RDONLY);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(in, 0);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    const std::string result = body();
+    (void)!::write(pipe_ends[1], result.data(), result.size());
+    ::_exit(0);
+  }
+  ::close(pipe_ends[1]);
+  std::string result;
+  std::array<char, 4096> buffer{};
+  for (ssize_t n; (n = ::read(pipe_ends[0], buffer.data(), buffer.size())) > 0;) {
+    result.append(buffer.data(), static_cast<std::size_t>(n));
+  }
+  ::close(pipe_ends[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && !result.empty()) return result;
+  if (WIFEXITED(status)) return answer_report(WEXITSTATUS(status));
+  return "signal " + std::to_string(WTERMSIG(status));
+}
+
+// An answer line read for an integer from the console. A target that two
+// different start values leave alike was kept.
+inline std::string answer_outcome(const std::string& answer) {
+  const auto read_from = [&answer](int start) {
+    return in_child(answer + "\n", [start] {
+      int target = start;
+      vantor::textio::readInteger(target);
+      return target == start ? std::string("kept") : answer_value(target);
+    });
+  };
+  const std::string first = read_from(-123456789);
+  if (first != "kept") return first;
+  return read_from(987654321) == "kept" ? "kept" : answer_value(-123456789);
+}
+
+// A raw damage record read as the driver reads it.
+inline std::string record_outcome(const std::string& record) {
+  return in_child(record + "\n", [] {
+    constexpr int kTextLength = 80;
+    constexpr int kMaxItems = 500;
+    static std::array<int, kMaxItems> types{};
+    static std::array<double, kMaxItems> values{};
+    static std::array<char, kMaxItems * kTextLength> texts{};
+    if (vantor::textio::open_unit(88, {kInput, vantor::textio::open_status::old_file}) != 0)
+      return std::string();
+    int ierr = 0;
+    vantor::freeinput::INIFII_2(512, 8, 88, -1, ierr);
+    int count = -99;
+    vantor::freeinput::RDMIX(count, types, values, texts, kTextLength, 89, -1, ierr);
+    return describe_record(count, ierr, types, values, texts, kTextLength);
+  });
+}
+// A value in F13.3 and in 1PE12.4, as a row of numbers renders it.
+inline std::string rendering(double value) {
+  static constexpr auto kRendering = vantor::textio::layout_of("(F13.3,1P,E12.4)");
+  std::array<char, 25> text{};
+  vantor::textio::write_internal(text, kRendering, value, value);
+  std::string row(text.data(), text.size());
+  row.insert(13, 1, '\t');
+  return row;
+}
+
+}  // namespace vantor::golden
