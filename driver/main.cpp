@@ -1,9 +1,11 @@
 // vantor: the dialogue of the run. Exactly "--help" or "--version" as the only
 // argument prints the text and ends with status 0; every other command line
 // runs the dialogue, which takes its answers from standard input.
+#include <new>
 #include <string_view>
 
 #include "driver/run.h"
+#include "textio/fatal.h"
 #include "textio/platform.h"
 
 #ifndef VANTOR_VERSION
@@ -35,6 +37,9 @@ constexpr std::string_view kHelp =
     "  PREFIX_NNN.WghDam, one per case   the damage times the case probability\n"
     "  PREFIX.AccDam                     accumulated damage and fatigue life\n"
     "(NNN: the case number with the given number of digits, leading zeros.)\n"
+    "A PREFIX longer than 151 characters does not fit in the heading record of\n"
+    "the weighted files (256 characters): the run then ends with report 66 at\n"
+    "the first of them.\n"
     "\n"
     "An answers file for cases 1 to 5, riser_001.RawDam to riser_005.RawDam:\n"
     "  1\n"
@@ -55,6 +60,10 @@ int print(std::string_view text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // First of all: a console event from here on ends the run with its report
+  // and status, never by the signal's default action.
+  vantor::textio::install_console_handlers();
+  std::set_new_handler(vantor::textio::out_of_memory);
   if (argc == 2) {
     const std::string_view arg = argv[1];
     if (arg == "--help") return print(kHelp);

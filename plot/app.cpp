@@ -1,6 +1,7 @@
 #include "plot/app.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -78,8 +79,9 @@ bool parse_case_range(std::string_view text, plot_options& options) {
 
 // FOLDER/PREFIX_*.WghDam, as errors name the weighted files of a run.
 fs::path weighted_pattern(const run_names& names) {
-  return fs::path(names.folder) / (names.prefix + std::string(file_formats::kCaseSeparator) + "*" +
-                                   std::string(kWeightedSuffix));
+  return file_path(names.folder) /
+         file_path(names.prefix + std::string(file_formats::kCaseSeparator) + "*" +
+                   std::string(kWeightedSuffix));
 }
 
 // The run's data files must not be overwritten by a misdirected --output.
@@ -205,6 +207,15 @@ bool parse_command_line(std::span<const std::string_view> args, plot_options& op
     message = "--dff needs --design-life";
     return false;
   }
+  // Each factor may be fine and their product not: too large for a number, or
+  // so small that it is 0.
+  if (const double r = options.picture.required_life();
+      design_life && !(std::isfinite(r) && r > 0.0)) {
+    message = "the required life R = " + format_number(options.picture.design_life) + " x " +
+              format_number(options.picture.dff) + " = " + format_number(r) +
+              " is not a positive finite number";
+    return false;
+  }
   if (operands.empty()) {
     message = "no run named: give PREFIX, PREFIX.AccDam or a folder";
     return false;
@@ -227,12 +238,12 @@ bool resolve_names(const plot_options& options, run_names& names, plot_error& er
   std::error_code ec;
   // PREFIX.AccDam named in full, or by its prefix; otherwise a folder that
   // holds one run.
-  fs::path report = operand;
+  fs::path report = file_path(operand);
   if (!report.string().ends_with(kReportSuffix)) report += std::string(kReportSuffix);
   if (!std::string_view(operand).ends_with(kReportSuffix) && !fs::exists(report, ec) &&
-      fs::is_directory(operand, ec)) {
+      fs::is_directory(file_path(operand), ec)) {
     std::vector<fs::path> found;
-    fs::directory_iterator it(operand, ec);
+    fs::directory_iterator it(file_path(operand), ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
       std::error_code kind_ec;
       if (it->path().filename().string().ends_with(kReportSuffix) && !it->is_directory(kind_ec)) {
@@ -261,9 +272,10 @@ bool resolve_names(const plot_options& options, run_names& names, plot_error& er
   names.prefix = file_name.substr(0, file_name.size() - kReportSuffix.size());
   names.folder = report.parent_path().string();
   if (options.output.empty()) {
-    names.svg = (report.parent_path() / (names.prefix + std::string(kSvgSuffix))).string();
-    names.csv = (report.parent_path() / (names.prefix + std::string(kCsvSuffix))).string();
-    names.html = (report.parent_path() / (names.prefix + std::string(kHtmlSuffix))).string();
+    names.svg = (report.parent_path() / file_path(names.prefix + std::string(kSvgSuffix))).string();
+    names.csv = (report.parent_path() / file_path(names.prefix + std::string(kCsvSuffix))).string();
+    names.html =
+        (report.parent_path() / file_path(names.prefix + std::string(kHtmlSuffix))).string();
   } else {
     names.svg = options.output;
     std::string stem = options.output;
@@ -326,13 +338,10 @@ int run_plot(std::span<const std::string_view> args, std::ostream& out, std::ost
 
   const std::vector<contribution_row> rows = contributions(report, picks, cases);
   const std::string svg = render_svg(report, options.picture);
-  if (!write_file(names.svg, svg, error)) return fail(err, error);
-  if (!write_file(names.csv, render_csv(rows, cases, options.long_csv), error)) {
-    return fail(err, error);
-  }
-  if (!write_file(names.html, render_html(report, rows, cases, svg, options.picture), error)) {
-    return fail(err, error);
-  }
+  const std::string csv = render_csv(rows, cases, options.long_csv);
+  const std::string html = render_html(report, rows, cases, svg, options.picture);
+  const output_text outputs[] = {{names.svg, svg}, {names.csv, csv}, {names.html, html}};
+  if (!write_files(outputs, error)) return fail(err, error);
   out << "vantor-plot: wrote " << names.svg << ", " << names.csv << " and " << names.html << '\n';
   return kExitDone;
 }

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "formats/file_formats.h"
+#include "plot/output_file.h"
 #include "plot/text.h"
 
 namespace vantor::plot {
@@ -198,7 +199,7 @@ bool find_case_files(const std::string& folder, const std::string& prefix,
                      std::vector<case_file>& files, plot_error& error) {
   files.clear();
   std::error_code ec;
-  const fs::path dir = folder.empty() ? fs::path(".") : fs::path(folder);
+  const fs::path dir = folder.empty() ? fs::path(".") : file_path(folder);
   fs::directory_iterator it(dir, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     const std::string name = it->path().filename().string();
@@ -207,7 +208,7 @@ bool find_case_files(const std::string& folder, const std::string& prefix,
     if (number < 0) continue;
     std::error_code kind_ec;
     if (it->is_directory(kind_ec)) continue;
-    files.push_back({number, digits, folder.empty() ? name : (fs::path(folder) / name).string()});
+    files.push_back({number, digits, folder.empty() ? name : (dir / file_path(name)).string()});
   }
   if (ec) {
     error = plot_error{dir.string(), 0, "the folder cannot be listed: " + ec.message()};

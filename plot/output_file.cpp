@@ -6,6 +6,7 @@
 #include <csignal>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #ifdef _WIN32
 #include <process.h>
@@ -103,32 +104,82 @@ constexpr unsigned kAttempts = 16;
 
 }  // namespace
 
+fs::path file_path(std::string_view name) {
+#ifdef _WIN32
+  // The standard library reads a narrow name in the "C" locale, not the
+  // process code page: a UTF-8 name is read as UTF-8 here.
+  if (::GetACP() == CP_UTF8) {
+    try {
+      return fs::path(
+          std::u8string_view(reinterpret_cast<const char8_t*>(name.data()), name.size()));
+    } catch (const std::exception&) {
+      // not UTF-8 after all: as the library reads it
+    }
+  }
+#endif
+  return fs::path(name);
+}
+
 void prepare_output_signals() {
 #ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);
 #endif
 }
 
-bool write_file(const std::string& path, std::string_view text, plot_error& error) {
-  error = plot_error{path, 0, "cannot be written"};
+namespace {
+
+// Writes text to a new temporary file beside path; false when any step fails
+// (nothing is then left behind).
+bool write_temporary(const std::string& path, std::string_view text, std::string& temporary) {
   exclusive_file file;
-  std::string temporary;
   bool created = false;
   for (unsigned attempt = 0; attempt < kAttempts && !created; ++attempt) {
     temporary = temporary_name(path, attempt);
     created = file.create(temporary);
     std::error_code ec;
     // Only a name already taken is worth another try.
-    if (!created && !fs::exists(fs::symlink_status(temporary, ec))) return false;
+    if (!created && !fs::exists(fs::symlink_status(file_path(temporary), ec))) return false;
   }
   if (!created) return false;
   const bool written = file.write_all(text);
   const bool closed = file.close();
+  if (written && closed) return true;
   std::error_code ec;
-  if (written && closed) fs::rename(temporary, path, ec);
-  if (!written || !closed || ec) {
-    fs::remove(temporary, ec);
-    return false;
+  fs::remove(file_path(temporary), ec);
+  return false;
+}
+
+void remove_all(const std::vector<std::string>& temporaries) {
+  for (const std::string& t : temporaries) {
+    std::error_code ec;
+    fs::remove(file_path(t), ec);
+  }
+}
+
+}  // namespace
+
+bool write_files(std::span<const output_text> outputs, plot_error& error) {
+  std::vector<std::string> temporaries;
+  for (const output_text& o : outputs) {
+    error = plot_error{o.path, 0, "cannot be written"};
+    std::string temporary;
+    // A folder in the way would refuse its rename after others are done.
+    std::error_code ec;
+    if (fs::is_directory(file_path(o.path), ec) || !write_temporary(o.path, o.text, temporary)) {
+      remove_all(temporaries);
+      return false;
+    }
+    temporaries.push_back(std::move(temporary));
+  }
+  for (std::size_t k = 0; k < outputs.size(); ++k) {
+    std::error_code ec;
+    fs::rename(file_path(temporaries[k]), file_path(outputs[k].path), ec);
+    if (ec) {
+      error = plot_error{outputs[k].path, 0, "cannot be written"};
+      remove_all(std::vector<std::string>(temporaries.begin() + static_cast<std::ptrdiff_t>(k),
+                                          temporaries.end()));
+      return false;
+    }
   }
   return true;
 }

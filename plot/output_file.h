@@ -1,10 +1,14 @@
-// Writing an output file whole or not at all: the text goes to a new file of
-// a unique name beside the target, created exclusively (an existing name, a
-// link included, is never opened), and is renamed over the target once it is
-// complete. Every failure removes the temporary file and leaves the target as
-// it was. The only OS-specific part of vantor-plot lives here.
+// Writing the output files whole or not at all: each text goes to a new file
+// of a unique name beside its target, created exclusively (an existing name,
+// a link included, is never opened), and the files are renamed over their
+// targets only once every one of them is complete. A failure before the
+// renames removes the temporary files and leaves every target as it was, so a
+// run leaves either all its new outputs or all the old ones. The only
+// OS-specific part of vantor-plot lives here.
 #pragma once
 
+#include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,8 +20,20 @@ namespace vantor::plot {
 // ending the process; called once at start-up.
 void prepare_output_signals();
 
-// Writes text to path through a temporary file; false with error
-// ("cannot be written") when any step fails.
-bool write_file(const std::string& path, std::string_view text, plot_error& error);
+// The path of the file of that name: the bytes a name is to the system's
+// file functions (on Windows in the process code page, UTF-8 under the
+// programs' manifest; there a path's string() gives UTF-8 as well).
+std::filesystem::path file_path(std::string_view name);
+
+// One output: the file and its text.
+struct output_text {
+  std::string path;
+  std::string_view text;
+};
+
+// Writes every text through its temporary file, then renames them in order;
+// false with error (the output that failed, "cannot be written") when any
+// step fails.
+bool write_files(std::span<const output_text> outputs, plot_error& error);
 
 }  // namespace vantor::plot

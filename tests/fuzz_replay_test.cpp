@@ -3,8 +3,6 @@
 // process, since a target changes the current directory and the unit table;
 // the child must end cleanly, and the runs named below must end as stated.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -32,14 +30,9 @@ constexpr int kStatusBase = 130;
 
 outcome replay(target t, const std::string& input) {
   testing::scratch_dir folder;
-  int err_pipe[2];
-  if (::pipe(err_pipe) != 0) std::abort();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::close(err_pipe[0]);
-    std::FILE* null_device = std::fopen("/dev/null", "w");
-    ::dup2(::fileno(null_device), 1);
-    ::dup2(err_pipe[1], 2);
+  testing::child_spec spec;
+  spec.out = testing::stream::to_file("/dev/null");
+  spec.body = [&] {
     enter_work_folder(folder.path());
     const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t*>(input.data()),
                                              input.size());
@@ -55,17 +48,14 @@ outcome replay(target t, const std::string& input) {
         status = whole_run(data);
         break;
     }
-    ::_exit(kStatusBase + status);
-  }
-  ::close(err_pipe[1]);
+    return kStatusBase + status;
+  };
+  const testing::child_result r = testing::run_child(spec);
   outcome o;
-  o.err = testing::slurp_fd(err_pipe[0]);
-  ::close(err_pipe[0]);
-  int ws = 0;
-  ::waitpid(pid, &ws, 0);
-  if (WIFEXITED(ws) && WEXITSTATUS(ws) >= kStatusBase - 1) {
+  o.err = r.err;
+  if (r.status >= kStatusBase - 1 && r.status < 1000) {
     o.clean = true;
-    o.status = WEXITSTATUS(ws) - kStatusBase;
+    o.status = r.status - kStatusBase;
   }
   return o;
 }
@@ -152,8 +142,8 @@ TEST(FuzzReplay, EndOfAnswersAndPathsInAnswers) {
 // the status returned, no second fatal while the statement unwinds.
 TEST(FuzzReplay, WriteFailingInTheMiddleOfAStatement) {
   testing::scratch_dir folder;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
+  testing::child_spec spec;
+  spec.body = [&] {
     enter_work_folder(folder.path());
     const int status = until_run_ends([] {
       textio::open_spec spec;
@@ -164,12 +154,11 @@ TEST(FuzzReplay, WriteFailingInTheMiddleOfAStatement) {
       for (;;)
         textio::write(kReadUnit, kTwoRecords, std::string_view(text), std::string_view(text));
     });
-    ::_exit(kStatusBase + status);
-  }
-  int ws = 0;
-  ::waitpid(pid, &ws, 0);
-  ASSERT_TRUE(WIFEXITED(ws)) << "ended by signal " << WTERMSIG(ws);
-  EXPECT_EQ(WEXITSTATUS(ws), kStatusBase + textio::kErrWrite);
+    return kStatusBase + status;
+  };
+  const int status = testing::run_child(spec).status;
+  ASSERT_LT(status, 1000) << "ended by signal " << status - 1000;
+  EXPECT_EQ(status, kStatusBase + textio::kErrWrite);
 }
 
 }  // namespace

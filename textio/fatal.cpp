@@ -1,6 +1,7 @@
 #include "textio/fatal.h"
 
 #include <array>
+#include <atomic>
 #include <string>
 
 #include "textio/platform.h"
@@ -46,18 +47,19 @@ constexpr std::string_view kWindowClose =
 // Runs on the event thread: the first event takes over the end of the run.
 void on_console_event(const platform::event_info& info) {
   if (!claim_end_for_event()) return;  // the process is ending already
+  // A stalled standard error does not hold the end up: the report line gets
+  // the same bounded wait as the last records.
   switch (info.event) {
     case platform::console_event::interrupt:
-      write_stderr(kControlC);
+      write_out_for_event(kControlC);
       break;
     case platform::console_event::brk:
-      write_stderr(kControlBreak);
+      write_out_for_event(kControlBreak);
       break;
     case platform::console_event::close:
-      write_stderr(kWindowClose);
+      write_out_for_event(kWindowClose);
       break;
   }
-  write_out_for_event();
   platform::exit_after_event(info);
 }
 
@@ -97,8 +99,29 @@ std::string_view message_text(int number) {
   if (const int failed = finish_writes(failed_name); failed != 0) {
     fatal(kErrWrite, failed, failed_name);
   }
+  // The last records, the console's closing line among them, are written like
+  // every record before them: a failed write is reported (38).
+  for (int unit = 1; unit <= kMaxUnit; ++unit) flush_unit(unit);
   close_all_units();
   exit_after_stop(status);
+}
+
+[[noreturn]] void out_of_memory() noexcept {
+  thread_local bool ending_here = false;
+  if (ending_here) platform::exit_with_status(1);  // an allocation on the way out failed too
+  ending_here = true;
+  static std::atomic_flag reported = ATOMIC_FLAG_INIT;
+  if (reported.test_and_set()) {
+    for (;;) platform::sleep_milliseconds(1000);  // another thread ends the run
+  }
+  write_stderr("Vantor: out of memory\n");
+  // Every complete record is written out, unless the allocation failed in
+  // the middle of a change of the unit table.
+  if (!table_held_by_caller()) {
+    close_all_units();
+    claim_end_for_exit();
+  }
+  platform::exit_with_status(1);
 }
 
 void install_console_handlers() {

@@ -44,6 +44,11 @@ std::string_view message_text(int number);
 // run, 1 for a run ended by an error block).
 [[noreturn]] void stop(int status);
 
+// Ends the process after an allocation failure (the new-handler of the run):
+// "Vantor: out of memory" on standard error, every complete record written
+// out, status 1.
+[[noreturn]] void out_of_memory() noexcept;
+
 // Installs the console event handling (once, at program start, before any
 // other thread).
 void install_console_handlers();

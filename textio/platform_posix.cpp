@@ -91,14 +91,26 @@ sigset_t event_signals() {
 
 event_callback g_callback = nullptr;
 
-// The events are taken by this thread alone (every other thread blocks them),
-// so the callback runs outside any signal context and never interrupts a
-// write of another thread.
-void* event_thread(void*) {
-  const sigset_t set = event_signals();
+// The signal of the first event, 0 before it.
+std::atomic<int> g_first_signal{0};
+
+// The events are taken by threads of their own, one per signal (every other
+// thread blocks them), so the callback runs outside any signal context and
+// never interrupts a write of another thread. A thread that waits for several
+// signals is handed the lowest-numbered pending one, not the first that came
+// (SIGINT before a SIGQUIT sent just ahead of it): each signal has a thread of
+// its own, woken as the signal comes, and the first thread to record its
+// signal acts; later events are ignored.
+void* event_thread(void* arg) {
+  const int own = static_cast<int>(reinterpret_cast<std::intptr_t>(arg));
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, own);
   for (;;) {
     int sig = 0;
     if (sigwait(&set, &sig) != 0) continue;
+    int none = 0;
+    if (!g_first_signal.compare_exchange_strong(none, sig)) continue;
     event_info info;
     info.native = sig;
     info.event = sig == SIGINT    ? console_event::interrupt
@@ -257,17 +269,23 @@ void install_console_events(event_callback callback) {
   sigaction(SIGPIPE, &ignore, nullptr);
   sigaction(SIGXFSZ, &ignore, nullptr);
   // Blocked here, before any other thread starts, so that every thread
-  // inherits the block and only the event thread takes them.
+  // inherits the block and only the event threads take them.
   const sigset_t set = event_signals();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
-  pthread_t thread;
   pthread_attr_t attr;
   pthread_attr_init(&attr);
   pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
   pthread_attr_setstacksize(&attr, std::size_t{256} << 10);
-  if (pthread_create(&thread, &attr, event_thread, nullptr) != 0) {
-    // Without the thread the events keep their default action.
-    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  for (const int s : kEventSignals) {
+    pthread_t thread;
+    void* arg = reinterpret_cast<void*>(static_cast<std::intptr_t>(s));
+    if (pthread_create(&thread, &attr, event_thread, arg) != 0) {
+      // Without its thread the signal keeps its default action.
+      sigset_t alone;
+      sigemptyset(&alone);
+      sigaddset(&alone, s);
+      pthread_sigmask(SIG_UNBLOCK, &alone, nullptr);
+    }
   }
   pthread_attr_destroy(&attr);
 }

@@ -1,18 +1,25 @@
 // The operating-system layer on Windows (Win32, a console program).
 //
 // Files are opened by name through the ANSI API: a name is a string of bytes
-// in the process's ANSI code page, passed on untranslated. Every file is shared
-// for reading and writing with other processes (a viewer may open a report
-// while it is written). Reads and writes go straight to the handles: binary,
-// nothing translated.
+// in the process's ANSI code page, passed on untranslated. The programs'
+// manifest makes that code page UTF-8 (cmake/utf8_code_page.manifest); a
+// system that ignores it keeps its own. Every file is shared for reading and
+// writing with other processes (a viewer may open a report while it is
+// written). Reads and writes go straight to the handles: binary, nothing
+// translated; only a console, which holds characters rather than bytes, is
+// read and written as UTF-16 text converted from and to that code page, so
+// that answers typed there arrive in it whatever the console's own code page,
+// and names show as typed.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
 // after windows.h
 #include <process.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "textio/fatal.h"
@@ -109,6 +116,60 @@ const standard_streams& streams() {
 bool is_console(HANDLE h) {
   DWORD mode = 0;
   return ::GetFileType(h) == FILE_TYPE_CHAR && ::GetConsoleMode(h, &mode) != 0;
+}
+
+// Console text in the process code page (UTF-8 under the manifest), whatever
+// the console's own code pages, which are left as they are.
+
+// Converted input not yet handed out (of the one console input handle).
+std::string g_console_bytes;
+std::size_t g_console_taken = 0;
+wchar_t g_high_surrogate = 0;  // the first half of a pair split between two reads
+
+// Reads the next characters typed on the console into g_console_bytes: the
+// count of characters read, 0 at an end, -1 for a failed read (the system's
+// error kept).
+std::ptrdiff_t read_console_text(HANDLE h) {
+  wchar_t wide[4097];
+  std::size_t held = 0;
+  if (g_high_surrogate != 0) {
+    wide[held++] = g_high_surrogate;
+    g_high_surrogate = 0;
+  }
+  DWORD got = 0;
+  ::SetLastError(ERROR_SUCCESS);
+  if (::ReadConsoleW(h, wide + held, static_cast<DWORD>(4096 - held), &got, nullptr) == 0) {
+    return -1;
+  }
+  // control-Z first on a line ends the input, as a read of the bytes does.
+  if (got == 0 || (held == 0 && wide[0] == 0x1A)) return 0;
+  held += got;
+  if (wide[held - 1] >= 0xD800 && wide[held - 1] <= 0xDBFF) g_high_surrogate = wide[--held];
+  if (held == 0) return static_cast<std::ptrdiff_t>(got);
+  const int size = static_cast<int>(held);
+  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, wide, size, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return -1;
+  g_console_bytes.resize(static_cast<std::size_t>(bytes));
+  ::WideCharToMultiByte(CP_ACP, 0, wide, size, g_console_bytes.data(), bytes, nullptr, nullptr);
+  g_console_taken = 0;
+  return static_cast<std::ptrdiff_t>(got);
+}
+
+// Writes text in the process code page to a console as UTF-16.
+bool write_console_text(HANDLE h, const char* data, std::size_t size) {
+  if (size > 0x7FFFFFFF) return false;
+  const int n = static_cast<int>(size);
+  const int chars = ::MultiByteToWideChar(CP_ACP, 0, data, n, nullptr, 0);
+  if (chars <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(chars), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, data, n, wide.data(), chars);
+  for (std::size_t done = 0; done < wide.size();) {
+    const DWORD left = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 1U << 15));
+    DWORD put = 0;
+    if (::WriteConsoleW(h, wide.data() + done, left, &put, nullptr) == 0 || put == 0) return false;
+    done += put;
+  }
+  return true;
 }
 
 // --- Console events ----------------------------------------------------------
@@ -210,7 +271,39 @@ opened_file open_scratch(std::string& name) {
   return opened_file{wrap(h), 0, true};
 }
 
+namespace {
+
+// read_some of a console: characters converted to the process code page.
+std::ptrdiff_t read_console(HANDLE h, char* data, std::size_t size) {
+  for (int aborted = 0; g_console_taken == g_console_bytes.size();) {
+    const std::ptrdiff_t got = read_console_text(h);
+    if (got > 0) continue;
+    // control-C at a console read ends the read with nothing and the handler
+    // runs on a thread of its own: give it the time to end the process rather
+    // than taking the empty read for the end of the input.
+    if (aborted++ < 50 && ::GetLastError() == ERROR_OPERATION_ABORTED) {
+      ::Sleep(100);
+      continue;
+    }
+    return got;
+  }
+  const std::size_t n = std::min(size, g_console_bytes.size() - g_console_taken);
+  std::memcpy(data, g_console_bytes.data() + g_console_taken, n);
+  g_console_taken += n;
+  return static_cast<std::ptrdiff_t>(n);
+}
+
+}  // namespace
+
 std::ptrdiff_t read_some(handle h, char* data, std::size_t size) noexcept {
+  if (size == 0) return 0;
+  if (is_console(native(h))) {
+    try {
+      return read_console(native(h), data, size);
+    } catch (...) {
+      return -1;
+    }
+  }
   const DWORD chunk = static_cast<DWORD>(size < (1U << 30) ? size : (1U << 30));
   for (int aborted = 0;; ++aborted) {
     DWORD got = 0;
@@ -237,6 +330,15 @@ std::ptrdiff_t read_some(handle h, char* data, std::size_t size) noexcept {
 }
 
 bool write_all(handle h, const char* data, std::size_t size, std::size_t* written) noexcept {
+  if (size > 0 && is_console(native(h))) {
+    bool ok = false;
+    try {
+      ok = write_console_text(native(h), data, size);
+    } catch (...) {
+    }
+    if (written != nullptr) *written = ok ? size : 0;
+    return ok;
+  }
   std::size_t done = 0;
   bool ok = true;
   while (done < size) {

@@ -340,6 +340,15 @@ void write_final_buffers(void*) {
   g_final_done.store(true, std::memory_order_release);
 }
 
+std::string_view g_event_report;
+std::atomic<bool> g_report_done{false};
+
+void write_event_report(void*) {
+  (void)platform::write_all(platform::console_error(), g_event_report.data(),
+                            g_event_report.size());
+  g_report_done.store(true, std::memory_order_release);
+}
+
 }  // namespace
 
 bool flush_slot(unit_slot& s) {
@@ -444,7 +453,7 @@ bool claim_end_for_event() noexcept {
   return true;
 }
 
-void write_out_for_event() noexcept {
+void write_out_for_event(std::string_view report) noexcept {
   using namespace detail;
   const auto waited = [](auto done) {
     for (int ms = 0; ms < kEventWaitMs; ms += kEventPollMs) {
@@ -453,9 +462,14 @@ void write_out_for_event() noexcept {
     }
     return done();
   };
+  // The report line is written by a thread of its own, like the last buffers:
+  // a standard error that nobody reads may hold that write for ever. It is
+  // waited for together with a write under way.
+  g_event_report = report;
+  if (!platform::start_thread(write_event_report, nullptr)) write_event_report(nullptr);
   (void)waited([] {
     table_guard guard;
-    return g_in_flight == 0;
+    return g_in_flight == 0 && g_report_done.load(std::memory_order_acquire);
   });
   if (platform::start_thread(write_final_buffers, nullptr)) {
     (void)waited([] { return g_final_done.load(std::memory_order_acquire); });

@@ -16,6 +16,7 @@ namespace {
 
 std::array<unit_slot, kSlots> g_units;
 std::atomic_flag g_lock = ATOMIC_FLAG_INIT;
+thread_local bool t_holds_lock = false;  // the calling thread holds g_lock
 
 void ensure_console() {
   static const bool ready = [] {
@@ -61,9 +62,11 @@ void lock_table() noexcept {
       }
     }
   }
+  t_holds_lock = true;
 }
 
 void unlock_table() noexcept {
+  t_holds_lock = false;
   g_lock.clear(std::memory_order_release);
 }
 
@@ -161,6 +164,10 @@ void close_unit(int unit) {
     }
   }
   if (!ok) fatal(kErrWrite, unit, failed_name);
+}
+
+bool table_held_by_caller() noexcept {
+  return detail::t_holds_lock;
 }
 
 bool unit_is_open(int unit) {

@@ -108,16 +108,21 @@ int finish_writes(std::string& name) noexcept;
 // be anywhere, even blocked in a write that never ends. The event thread calls
 // claim_end_for_event(); when it returns true the event owns the end: the main
 // thread stops at its next step in the table (it waits for ever there), and
-// write_out_for_event() writes out every complete record that is not being
-// written already, waiting a bounded time (well under a second) for a write
-// under way and for its own writes, and cuts a file whose write did not end in
-// time back to its records before that write. It returns; the caller ends the
-// process. claim_end_for_exit() is called by the main thread right before it
-// ends the process itself: an event that came first keeps the end (the call
-// then never returns), a later one is ignored.
+// write_out_for_event(report) writes the report line on standard error, then
+// writes out every complete record that is not being written already. It
+// waits a bounded time (well under a second each) for the report line and a
+// write under way, and for its own writes, and cuts a file whose write did not
+// end in time back to its records before that write. It returns; the caller
+// ends the process. report must stay valid until the process ends. claim_end_for_exit() is called
+// by the main thread right before it ends the process itself: an event that came first keeps the
+// end (the call then never returns), a later one is ignored.
 bool claim_end_for_event() noexcept;
-void write_out_for_event() noexcept;
+void write_out_for_event(std::string_view report) noexcept;
 void claim_end_for_exit() noexcept;
+
+// Whether the calling thread holds the lock of the unit table (for the end
+// after an allocation failure, which may come in the middle of a change).
+bool table_held_by_caller() noexcept;
 
 // --- Input -------------------------------------------------------------------
 

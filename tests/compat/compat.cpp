@@ -11,14 +11,8 @@
 // the digits) replaced by a generated answer form. Prints the counts and the
 // first differences; exits 1 when a difference other than an answer line
 // over 1 MiB was found.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -27,9 +21,9 @@
 #include <iterator>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/forms.h"
 #include "tests/support/generate_run.h"
 
@@ -66,33 +60,16 @@ std::string masked(std::string text) {
 using outcome = std::map<std::string, std::string>;
 
 outcome run_in(const std::string& binary, const fs::path& folder) {
-  const fs::path out = folder / "..stdout", err = folder / "..stderr";
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::chdir(folder.c_str()) != 0) ::_exit(126);
-    const int in = ::open("answers.txt", O_RDONLY);
-    const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || o < 0 || e < 0) ::_exit(126);
-    ::dup2(in, 0);
-    ::dup2(o, 1);
-    ::dup2(e, 2);
-    ::execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  int status = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (::waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  child_spec spec;
+  spec.command = {binary};
+  spec.through_launcher = false;
+  spec.folder = folder;
+  spec.in = stream::to_file(folder / "answers.txt");
+  spec.out = stream::to_file(folder / "..stdout");
+  spec.err = stream::to_file(folder / "..stderr");
+  const int status = run_child(spec).status;
   outcome result;
-  result["(status)"] = WIFEXITED(status) ? "exit " + std::to_string(WEXITSTATUS(status))
-                                         : "signal " + std::to_string(WTERMSIG(status));
+  result["(status)"] = std::to_string(status);
   for (const auto& entry : fs::directory_iterator(folder)) {
     const std::string name = entry.path().filename().string();
     if (name == "answers.txt") continue;

@@ -67,28 +67,14 @@ struct streams {
 run_result run_with_streams(const fs::path& dir, const std::string& answers, const streams& s) {
   const fs::path answers_file = dir / "answers.in";
   std::ofstream(answers_file, std::ios::binary) << answers;
-  int err[2];
-  if (::pipe(err) != 0) std::abort();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int in = ::open(answers_file.c_str(), O_RDONLY);
-    const int out = s.output != nullptr ? ::open(s.output, O_WRONLY) : -1;
-    if (in < 0 || (s.output != nullptr && out < 0) || ::chdir(dir.c_str()) != 0) ::_exit(127);
-    ::dup2(in, 0);
-    ::dup2(out, 1);
-    ::dup2(err[1], 2);
-    for (int fd : {in, out, err[0], err[1]}) ::close(fd);
-    if (s.input_closed) ::close(0);
-    if (s.output == nullptr) ::close(1);
-    if (s.error_closed) ::close(2);
-    exec_under_test(vantor_binary());
-  }
-  ::close(err[1]);
-  run_result r;
-  r.err = slurp_fd(err[0]);
-  ::close(err[0]);
-  r.status = wait_status(pid);
-  return r;
+  child_spec spec;
+  spec.command = command(vantor_binary());
+  spec.folder = dir;
+  spec.in = s.input_closed ? stream{stream::kind::closed} : stream::to_file(answers_file);
+  spec.out = s.output == nullptr ? stream{stream::kind::closed} : stream::to_file(s.output);
+  spec.err = {s.error_closed ? stream::kind::closed : stream::kind::pipe};
+  const child_result r = run_child(spec);
+  return {r.out, r.err, r.status};
 }
 
 TEST(Faults, DiskFullWhileWritingAWeightedFile) {
@@ -319,21 +305,19 @@ TEST(Faults, RawDamageFilesRemovedOnceOpened) {
   const reference& ref = large_reference();
   scratch_dir dir;
   write_large_run(dir);
-  running p = start(dir.path());
-  ASSERT_EQ(::write(p.in, kLargeAnswers.data(), kLargeAnswers.size()),
+  const auto p = start(dir.path());
+  ASSERT_EQ(::write(p->input(), kLargeAnswers.data(), kLargeAnswers.size()),
             static_cast<ssize_t>(kLargeAnswers.size()));
-  ::close(p.in);
+  p->close_input();
   std::string out;
   for (int c = 1; c <= kLargeCases; ++c) {
     const std::string name = case_name(c, ".RawDam");
-    ASSERT_TRUE(read_until(p.out, out, " Processing File : " + name + "\r\n")) << out;
+    ASSERT_TRUE(read_until(p->output(), out, " Processing File : " + name + "\r\n")) << out;
     fs::remove(dir.path() / name);
   }
-  out += slurp_fd(p.out);
-  const std::string err = slurp_fd(p.err);
-  ::close(p.out);
-  ::close(p.err);
-  EXPECT_EQ(wait_status(p.pid), 0) << err;
+  out += slurp_fd(p->output());
+  const std::string err = slurp_fd(p->error());
+  EXPECT_EQ(p->wait().status, 0) << err;
   for (std::size_t k = 0; k < ref.names.size(); ++k) {
     EXPECT_EQ(mask_date(dir.read(ref.names[k])), ref.texts[k]) << ref.names[k];
   }
@@ -354,26 +338,24 @@ TEST(Faults, ConsoleEventsInTheMiddleOfPassTwo) {
     SCOPED_TRACE(c.event);
     scratch_dir dir;
     write_large_run(dir);
-    running p = start(dir.path());
+    const auto p = start(dir.path());
     std::string err;
-    std::thread err_reader([&] { err = slurp_fd(p.err); });
-    const ssize_t fed = ::write(p.in, kLargeAnswers.data(), kLargeAnswers.size());
-    ::close(p.in);
+    std::thread err_reader([&] { err = slurp_fd(p->error()); });
+    const ssize_t fed = ::write(p->input(), kLargeAnswers.data(), kLargeAnswers.size());
+    p->close_input();
     std::string out;
     const std::string last = " Processing File : " + case_name(kLargeCases, ".RawDam") + "\r\n";
-    const bool pass_one_done = read_until(p.out, out, last);
+    const bool pass_one_done = read_until(p->output(), out, last);
     // Pass 2 is under way once its third file exists.
     const fs::path third = dir.path() / ref.names[2];
     for (int polls = 0; pass_one_done && !fs::exists(third) && polls < 600000; ++polls) {
       std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
-    ::kill(p.pid, c.signal);
-    out += slurp_fd(p.out);
+    ::kill(p->pid(), c.signal);
+    out += slurp_fd(p->output());
     err_reader.join();
-    ::close(p.out);
-    ::close(p.err);
     EXPECT_EQ(fed, static_cast<ssize_t>(kLargeAnswers.size()));
-    EXPECT_EQ(wait_status(p.pid), 128 + c.signal);
+    EXPECT_EQ(p->wait().status, 128 + c.signal);
     EXPECT_EQ(err,
               std::string("forrtl: error (200): program aborting due to ") + c.event + " event\n");
     EXPECT_TRUE(out.ends_with(last)) << "the console has more than pass 1";
@@ -403,6 +385,7 @@ struct fault_setup {
   rlim_t address_space = RLIM_INFINITY;  // ulimit -v, in bytes
   bool as_nobody = false;
   bool stalled_output = false;       // standard output a pipe that nobody reads
+  bool error_on_output = false;      // standard error on standard output's pipe
   std::array<int, 2> events{};       // signals sent in turn once the run is ready (0: none)
   const char* ready_file = nullptr;  // ready: this file holds ready_bytes (else at once)
   std::size_t ready_bytes = 0;
@@ -415,12 +398,12 @@ constexpr uid_t kNobody = 65534;
 // Whether the unprivileged user can start the program: every folder on its
 // way searchable and the file executable for that user.
 bool nobody_can_execute(const fs::path& program) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(2);
-    ::_exit(::access(program.c_str(), X_OK) == 0 ? 0 : 1);
-  }
-  return wait_status(pid) == 0;
+  child_spec spec;
+  spec.body = [&program] {
+    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) return 2;
+    return ::access(program.c_str(), X_OK) == 0 ? 0 : 1;
+  };
+  return run_child(spec).status == 0;
 }
 
 struct fault_result {
@@ -433,35 +416,20 @@ using namespace std::chrono_literals;
 fault_result run_faulted(const fs::path& dir, const std::string& answers, const fault_setup& f) {
   const fs::path answers_file = dir / "answers.in";
   std::ofstream(answers_file, std::ios::binary) << answers;
-  int out[2], err[2];
-  if (::pipe(out) != 0 || ::pipe(err) != 0) std::abort();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int in = ::open(answers_file.c_str(), O_RDONLY);
-    if (in < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
-    ::dup2(in, 0);
-    ::dup2(out[1], 1);
-    ::dup2(err[1], 2);
-    for (int fd : {in, out[0], out[1], err[0], err[1]}) ::close(fd);
+  child_spec spec;
+  spec.command = command(f.program != nullptr ? f.program : vantor_binary());
+  spec.folder = dir;
+  spec.in = stream::to_file(answers_file);
+  spec.out = {f.stalled_output ? stream::kind::stalled : stream::kind::pipe};
+  spec.err = {f.error_on_output ? stream::kind::to_output : stream::kind::pipe};
+  spec.in_child = [&f] {
     const rlimit fsize{f.file_size, f.file_size};
     const rlimit as{f.address_space, f.address_space};
     if (::setrlimit(RLIMIT_FSIZE, &fsize) != 0 || ::setrlimit(RLIMIT_AS, &as) != 0) ::_exit(127);
     if (f.as_nobody && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(127);
-    exec_under_test(f.program != nullptr ? f.program : vantor_binary());
-  }
-  ::close(out[1]);
-  ::close(err[1]);
-  fault_result r;
-  std::thread err_reader([&] { r.run.err = slurp_fd(err[0]); });
-  std::thread out_reader([&] {
-    if (!f.stalled_output) r.run.out = slurp_fd(out[0]);
-  });
-  // A run that hangs is ended here, and shows as killed.
-  std::atomic<bool> ended{false};
-  std::thread watchdog([&] {
-    for (int i = 0; i < 3000 && !ended; ++i) std::this_thread::sleep_for(10ms);
-    if (!ended) ::kill(pid, SIGKILL);
-  });
+  };
+  // A run that hangs is ended at the time limit, and shows as killed.
+  child_process child(spec);
   std::chrono::steady_clock::time_point sent;
   if (f.events[0] != 0) {
     std::error_code ec;
@@ -474,21 +442,17 @@ fault_result run_faulted(const fs::path& dir, const std::string& answers, const 
     sent = std::chrono::steady_clock::now();
     for (const int e : f.events) {
       if (e == 0) break;
-      ::kill(pid, e);
+      ::kill(child.pid(), e);
       std::this_thread::sleep_for(100ms);  // the first one received decides
     }
   }
-  r.run.status = wait_status(pid);
-  ended = true;
-  watchdog.join();
+  const child_result ended = child.wait();
+  fault_result r;
+  r.run = {ended.out, ended.err, ended.status};
   if (f.events[0] != 0) {
     r.seconds_after_event =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
   }
-  err_reader.join();
-  out_reader.join();
-  ::close(out[0]);
-  ::close(err[0]);
   return r;
 }
 
@@ -638,6 +602,15 @@ TEST(Faults, LimitsBlockedWritesAndPermissions) {
        128 + SIGINT,
        ctrl_c,
        [](const scratch_dir&, const run_result&) {}},
+      // The report line cannot get out either: the end comes all the same.
+      {"standard output and error on one stalled pipe, control-C then SIGTERM",
+       made::typical_run,
+       {.stalled_output = true, .error_on_output = true, .events = {SIGINT, SIGTERM}},
+       "1\n3\n" + wrong_names,
+       no_prepare,
+       128 + SIGINT,
+       "",
+       [](const scratch_dir&, const run_result&) {}},
   };
   for (const fault_case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -675,6 +648,72 @@ TEST(Faults, LimitsBlockedWritesAndPermissions) {
     }
     c.check(dir, r.run);
   }
+}
+
+// The closing count line is written like every line before it: a reader of
+// standard output gone by then is reported (38), not a complete run.
+TEST(Faults, ConsoleReaderGoneBeforeTheCountLine) {
+  const reference& ref = large_reference();
+  scratch_dir dir;
+  write_large_run(dir);
+  const auto p = start(dir.path());
+  std::string err;
+  std::thread err_reader([&] { err = slurp_fd(p->error()); });
+  const ssize_t fed = ::write(p->input(), kLargeAnswers.data(), kLargeAnswers.size());
+  p->close_input();
+  std::string out;
+  // Pass 2 and the report, which take a while, are still to come.
+  EXPECT_TRUE(read_until(p->output(), out, case_name(kLargeCases, ".RawDam") + "\r\n")) << out;
+  p->close_output();
+  err_reader.join();
+  EXPECT_EQ(fed, static_cast<ssize_t>(kLargeAnswers.size()));
+  EXPECT_EQ(p->wait().status, 38);
+  EXPECT_EQ(err, "forrtl: severe (38): error during write, unit 6, file CONOUT$\n");
+  for (std::size_t k = 0; k < ref.names.size(); ++k) {
+    EXPECT_EQ(mask_date(dir.read(ref.names[k])), ref.texts[k]) << ref.names[k];
+  }
+}
+
+// Address-space limits from just above the tables up to enough for the run:
+// every run ends in a defined way, with one line on standard error when it
+// cannot go on, never by a signal.
+TEST(Faults, AddressSpaceLimitsAboveTheTables) {
+  if (test_launcher() != nullptr) GTEST_SKIP() << "a limit on Wine's address space is no test";
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer's shadow memory does not fit in the limits";
+#endif
+  const reference ref = complete_run(write_fault_run, kFaultCases, kFaultAnswers);
+  const std::string reserve_failed = "Vantor: cannot reserve the run's tables (" +
+                                     std::to_string(sizeof(driver::run_state)) +
+                                     " bytes): Cannot allocate memory\n";
+  constexpr rlim_t kStep = 256 * 1024;
+  const rlim_t tables = sizeof(driver::run_state) / kStep * kStep;
+  int out_of_memory = 0;
+  int complete_in_a_row = 0;
+  for (rlim_t limit = tables; limit < tables + 256 * kStep && complete_in_a_row < 4;
+       limit += kStep) {
+    SCOPED_TRACE(limit / 1024);
+    scratch_dir dir;
+    write_fault_run(dir);
+    const run_result r = run_faulted(dir.path(), kFaultAnswers, {.address_space = limit}).run;
+    complete_in_a_row = r.status == 0 ? complete_in_a_row + 1 : 0;
+    if (r.status == 0) {
+      EXPECT_EQ(r.err, "");
+      continue;
+    }
+    EXPECT_EQ(r.status, 1);
+    if (r.err == reserve_failed) continue;
+    EXPECT_EQ(r.err, "Vantor: out of memory\n");
+    ++out_of_memory;
+    // What was written is complete records of the run's files.
+    for (std::size_t k = 0; k < ref.names.size() && dir.exists(ref.names[k]); ++k) {
+      const std::string text = mask_date(dir.read(ref.names[k]));
+      EXPECT_TRUE(text.empty() || ends_with_record(text)) << ref.names[k];
+      EXPECT_TRUE(ref.texts[k].starts_with(text)) << ref.names[k];
+    }
+  }
+  EXPECT_EQ(complete_in_a_row, 4) << "no limit let the run complete";
+  std::printf("[          ] %d of the limits ended out of memory\n", out_of_memory);
 }
 
 }  // namespace

@@ -17,11 +17,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/support/child_process.h"
 
 namespace vantor::testing {
 
@@ -36,32 +39,15 @@ inline const char* vantor_binary() {
   return env_or("VANTOR_TEST_BINARY", VANTOR_BINARY);
 }
 
-// The loader the programs under test run in, or nullptr for native programs.
-inline const char* test_launcher() {
-  return env_or("VANTOR_TEST_LAUNCHER", nullptr);
-}
-
 // Why a test cannot run through the launcher (a GTEST_SKIP message).
 inline constexpr const char* kNoSignalsThroughLauncher =
     "a signal sent from outside reaches the loader, not the program under test "
     "(its console events are tested natively)";
 
-// Replaces the calling (child) process by binary with args, through the
-// launcher when one is set; _exit(127) if that fails.
-[[noreturn]] inline void exec_under_test(const char* binary, std::vector<std::string> args = {}) {
-  std::vector<char*> argv;
-  if (const char* launcher = test_launcher()) argv.push_back(const_cast<char*>(launcher));
-  argv.push_back(const_cast<char*>(binary));
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  ::execv(argv.front(), argv.data());
-  ::_exit(127);
-}
-
 struct run_result {
   std::string out;
   std::string err;
-  int status = -1;  // exit status, or 128 + signal when killed
+  int status = -1;  // exit status, or 1000 + signal when killed by one
 };
 
 class scratch_dir {
@@ -107,66 +93,31 @@ inline std::string slurp_fd(int fd) {
   return text;
 }
 
-// Starts vantor in dir with stdin from a pipe; returns the pid and the fds.
-struct running {
-  pid_t pid = -1;
-  int in = -1;   // write end of its standard input
-  int out = -1;  // read end of its standard output
-  int err = -1;  // read end of its standard error
-};
-
-inline running start(const fs::path& dir, const char* binary = vantor_binary(),
-                     std::vector<std::string> args = {}) {
-  int in[2], out[2], err[2];
-  if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) std::abort();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(in[0], 0);
-    ::dup2(out[1], 1);
-    ::dup2(err[1], 2);
-    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
-    if (::chdir(dir.c_str()) != 0) ::_exit(127);
-    exec_under_test(binary, std::move(args));
-  }
-  ::close(in[0]);
-  ::close(out[1]);
-  ::close(err[1]);
-  return {pid, in[1], out[0], err[0]};
+// A program under test (run through the launcher, if any) with arguments.
+inline std::vector<std::string> command(const char* binary, std::vector<std::string> args = {}) {
+  args.insert(args.begin(), binary);
+  return args;
 }
 
-inline int wait_status(pid_t pid) {
-  int ws = 0;
-  ::waitpid(pid, &ws, 0);
-  if (WIFEXITED(ws)) return WEXITSTATUS(ws);
-  if (WIFSIGNALED(ws)) return 1000 + WTERMSIG(ws);  // died by a signal: never expected
-  return -1;
+// Starts vantor in dir; the test writes its standard input and reads its
+// outputs itself (child_process::input(), output(), error()).
+inline std::unique_ptr<child_process> start(const fs::path& dir) {
+  child_spec spec;
+  spec.command = command(vantor_binary());
+  spec.folder = dir;
+  spec.in = spec.out = spec.err = {stream::kind::parent};
+  return std::make_unique<child_process>(spec);
 }
 
 // Runs to the end with the answers on standard input.
 inline run_result run_vantor(const fs::path& dir, const std::string& answers,
                              std::vector<std::string> args = {}) {
-  running r = start(dir, vantor_binary(), std::move(args));
-  std::thread feeder([&] {
-    signal(SIGPIPE, SIG_IGN);
-    const char* p = answers.data();
-    std::size_t left = answers.size();
-    while (left > 0) {
-      const ssize_t n = ::write(r.in, p, left);
-      if (n <= 0) break;
-      p += n;
-      left -= static_cast<std::size_t>(n);
-    }
-    ::close(r.in);
-  });
-  run_result result;
-  std::thread err_reader([&] { result.err = slurp_fd(r.err); });
-  result.out = slurp_fd(r.out);
-  err_reader.join();
-  feeder.join();
-  ::close(r.out);
-  ::close(r.err);
-  result.status = wait_status(r.pid);
-  return result;
+  child_spec spec;
+  spec.command = command(vantor_binary(), std::move(args));
+  spec.folder = dir;
+  spec.input = answers;
+  const child_result r = run_child(spec);
+  return {r.out, r.err, r.status};
 }
 
 // Replaces the date stamp (" Date : 2026-12-07 21:15:48") by a fixed one.

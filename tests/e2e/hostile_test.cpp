@@ -34,24 +34,15 @@ struct measured_run {
 // run_vantor, also taking the largest resident size of the process; feed
 // writes its standard input.
 measured_run run_measured(const fs::path& dir, const std::function<void(int fd)>& feed) {
-  running r = start(dir);
-  std::thread feeder([&] {
-    feed(r.in);
-    ::close(r.in);
-  });
-  measured_run m;
-  std::thread err_reader([&] { m.result.err = slurp_fd(r.err); });
-  m.result.out = slurp_fd(r.out);
-  err_reader.join();
-  feeder.join();
-  ::close(r.out);
-  ::close(r.err);
-  int ws = 0;
-  rusage usage{};
-  ::wait4(r.pid, &ws, 0, &usage);
-  m.result.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : 1000 + WTERMSIG(ws);
-  m.max_rss_kb = usage.ru_maxrss;
-  return m;
+  child_spec spec;
+  spec.command = command(vantor_binary());
+  spec.folder = dir;
+  spec.in = {stream::kind::parent};
+  child_process child(spec);
+  feed(child.input());
+  child.close_input();
+  const child_result r = child.wait();
+  return {{r.out, r.err, r.status}, r.max_rss_kb};
 }
 
 bool write_all(int fd, std::string_view text) {

@@ -399,22 +399,19 @@ TEST(EndToEnd, InterruptWhileWaitingForAnAnswer) {
         signal_case{SIGHUP, "window-CLOSE"}, signal_case{SIGTERM, "window-CLOSE"}}) {
     SCOPED_TRACE(c.event);
     scratch_dir dir;
-    running p = start(dir.path());
+    const auto p = start(dir.path());
     // Wait until the first question is on the console.
     std::string out;
     char buf[4096];
     while (out.find(kAskFirst) == std::string::npos) {
-      const ssize_t n = ::read(p.out, buf, sizeof buf);
+      const ssize_t n = ::read(p->output(), buf, sizeof buf);
       ASSERT_GT(n, 0);
       out.append(buf, static_cast<std::size_t>(n));
     }
-    ::kill(p.pid, c.signal);
-    out += slurp_fd(p.out);
-    const std::string err = slurp_fd(p.err);
-    ::close(p.in);
-    ::close(p.out);
-    ::close(p.err);
-    EXPECT_EQ(wait_status(p.pid), 128 + c.signal);
+    ::kill(p->pid(), c.signal);
+    out += slurp_fd(p->output());
+    const std::string err = slurp_fd(p->error());
+    EXPECT_EQ(p->wait().status, 128 + c.signal);
     EXPECT_EQ(out, kBanner + kAskFirst);
     EXPECT_EQ(err,
               std::string("forrtl: error (200): program aborting due to ") + c.event + " event\n");

@@ -23,7 +23,7 @@ for tree in old new; do
   cmake -S "$src" -B "$work/build-$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
   ninja -C "$work/build-$tree" vantor_core >/dev/null
   g++ -std=c++20 -O2 -flto=auto -ffp-contract=off -I "$src" -I . \
-    tests/golden/probe.cpp tests/support/forms.cpp "$work/build-$tree/libvantor_core.a" \
+    tests/golden/probe.cpp tests/support/forms.cpp tests/support/child_process.cpp "$work/build-$tree/libvantor_core.a" \
     -lpthread -o "$work/probe-$tree"
 done
 

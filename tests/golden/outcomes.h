@@ -5,22 +5,20 @@
 // input (in the current directory).
 #pragma once
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "freeinput/reader.h"
 #include "freeinput/state.h"
+#include "tests/support/child_process.h"
 #include "textio/console.h"
 #include "textio/units.h"
 #include "textio/writer.h"
@@ -73,39 +71,27 @@ inline std::string describe_record(int count, int ierr, std::span<const int> typ
 }
 
 inline const std::string kInput = "golden_input.txt";
+inline const std::string kResult = "golden_result.txt";
 
-// Runs body in a child whose standard input is the file and whose standard
-// output and error go nowhere: the text body returns, or the report number
-// of a run it ended.
+// Runs body in a child whose standard input is the content (as a file) and
+// whose standard output and error go nowhere: the text body returns, or the
+// report number of a run it ended.
 template <class Body>
 std::string in_child(const std::string& content, Body&& body) {
   std::ofstream(kInput, std::ios::binary | std::ios::trunc) << content;
-  std::array<int, 2> pipe_ends{};
-  if (::pipe(pipe_ends.data()) != 0) std::abort();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::close(pipe_ends[0]);
-    const int in = ::open(kInput.c_str(), O_RDONLY);
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(in, 0);
-    ::dup2(null, 1);
-    ::dup2(null, 2);
-    const std::string result = body();
-    (void)!::write(pipe_ends[1], result.data(), result.size());
-    ::_exit(0);
-  }
-  ::close(pipe_ends[1]);
-  std::string result;
-  std::array<char, 4096> buffer{};
-  for (ssize_t n; (n = ::read(pipe_ends[0], buffer.data(), buffer.size())) > 0;) {
-    result.append(buffer.data(), static_cast<std::size_t>(n));
-  }
-  ::close(pipe_ends[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && !result.empty()) return result;
-  if (WIFEXITED(status)) return answer_report(WEXITSTATUS(status));
-  return "signal " + std::to_string(WTERMSIG(status));
+  std::remove(kResult.c_str());
+  testing::child_spec spec;
+  spec.in = testing::stream::to_file(kInput);
+  spec.out = spec.err = testing::stream::to_file("/dev/null");
+  spec.body = [&body] {
+    std::ofstream(kResult, std::ios::binary) << body();
+    return 0;
+  };
+  const testing::child_result r = testing::run_child(spec);
+  if (r.status >= 1000) return "signal " + std::to_string(r.status - 1000);
+  if (r.status != 0) return answer_report(r.status);
+  std::ifstream in(kResult, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // An answer line read for an integer from the console. A target that two

@@ -55,27 +55,13 @@ void make_run(const scratch_dir& dir) {
 
 run_result run_plot(const fs::path& dir, std::vector<std::string> args,
                     const std::function<void()>& in_child = {}) {
-  int out[2], err[2];
-  if (::pipe(out) != 0 || ::pipe(err) != 0) std::abort();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(out[1], 1);
-    ::dup2(err[1], 2);
-    for (int fd : {out[0], out[1], err[0], err[1]}) ::close(fd);
-    if (::chdir(dir.c_str()) != 0) ::_exit(127);
-    if (in_child) in_child();
-    exec_under_test(env_or("VANTOR_TEST_PLOT_BINARY", VANTOR_PLOT_BINARY), std::move(args));
-  }
-  ::close(out[1]);
-  ::close(err[1]);
-  run_result result;
-  std::thread err_reader([&] { result.err = slurp_fd(err[0]); });
-  result.out = slurp_fd(out[0]);
-  err_reader.join();
-  ::close(out[0]);
-  ::close(err[0]);
-  result.status = wait_status(pid);
-  return result;
+  child_spec spec;
+  spec.command = command(env_or("VANTOR_TEST_PLOT_BINARY", VANTOR_PLOT_BINARY), std::move(args));
+  spec.folder = dir;
+  spec.in = {stream::kind::closed};
+  spec.in_child = in_child;
+  const child_result r = run_child(spec);
+  return {r.out, r.err, r.status};
 }
 
 std::vector<std::string> lines_of(const std::string& text) {
@@ -422,6 +408,18 @@ TEST_F(PlotRun, ErrorEndings) {
        2,
        "vantor-plot: --cases wants FIRST-LAST, two case numbers with FIRST <= LAST, not \"3-1\" "
        "(see vantor-plot --help)\n"},
+      {"required life beyond numbers",
+       nothing,
+       {"--design-life", "1e308", "--dff", "10", "pipe"},
+       2,
+       "vantor-plot: the required life R = 1e+308 x 10 = Infinity is not a positive finite number "
+       "(see vantor-plot --help)\n"},
+      {"required life below numbers",
+       nothing,
+       {"--design-life", "1e-200", "--dff", "1e-200", "pipe"},
+       2,
+       "vantor-plot: the required life R = 1e-200 x 1e-200 = 0 is not a positive finite number "
+       "(see vantor-plot --help)\n"},
   };
   // The report's run label: the prefix, "." and the run's date stamp.
   const std::string label = lines_of(dir_.read("pipe.AccDam"))[1].substr(31);
@@ -456,6 +454,22 @@ TEST_F(PlotRun, FaultEndings) {
     std::string all;
     for (const std::string& l : lines) all += l + "\r\n";
     d.write("pipe.AccDam", all);
+  };
+  // A file-size limit that the picture and the table fit in but the page
+  // (which holds the picture) does not.
+  rlim_t below_the_page = 0;
+  const auto old_outputs = [&](const scratch_dir& d) {
+    scratch_dir sizes;
+    for (const auto& entry : fs::directory_iterator(d.path())) {
+      fs::copy(entry.path(), sizes.path() / entry.path().filename());
+    }
+    ASSERT_EQ(run_plot(sizes.path(), {"pipe"}).status, 0);
+    below_the_page = std::max(fs::file_size(sizes.path() / "pipe.svg"),
+                              fs::file_size(sizes.path() / "pipe.Contrib.csv"));
+    ASSERT_LT(below_the_page, fs::file_size(sizes.path() / "pipe.html"));
+    for (const char* name : {"pipe.svg", "pipe.Contrib.csv", "pipe.html"}) {
+      d.write(name, std::string("an earlier ") + name);
+    }
   };
   const std::vector<fault_case> cases = {
       {"links planted beside the outputs",
@@ -508,16 +522,29 @@ TEST_F(PlotRun, FaultEndings) {
        },
        1,
        "vantor-plot: pipe.svg: cannot be written\n"},
+      {"file-size limit at the third output: the earlier outputs stay as well", old_outputs,
+       [&] {
+         const rlimit limit{below_the_page, below_the_page};
+         ::setrlimit(RLIMIT_FSIZE, &limit);
+       },
+       1, "vantor-plot: pipe.html: cannot be written\n"},
   };
   for (const fault_case& c : cases) {
     // A file-size limit ends a program under Wine by its signal: the Windows
     // program cannot ignore it.
-    if (c.name == std::string_view("file-size limit") && test_launcher() != nullptr) continue;
+    if (std::string_view(c.name).starts_with("file-size limit") && test_launcher() != nullptr) {
+      continue;
+    }
     scratch_dir d;
     for (const auto& entry : fs::directory_iterator(dir_.path())) {
       fs::copy(entry.path(), d.path() / entry.path().filename());
     }
     if (c.change) c.change(d);
+    // A failed run leaves every output as it was.
+    std::map<std::string, std::string> before;
+    for (const char* name : {"pipe.svg", "pipe.Contrib.csv", "pipe.html"}) {
+      if (d.exists(name)) before[name] = d.read(name);
+    }
     const auto start = std::chrono::steady_clock::now();
     const run_result r = run_plot(d.path(), {"pipe"}, c.in_child);
     const double seconds =
@@ -526,7 +553,12 @@ TEST_F(PlotRun, FaultEndings) {
     EXPECT_EQ(r.err.substr(0, c.message.size()), c.message) << c.name;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.status == 0 ? 0 : 1) << c.name;
     EXPECT_LT(seconds, 10.0) << c.name;
-    EXPECT_EQ(d.exists("pipe.svg"), c.status == 0) << c.name;
+    EXPECT_EQ(d.exists("pipe.svg"), c.status == 0 || before.contains("pipe.svg")) << c.name;
+    for (const auto& [name, text] : before) {
+      if (c.status != 0) {
+        EXPECT_EQ(d.read(name), text) << c.name << ": " << name;
+      }
+    }
     for (const auto& entry : fs::directory_iterator(d.path())) {
       const std::string name = entry.path().filename().string();
       if (name.ends_with(".part")) {
@@ -802,6 +834,40 @@ TEST(PlotCommand, HelpAndVersion) {
   const run_result version = run_plot(d.path(), {"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, "vantor-plot 1.2\n");
+}
+
+// Names as the operator writes them, in UTF-8 (on Windows the programs' code
+// page): the run as with an ASCII prefix, the prefix in its files as written,
+// and its picture drawn.
+TEST(PlotCommand, NonAsciiNames) {
+  const std::string prefix = "\xC3\x85sgard";  // Åsgard
+  const auto renamed = [&](std::string text) {
+    for (std::size_t at = 0; (at = text.find("pipe", at)) != std::string::npos;) {
+      text.replace(at, 4, prefix);
+      at += prefix.size();
+    }
+    return text;
+  };
+  scratch_dir ascii;
+  make_run(ascii);
+  scratch_dir named;
+  for (int c = 1; c <= kCases; ++c) {
+    named.write(case_file_name(prefix, c, 3, ".RawDam"), raw_damage_file(c));
+  }
+  named.write("probs.txt", "0.5 0.3 0.2\n");
+  const run_result r = run_vantor(named.path(), "1\n3\nprobs.txt\n" + prefix + "\n\n");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, renamed(run_vantor(ascii.path(), "1\n3\nprobs.txt\npipe\n\n").out));
+  for (const std::string suffix : {"_001.WghDam", "_003.WghDam", ".AccDam"}) {
+    EXPECT_EQ(mask_date(named.read(prefix + suffix)),
+              renamed(mask_date(ascii.read("pipe" + suffix))))
+        << suffix;
+  }
+  const run_result plot = run_plot(named.path(), {prefix});
+  EXPECT_EQ(plot.status, 0) << plot.err;
+  EXPECT_EQ(plot.out, "vantor-plot: wrote " + prefix + ".svg, " + prefix + ".Contrib.csv and " +
+                          prefix + ".html\n");
+  EXPECT_NE(named.read(prefix + ".html").find(prefix), std::string::npos);
 }
 
 }  // namespace
