@@ -12,6 +12,6 @@ set(CMAKE_CROSSCOMPILING_EMULATOR env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix 
     WINEDLLOVERRIDES=mscoree,mshtml= DISPLAY= ${CMAKE_CROSSCOMPILING_EMULATOR})
 add_executable(vantor_platform_tests ${CMAKE_SOURCE_DIR}/tests/textio/platform_layer_test.cpp
   ${CMAKE_SOURCE_DIR}/tests/freeinput/math_table_test.cpp)
-target_link_libraries(vantor_platform_tests PRIVATE vantor_core gtest gtest_main)
+target_link_libraries(vantor_platform_tests PRIVATE vantor_text gtest gtest_main)
 include(GoogleTest)
 gtest_discover_tests(vantor_platform_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)

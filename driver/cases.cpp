@@ -18,7 +18,6 @@
 namespace vantor::driver {
 namespace {
 
-using file_formats::kCaseHeader;
 using file_formats::kRawSuffix;
 using file_formats::kWeightedSuffix;
 
@@ -41,7 +40,7 @@ void read_one_case(run_state& s) {
     // The unit argument only has to be positive: the records come from the unit
     // the reader is bound to, this case's raw damage file. Both reading loops
     // pass the probability file's unit alike.
-    freeinput::RDMIX(s.count, s.types, s.values, s.texts, kItemTextLength, kUnitProb, kUnitOut,
+    freeinput::RDMIX(s.count, s.types, s.values, s.texts, kTextElementLength, kUnitProb, kUnitOut,
                      s.IRDERR);
     if (s.IRDERR != 0) closing_steps(1);
     const int n = s.count;
@@ -49,7 +48,7 @@ void read_one_case(run_state& s) {
     if (n == 0) continue;
     ++e;
     if (first_case && e == 1) s.NHOT = n - 1;
-    const bool kept = e <= kMaxSections;
+    const bool kept = e <= kMostSections;
     if (first_case && kept) s.SCOO[static_cast<std::size_t>(e - 1)] = s.values[0];
     // Counted first (a loop without exits is vector work), found when there are any.
     int text_items = 0;
@@ -64,7 +63,7 @@ void read_one_case(run_state& s) {
     }
     // Sections beyond 3000 and hot spots beyond 20 are counted, not kept.
     if (kept) {
-      const auto stored = std::min(static_cast<std::size_t>(n - 1), std::size_t{kMaxHotSpots});
+      const auto stored = std::min(static_cast<std::size_t>(n - 1), std::size_t{kMostHotSpots});
       std::copy_n(s.values.begin() + 1, stored,
                   s.RAWDAM[plane][static_cast<std::size_t>(e - 1)].begin());
     }
@@ -83,15 +82,15 @@ void read_one_case(run_state& s) {
                  {"    Number of elem. in Case 1  :  ", s.NELEM},
                  {"    Number of elem. found      :  ", e}});
   }
-  if (s.NELEM > kMaxSections) {
+  if (s.NELEM > kMostSections) {
     raise_error("    Number of elements exceeded   ",
                 {{"    Specified number of elems  :  ", s.NELEM},
-                 {"    Maxumum available          :  ", kMaxSections}});
+                 {"    Maxumum available          :  ", kMostSections}});
   }
-  if (s.NHOT > kMaxHotSpots) {
+  if (s.NHOT > kMostHotSpots) {
     raise_error("    Number of HotSpots exceeded   ",
                 {{"    Specified number of HotS   :  ", s.NHOT},
-                 {"    Maxumum available          :  ", kMaxHotSpots}});
+                 {"    Maxumum available          :  ", kMostHotSpots}});
   }
 }
 
@@ -101,11 +100,11 @@ void read_case_files() {
   run_state& s = state();
   for (s.ICASE = s.IFIRST; s.ICASE <= s.ILAST; ++s.ICASE) {
     build_case_name(s, kRawSuffix);
-    open_named_file(kUnitRaw, 1);
+    open_named_file(kUnitRaw, open_for::reading);
     freeinput::INIFII_2(512, 8, kUnitRaw, kUnitOut, s.IRDERR);
     if (s.IRDERR != 0) closing_steps(1);
     textio::write(kUnitOut, kTwoTexts, std::string_view(" Processing File : "),
-                  trimmed(textio::view(s.name)));
+                  freeinput::trim_right(textio::view(s.name)));
     textio::flush_unit(kUnitOut);
     commit_case_plane(s.ICASE);
     read_one_case(s);
@@ -115,15 +114,14 @@ void read_case_files() {
 
 void write_weighted_files() {
   run_state& s = state();
-  const auto p = static_cast<std::size_t>(prefix_length());
-  const std::string_view prefix(s.prefix.data(), p);
-  const std::string_view date = trimmed(textio::view(s.date_text));
+  const std::string_view prefix = freeinput::trim_right(textio::view(s.prefix));
+  const std::string_view date = freeinput::trim_right(textio::view(s.date_text));
   const auto nelem = static_cast<std::size_t>(s.NELEM);
   const auto nhot = static_cast<std::size_t>(s.NHOT);
 
   for (s.ICASE = s.IFIRST; s.ICASE <= s.ILAST; ++s.ICASE) {
     build_case_name(s, kWeightedSuffix);
-    open_named_file(kUnitWrite, 0);
+    open_named_file(kUnitWrite, open_for::writing);
     const double w = s.PROB[static_cast<std::size_t>(s.ICASE - 1)];
     const auto& raw = s.RAWDAM[static_cast<std::size_t>(s.ICASE - 1)];
     // A row of every hot spot has a length known here, and its loop is
@@ -136,8 +134,8 @@ void write_weighted_files() {
       }
     };
     for (std::size_t e = 0; e < nelem; ++e) {
-      if (nhot == kMaxHotSpots) {
-        weigh(e, std::integral_constant<std::size_t, kMaxHotSpots>{});
+      if (nhot == kMostHotSpots) {
+        weigh(e, std::integral_constant<std::size_t, kMostHotSpots>{});
       } else {
         weigh(e, nhot);
       }

@@ -64,7 +64,7 @@ void build_probability_table() {
   s.ICASE = 0;
   for (;;) {
     ++s.LINCNT;
-    freeinput::RDMIX(s.count, s.types, s.values, s.texts, kItemTextLength, kUnitProb, kUnitOut,
+    freeinput::RDMIX(s.count, s.types, s.values, s.texts, kTextElementLength, kUnitProb, kUnitOut,
                      s.IRDERR);
     if (s.IRDERR != 0) closing_steps(1);
     if (s.count < 0) break;
@@ -76,7 +76,7 @@ void build_probability_table() {
       }
       ++s.ICASE;
       // Values beyond the table are counted, not stored.
-      if (s.ICASE >= 1 && s.ICASE <= kMaxCases) {
+      if (s.ICASE >= 1 && s.ICASE <= kMostCases) {
         s.PROB[static_cast<std::size_t>(s.ICASE - 1)] = s.values[static_cast<std::size_t>(i - 1)];
       }
     }

@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "driver/file_formats.h"
+#include "driver/file_layouts.h"
 #include "driver/state.h"
 #include "freeinput/text.h"
 #include "textio/field.h"
@@ -16,27 +16,24 @@
 
 namespace vantor::driver {
 
-// The field up to its last non-blank character.
-inline std::string_view trimmed(std::string_view f) {
-  const int n = freeinput::LENNB(f);
-  return f.substr(0, static_cast<std::size_t>(n < 0 ? 0 : n));
-}
+// Layouts of one, two and three texts.
+inline constexpr auto kText = textio::layout_of("(A)");
+inline constexpr auto kTwoTexts = textio::layout_of("(A,A)");
+inline constexpr auto kThreeTexts = textio::layout_of("(A,A,A)");
 
-inline constexpr auto kRecordText = textio::layout_of("(A)");
+// Assembles the items in the line field, then writes it on unit 90 up to its
+// last non-blank character.
 
 template <class... Items>
 void write_header(const textio::layout& l, const Items&... items) {
   run_state& s = state();
   textio::write_internal(s.line, l, items...);
-  textio::write(kUnitWrite, kRecordText, trimmed(textio::view(s.line)));
+  textio::write(kUnitWrite, kText, freeinput::trim_right(textio::view(s.line)));
 }
 
-inline constexpr auto kTwoTexts = textio::layout_of("(A,A)");
-inline constexpr auto kThreeTexts = textio::layout_of("(A,A,A)");
-
 // A matrix row on unit 90: the section coordinate, then one damage per hot spot.
-inline void write_matrix_row(double coordinate, const section_row& damage, std::size_t nhot) {
-  textio::write_reals(kUnitWrite, file_formats::kRowLayout, coordinate,
+inline void write_matrix_row(double coordinate, const section_damages& damage, std::size_t nhot) {
+  textio::write_reals(kUnitWrite, kRowLayout, coordinate,
                       std::span<const double>(damage.data(), nhot));
 }
 
@@ -44,7 +41,7 @@ inline void write_matrix_row(double coordinate, const section_row& damage, std::
 // ("#    ", line feed, heading) and the end record ("#    ", line feed, end
 // line) of every output file.
 inline void write_matrix(std::string_view heading,
-                         const std::array<section_row, kMaxSections>& table, std::size_t nelem,
+                         const std::array<section_damages, kMostSections>& table, std::size_t nelem,
                          std::size_t nhot) {
   run_state& s = state();
   write_header(kThreeTexts, file_formats::kCommentLead, kLineFeed, heading);

@@ -4,7 +4,7 @@
 #include <span>
 #include <string_view>
 
-#include "driver/file_formats.h"
+#include "driver/file_layouts.h"
 #include "driver/helpers.h"
 #include "driver/records.h"
 #include "driver/run.h"
@@ -19,48 +19,42 @@ namespace {
 
 namespace ff = file_formats;
 
-constexpr auto kText = kRecordText;
-
-static_assert(ff::kMostCases == kMaxCases && ff::kMostSections == kMaxSections &&
-              ff::kMostHotSpots == kMaxHotSpots && ff::kRankedSections == kRanked);
-
 void write_life_row(const run_state& s, std::size_t e) {
   const double damage = s.MAXDAM[e];
-  textio::write(kUnitWrite, ff::kLifeRowLayout, s.SCOO[e], damage, 1.0 / damage);
+  textio::write(kUnitWrite, kLifeRowLayout, s.SCOO[e], damage, 1.0 / damage);
 }
 
 }  // namespace
 
 void write_report() {
   run_state& s = state();
-  const auto p = static_cast<std::size_t>(prefix_length());
+  const std::string_view prefix = freeinput::trim_right(textio::view(s.prefix));
 
   s.name = s.prefix;
   textio::assign(s.suffix, ff::kReportSuffix);
   freeinput::CHRAPP(s.name, textio::view(s.suffix));
   s.IERR = 0;
-  open_named_file(kUnitWrite, 0);
+  open_named_file(kUnitWrite, open_for::writing);
 
-  const auto nelem = static_cast<std::size_t>(std::clamp(s.NELEM, 0, kMaxSections));
-  const auto nhot = static_cast<std::size_t>(std::clamp(s.NHOT, 0, kMaxHotSpots));
+  const auto nelem = static_cast<std::size_t>(std::clamp(s.NELEM, 0, kMostSections));
+  const auto nhot = static_cast<std::size_t>(std::clamp(s.NHOT, 0, kMostHotSpots));
   for (std::size_t e = 0; e < nelem; ++e) {
     s.MAXDAM[e] = 0.0;
     for (std::size_t j = 0; j < nhot; ++j) {
       if (s.ACCDAM[e][j] > s.MAXDAM[e]) s.MAXDAM[e] = s.ACCDAM[e][j];
     }
   }
-  SELEXT(s.MAXDAM, s.IHEAVY, s.NELEM, kRanked, +1);
+  SELEXT(s.MAXDAM, s.IHEAVY, s.NELEM, kRankedSections, +1);
 
-  const std::string_view prefix(s.prefix.data(), p);
   write_header(kText, std::string_view("#  "));
-  write_header(ff::kSummaryLayout, ff::kSummaryHead, s.NCASE, ff::kCasesFor, prefix,
-               std::string_view("."), trimmed(textio::view(s.date_text)));
-  write_header(ff::kCountsLayout, ff::kSectionCountHead, s.NELEM, kLineFeed, ff::kHotSpotCountHead,
+  write_header(kSummaryLayout, ff::kSummaryHead, s.NCASE, ff::kCasesFor, prefix,
+               std::string_view("."), freeinput::trim_right(textio::view(s.date_text)));
+  write_header(kCountsLayout, ff::kSectionCountHead, s.NELEM, kLineFeed, ff::kHotSpotCountHead,
                s.NHOT, kLineFeed, ff::kHashBlanks, kLineFeed, ff::kSeparator);
-  write_header(ff::kRankingLayout, ff::kRankingHead, kRanked, ff::kRankingTail);
+  write_header(kRankingLayout, ff::kRankingHead, kRankedSections, ff::kRankingTail);
   write_header(kText, ff::kSeparator);
   write_header(kThreeTexts, ff::kCommentLead, kLineFeed, ff::kDamageHeading);
-  for (int k = 1; k <= std::min(kRanked, static_cast<int>(nelem)); ++k) {
+  for (int k = 1; k <= std::min(kRankedSections, static_cast<int>(nelem)); ++k) {
     const int e = s.IHEAVY[static_cast<std::size_t>(k - 1)];
     if (e >= 1) write_life_row(s, static_cast<std::size_t>(e - 1));
   }

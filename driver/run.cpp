@@ -1,13 +1,9 @@
 #include "driver/run.h"
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
-#include <new>
 #include <span>
-#include <string>
 #include <string_view>
-#include <type_traits>
 
 #include "driver/helpers.h"
 #include "driver/records.h"
@@ -18,7 +14,6 @@
 #include "textio/console.h"
 #include "textio/fatal.h"
 #include "textio/field.h"
-#include "textio/platform.h"
 #include "textio/units.h"
 #include "textio/writer.h"
 
@@ -27,7 +22,6 @@ namespace {
 
 using textio::layout_of;
 
-constexpr auto kText = layout_of("(A)");
 constexpr auto kEmpty = layout_of("(/)");
 constexpr auto kAssume = layout_of("(/,A,I8,A,/)");
 constexpr auto kCount = layout_of("(/,I6,A,/)");
@@ -78,66 +72,14 @@ void ask(std::string_view question) {
 
 // Case numbers outside the tables end the run before anything is read.
 void check_case_range(const run_state& s) {
-  if (s.NCASE >= 1 && (s.IFIRST < 1 || s.ILAST > kMaxCases)) {
+  if (s.NCASE >= 1 && (s.IFIRST < 1 || s.ILAST > kMostCases)) {
     raise_error("    Number of cases exceeded   ***",
-                {{"    Specified number of cases  :  ", s.ILAST > kMaxCases ? s.ILAST : s.IFIRST},
-                 {"    Maxumum available          :  ", kMaxCases}});
+                {{"    Specified number of cases  :  ", s.ILAST > kMostCases ? s.ILAST : s.IFIRST},
+                 {"    Maxumum available          :  ", kMostCases}});
   }
 }
 
 }  // namespace
-
-namespace {
-
-run_state* g_state = nullptr;
-
-[[noreturn]] void cannot_reserve(std::size_t bytes, std::string_view reason) {
-  std::string line = "Vantor: cannot reserve the run's tables (";
-  line += std::to_string(bytes);
-  line += " bytes): ";
-  line += reason;
-  line += '\n';
-  (void)platform::write_all(platform::console_error(), line.data(), line.size());
-  platform::exit_with_status(1);
-}
-
-void commit_or_end(void* at, std::size_t bytes) {
-  if (!platform::commit_range(at, bytes)) {
-    cannot_reserve(bytes, "the system cannot commit the memory");
-  }
-}
-
-// The tables are reserved once, reading as zero; only what a run writes costs
-// memory. Everything but the case planes of RAWDAM is committed at once.
-run_state& reserve_run_state() {
-  static_assert(std::is_standard_layout_v<run_state>);
-  std::string reason;
-  void* at = platform::reserve_zeroed(sizeof(run_state), reason);
-  if (at == nullptr) cannot_reserve(sizeof(run_state), reason);
-  auto* bytes = static_cast<std::byte*>(at);
-  constexpr std::size_t planes_begin = offsetof(run_state, RAWDAM);
-  constexpr std::size_t planes_end = planes_begin + sizeof(run_state::RAWDAM);
-  commit_or_end(bytes, planes_begin);
-  commit_or_end(bytes + planes_end, sizeof(run_state) - planes_end);
-  return *std::launder(reinterpret_cast<run_state*>(at));
-}
-
-}  // namespace
-
-run_state& state() {
-  if (g_state == nullptr) g_state = &reserve_run_state();
-  return *g_state;
-}
-
-void commit_case_plane(int icase) {
-  auto& plane = state().RAWDAM[static_cast<std::size_t>(icase - 1)];
-  commit_or_end(&plane, sizeof plane);
-}
-
-int prefix_length() {
-  const int p = freeinput::LENNB(textio::view(state().prefix));
-  return p < 0 ? 0 : p;
-}
 
 void closing_steps(int status) {
   textio::write(kUnitOut, kCount, state().LINCNT, std::string_view(" lines with plot data found"));
@@ -155,15 +97,16 @@ void raise_error(std::string_view title, std::initializer_list<block_value> valu
 void raise_cannot_open() {
   run_state& s = state();
   textio::write(kUnitOut, kTwoTexts, std::string_view(" Cannot Open : "),
-                trimmed(textio::view(s.name)));
+                freeinput::trim_right(textio::view(s.name)));
   textio::write(kUnitOut, kErrorHeader);
   closing_steps(1);
 }
 
-void open_named_file(int unit, int exists) {
+void open_named_file(int unit, open_for use) {
   run_state& s = state();
   textio::close_unit(unit);
-  freeinput::OPNSEQ(trimmed(textio::view(s.name)), unit, exists, s.IERR);
+  freeinput::OPNSEQ(freeinput::trim_right(textio::view(s.name)), unit, static_cast<int>(use),
+                    s.IERR);
   if (s.IERR != 0) raise_cannot_open();
 }
 
@@ -171,15 +114,17 @@ int run() {
   run_state& s = state();
   textio::install_console_handlers();
 
-  // 1.-3. Tables at zero, the date stamp taken once.
-  DFILL(std::span(s.ACCDAM.front().data(), kMaxSections * kMaxHotSpots), kMaxSections, kMaxHotSpots,
-        0.0);
-  DFILL(s.MAXDAM, kMaxSections, 1, 0.0);
+  // The accumulated damage and the largest damage per section start at zero;
+  // the date stamp of every header is taken once.
+  DFILL(std::span(s.ACCDAM.front().data(), kMostSections * kMostHotSpots), kMostSections,
+        kMostHotSpots, 0.0);
+  DFILL(s.MAXDAM, kMostSections, 1, 0.0);
   std::array<char, 80> date80;
   freeinput::DATTXT(date80, 6);
   textio::assign(s.date_text, std::string_view(date80.data(), date80.size()));
 
-  // 4.-6. Banner and the case numbers.
+  // The banner, then the first and last case numbers, checked against the
+  // tables before anything is read.
   write_banner();
   ask(kAskFirst);
   textio::readInteger(s.IFIRST);
@@ -189,10 +134,11 @@ int run() {
                              static_cast<std::uint32_t>(s.IFIRST) + 1U);
   check_case_range(s);
 
-  // 7. The probability file, opened at once.
+  // The name of the probability file, which is opened at once.
   ask_probability_file();
 
-  // 8.-9. Prefix and digits.
+  // The common prefix of the case files, and the digits of their case
+  // numbers (3 for a blank answer).
   textio::blank_fill(s.prefix);
   ask(kAskPrefix);
   textio::readLine(s.prefix);
@@ -207,7 +153,9 @@ int run() {
   textio::write(kUnitOut, kAssume, std::string_view(" Assumning"), s.NDIG,
                 std::string_view(" digits in Case nos"));
 
-  // 10.-12.
+  // The probability of every case; pass 1 reads and checks every raw damage
+  // file, pass 2 weights each case, adds it up and writes its weighted damage
+  // file; then the accumulated damage report.
   build_probability_table();
   if (s.NCASE >= 1) {
     read_case_files();
@@ -215,7 +163,7 @@ int run() {
   }
   write_report();
 
-  // 13.
+  // The count line, unit 90 closed, the stop with status 0.
   closing_steps(0);
 }
 

@@ -31,10 +31,16 @@ struct block_value {
 // " Cannot Open : " and the name, the error header, the closing steps.
 [[noreturn]] void raise_cannot_open();
 
-// Closes the unit and opens the file named in the name field on it (exists 1:
-// a file to read, 0: a file to write); a failure, or IERR already set by the
-// name building, ends the run through raise_cannot_open.
-void open_named_file(int unit, int exists);
+// What a named file is opened for: the iexist code of OPNSEQ.
+enum class open_for : int {
+  writing = 0,  // status unknown: created or cut back
+  reading = 1,  // status old: it must exist
+};
+
+// Closes the unit and opens the file named in the name field on it; a
+// failure, or IERR already set by the name building, ends the run through
+// raise_cannot_open.
+void open_named_file(int unit, open_for use);
 
 // Phases (probability.cpp, cases.cpp, report.cpp).
 void ask_probability_file();
@@ -42,8 +48,5 @@ void build_probability_table();
 void read_case_files();
 void write_weighted_files();
 void write_report();
-
-// The prefix length used in headers: LENNB of the prefix, 0 if negative.
-int prefix_length();
 
 }  // namespace vantor::driver

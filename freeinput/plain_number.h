@@ -15,9 +15,13 @@
 #include <limits>
 
 #include "freeinput/digit_runs.h"
-#include "freeinput/pow10_table.h"
+#include "textio/powers_of_ten.h"
 
 namespace vantor::freeinput {
+
+using textio::kPow10High;
+using textio::kPow10Low;
+using textio::pow10_table;
 
 // The place values of the fraction digits: s = 1.0, then s = s / 10.0 for each
 // digit in turn. From kFractionPlaces digits on s has become 0.0.

@@ -83,6 +83,17 @@ int POSNB(std::string_view text) {
   return first == std::string_view::npos ? 0 : static_cast<int>(first) + 1;
 }
 
+std::string_view trim_right(std::string_view text) {
+  return text.substr(0, static_cast<std::size_t>(LENNB(text)));
+}
+
+std::string_view trim(std::string_view text) {
+  const int first = POSNB(text);
+  if (first == 0) return {};
+  return text.substr(static_cast<std::size_t>(first - 1),
+                     static_cast<std::size_t>(LENNB(text) - first + 1));
+}
+
 void CHRAPP(std::span<char> target, std::string_view second) {
   const int f = POSNB(textio::view(target));
   const int l = LENNB(textio::view(target));

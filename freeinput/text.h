@@ -16,6 +16,13 @@ int LENNB(std::string_view text);
 // Position of the first non-blank character, 0 if there is none.
 int POSNB(std::string_view text);
 
+// The text up to its last non-blank character (its first LENNB characters).
+std::string_view trim_right(std::string_view text);
+
+// The text from its first to its last non-blank character (POSNB to LENNB);
+// empty when it holds blanks only.
+std::string_view trim(std::string_view text);
+
 // The target becomes its non-blank span followed by the whole second text, cut
 // to the target's length and padded with blanks. An all-blank target becomes
 // the second text.

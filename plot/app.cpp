@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "driver/file_formats.h"
+#include "formats/file_formats.h"
 #include "plot/contributions.h"
 #include "plot/html.h"
 #include "plot/output_file.h"

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "driver/file_formats.h"
+#include "formats/file_formats.h"
 #include "plot/output_file.h"
 #include "plot/text.h"
 

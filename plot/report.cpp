@@ -6,7 +6,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "driver/file_formats.h"
+#include "formats/file_formats.h"
+#include "freeinput/text.h"
 #include "plot/record_file.h"
 #include "plot/text.h"
 
@@ -126,7 +127,7 @@ class report_parser {
     }
     if (cases > ff::kMostCases) return beyond(rec, "cases", cases, ff::kMostCases);
     report_.case_count = cases;
-    report_.summary = std::string(trim(raw.substr(1)));
+    report_.summary = std::string(freeinput::trim(raw.substr(1)));
     report_.run_label = std::string(raw.substr(kRunLabelColumn));
     have_summary_ = true;
     return true;

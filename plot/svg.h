@@ -1,13 +1,12 @@
 // The picture of a finished run: the largest damage per section along the riser
 // and the fatigue life on logarithmic axes, the damage around the circumference
 // as a heat map, the ten heaviest marked by rank and tabulated, the required
-// life where one is given, as one self-contained SVG document.
+// life where one is given, as one self-contained SVG document. Its parts:
+// svg_page.h (geometry, colours, elements), axes.h, panels.h, rank_labels.h,
+// heat_map.h; the pass/fail rule in required_life.h.
 #pragma once
 
-#include <span>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "plot/report.h"
 
@@ -26,24 +25,5 @@ struct picture_options {
 // The SVG document (CR LF line ends): the damage and life panels, the damage
 // around the circumference, the legend and the table of the heaviest.
 std::string render_svg(const accumulated_report& report, const picture_options& options = {});
-
-// The sections (from 0) whose fatigue life is below the required life R.
-std::vector<int> sections_below(const accumulated_report& report, double required);
-
-// The text with the XML special characters escaped and every byte that is not
-// part of well-formed UTF-8, or a control character, replaced by "?".
-std::string xml_text(std::string_view text);
-
-// Decades shown on a logarithmic axis: from 10^low to 10^high, ticks every
-// `step` decades; low and high are multiples of step, high > low.
-struct decade_range {
-  int low = 0;
-  int high = 1;
-  int step = 1;
-};
-
-// The decades that hold every positive finite value (zero, negative and
-// non-finite values are not on the axis), with at most about eight ticks.
-decade_range decades_for(std::span<const double> values);
 
 }  // namespace vantor::plot

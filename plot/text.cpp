@@ -6,17 +6,12 @@
 #include <cstdio>
 #include <system_error>
 
+#include "freeinput/text.h"
+
 namespace vantor::plot {
 
-std::string_view trim(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
 bool parse_int(std::string_view text, int& value) {
-  text = trim(text);
+  text = freeinput::trim(text);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty()) return false;
   int v = 0;
@@ -27,7 +22,7 @@ bool parse_int(std::string_view text, int& value) {
 }
 
 bool parse_real(std::string_view text, double& value) {
-  text = trim(text);
+  text = freeinput::trim(text);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty()) return false;
   double v = 0.0;

@@ -1,4 +1,4 @@
-// Small text helpers of the plot program: trimming, whole-field integers and
+// Small text helpers of the plot program: whole-field integers and
 // number rendering for the CSV and SVG files.
 #pragma once
 
@@ -6,9 +6,6 @@
 #include <string_view>
 
 namespace vantor::plot {
-
-// The text without leading and trailing blanks.
-std::string_view trim(std::string_view text);
 
 // An optionally signed decimal integer filling the whole text (blanks around it
 // allowed). False for anything else, including values beyond 32 bits.

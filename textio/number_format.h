@@ -6,10 +6,16 @@
 // binary value rounded to nearest, ties to even.
 #pragma once
 
+#include <algorithm>
 #include <span>
 #include <string_view>
 
 namespace vantor::textio {
+
+// A field too narrow for its value: w asterisks.
+inline void fill_stars(std::span<char> field) {
+  std::fill(field.begin(), field.end(), '*');
+}
 
 // Iw (min_digits 1) and Iw.m: at least min_digits digits, "-" before the first
 // digit of a negative value. min_digits 0 writes the value 0 as blanks.

@@ -6,17 +6,7 @@
 
 namespace vantor::textio {
 
-namespace detail {
-
-const std::array<double, 23> kExactPowersOfTen{1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-}  // namespace detail
-
 namespace {
-
-using u128 = unsigned __int128;
 
 // 5^0 to 5^32: m x 5^q stays below 2^128 for m below 2^53.
 constexpr int kMaxFive = 32;

@@ -9,7 +9,6 @@
 // the functions decline and the caller uses its general exact conversion.
 #pragma once
 
-#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -18,28 +17,15 @@
 #include <emmintrin.h>
 #endif
 
-namespace vantor::textio {
+#include "textio/powers_of_ten.h"
 
-// 10^0 to 10^19, the powers of ten that the digit counts here can reach.
-inline constexpr std::array<std::uint64_t, 20> kPowersOfTen = [] {
-  std::array<std::uint64_t, 20> p{};
-  std::uint64_t v = 1;
-  for (auto& e : p) {
-    e = v;
-    v *= 10;
-  }
-  return p;
-}();
+namespace vantor::textio {
 
 // x > 0 and finite, 1 <= significant <= 15. On success: digits holds exactly
 // `significant` decimal digits (10^(significant-1) <= digits < 10^significant)
 // and x rounds to digits x 10^(exponent - significant + 1), ties to even.
 // Decides every x from about 10^(significant-33) to 10^(significant+26).
 bool round_significant_exact(double x, int significant, std::uint64_t& digits, int& exponent);
-
-namespace detail {
-extern const std::array<double, 23> kExactPowersOfTen;  // 10^0 to 10^22, exact in binary
-}  // namespace detail
 
 // The same in double arithmetic, without a call: x times an exact power of
 // ten is one correctly rounded operation, within y x 2^-53 of the exact y;
@@ -56,8 +42,7 @@ inline bool round_significant_fast(double x, int significant, std::uint64_t& dig
     int q = significant - 1 - e10;  // y = x 10^q has `significant` digits or one more
     const auto top = static_cast<double>(kPowersOfTen[static_cast<std::size_t>(significant)]);
     const auto scaled = [x](int k) {
-      return k >= 0 ? x * detail::kExactPowersOfTen[static_cast<std::size_t>(k)]
-                    : x / detail::kExactPowersOfTen[static_cast<std::size_t>(-k)];
+      return k >= 0 ? x * exact_power_of_ten(k) : x / exact_power_of_ten(-k);
     };
     if (q >= -21 && q <= 22) {
       double y = scaled(q);
@@ -106,7 +91,7 @@ bool round_fixed_exact(double x, int decimals, std::uint64_t& scaled);
 // point (then round_fixed_exact decides) and for larger products.
 inline bool round_fixed_fast(double x, int decimals, std::uint64_t& scaled) {
   if (!(x >= 0.0) || decimals < 0 || decimals > 9) return false;
-  const double y = x * detail::kExactPowersOfTen[static_cast<std::size_t>(decimals)];
+  const double y = x * exact_power_of_ten(decimals);
   if (!(y < 0x1p31)) return false;
   const std::uint32_t n = round_to_integer(y);
   if (!(std::fabs(y - static_cast<double>(n)) < 0.5 - 0x1p-22)) return false;

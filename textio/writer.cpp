@@ -45,10 +45,6 @@ std::size_t literal_width(std::string_view doubled) {
   return width;
 }
 
-void fill_stars(std::span<char> f) {
-  std::fill(f.begin(), f.end(), '*');
-}
-
 }  // namespace
 
 void detail::record_buffer::grow(std::size_t size, std::size_t keep) {

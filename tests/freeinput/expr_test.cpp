@@ -11,9 +11,9 @@
 #include <string_view>
 
 #include "freeinput/plain_number.h"
-#include "freeinput/pow10_table.h"
 #include "freeinput/reader.h"
 #include "freeinput/state.h"
+#include "textio/powers_of_ten.h"
 
 namespace vantor::freeinput {
 namespace {

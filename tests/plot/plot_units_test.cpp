@@ -15,8 +15,10 @@
 #include <vector>
 
 #include "plot/app.h"
+#include "plot/axes.h"
 #include "plot/report.h"
 #include "plot/svg.h"
+#include "plot/xml_text.h"
 
 namespace vantor::plot {
 namespace {

@@ -1,0 +1,175 @@
+// RDLINE: the next significant line of the bound input into the free-input
+// state, ready for the item recognisers and RDMIX.
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstddef>
+#include <cstring>
+#include <span>
+#include <string_view>
+
+#include "freeinput/line_copy.h"
+#include "freeinput/reader.h"
+#include "freeinput/scan.h"
+#include "freeinput/state.h"
+#include "textio/fatal.h"
+#include "textio/units.h"
+#include "textio/writer.h"
+
+namespace vantor::freeinput {
+namespace {
+
+constexpr auto kEcho = textio::layout_of("(TR1,A)");
+constexpr auto kReadReport =
+    textio::layout_of("(/,' *** ERROR DURING READING OF LINE',I6,'  ON UNIT',I4)");
+constexpr auto kThroughEnd = textio::layout_of("(TR5,'ATTEMPT TO READ THROUGH AN END OF FILE')");
+constexpr auto kEndTimes = textio::layout_of("(TR5,'(',I5,' TIMES )')");
+constexpr auto kIostat = textio::layout_of("(TR5,'IOSTAT =',I4)");
+
+// IERSTA after an end of file beyond the allowance.
+constexpr int kEndOfFileStatus = -999;
+
+// Character maps of the line walk: a tab reads as a blank and, when letters
+// are folded, a to z read as A to Z; every other character stands for itself.
+constexpr std::array<char, 256> make_char_map(bool fold) {
+  std::array<char, 256> map{};
+  for (int c = 0; c < 256; ++c) map[static_cast<std::size_t>(c)] = static_cast<char>(c);
+  map['\t'] = ' ';
+  if (fold) {
+    for (int c = 'a'; c <= 'z'; ++c)
+      map[static_cast<std::size_t>(c)] = static_cast<char>(c - 'a' + 'A');
+  }
+  return map;
+}
+constexpr std::array<char, 256> kFoldedMap = make_char_map(true);
+constexpr std::array<char, 256> kPlainMap = make_char_map(false);
+
+bool is_blank_or_tab(char c) {
+  return c == ' ' || c == '\t';
+}
+
+void count_up(int& counter) {
+  if (counter < INT_MAX) ++counter;
+}
+
+// The next line of the memory text into RAWLIN columns 1 to width (already
+// blank). A line ends at a line feed or a NUL; the next starts after it.
+int read_memory_line(free_input_state& st, std::size_t width) {
+  const std::string_view text = st.memory_text;
+  if (st.memory_position >= text.size()) return -1;
+  const std::size_t begin = st.memory_position;
+  std::size_t end = begin;
+  while (end < text.size() && text[end] != '\n' && text[end] != '\0') ++end;
+  st.raw_length = std::min(end - begin, width);
+  std::copy_n(text.data() + begin, st.raw_length, st.RAWLIN.data());
+  st.memory_position = end < text.size() ? end + 1 : end;
+  return 0;
+}
+
+// Reads the next line into RAWLIN columns 1 to width, padded with blanks.
+// Returns 0, -1 at the end of the input, or a positive error number.
+int read_raw_line(free_input_state& st, int width) {
+  const auto w = static_cast<std::size_t>(width);
+  if (st.LUNRD < 0) {
+    std::fill_n(st.RAWLIN.begin(), w, ' ');
+    return read_memory_line(st, w);
+  }
+  const int unit = st.LUNRD == 0 ? textio::kConsoleIn : st.LUNRD;
+  std::size_t length = 0;
+  const int status = textio::read_line(unit, std::span<char>(st.RAWLIN.data(), w), length);
+  st.raw_length = length;
+  if (status == 0)
+    std::fill(st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(length),
+              st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(w), ' ');
+  return status;
+}
+
+void report_read_error(const free_input_state& st) {
+  textio::write(message_unit(st.LUNMSG), kReadReport, st.NLINRD, st.LUNRD);
+}
+
+void meet_end_of_file(free_input_state& st) {
+  count_up(st.NEOF);
+  if (st.MAXEOF > 0 && st.NEOF <= st.MAXEOF) return;
+  st.IERSTA = kEndOfFileStatus;
+  if (st.LUNMSG >= 0) {
+    report_read_error(st);
+    textio::statement(message_unit(st.LUNMSG), kThroughEnd).end();
+    if (st.MAXEOF > 0) textio::write(textio::kConsoleOut, kEndTimes, st.MAXEOF);
+  }
+  if (st.MAXEOF != 0) textio::stop(1);
+}
+
+void meet_read_failure(free_input_state& st, int error) {
+  st.IERSTA = -error;
+  if (st.LUNMSG >= 0) {
+    report_read_error(st);
+    textio::write(message_unit(st.LUNMSG), kIostat, error);
+  }
+}
+
+// Builds CURLIN from RAWLIN columns first to width; column first holds neither
+// a blank, a tab nor "!". CURLIN receives blanks before first, then each
+// character mapped (tab to blank, letters folded) up to the last significant
+// one, or up to the "!" that starts a trailing comment, whichever comes first;
+// the sentinel follows the last significant column.
+void prepare_line(free_input_state& st, int first, int width) {
+  char* const cur = st.CURLIN.data();
+  const char* const raw = st.RAWLIN.data();
+  const auto begin = static_cast<std::size_t>(first - 1);
+  // Beyond the characters read there is only padding.
+  const auto end = std::max(begin + 1, std::min(static_cast<std::size_t>(width), st.raw_length));
+  const bool fold = st.IUPCAS == 1;
+  std::fill_n(cur, begin, ' ');
+  // Lines of numbers have no comment, tab or lower-case letter: one pass copies
+  // them whole and finds that out.
+  const bool changes = detail::copy_and_check(raw, cur, begin, end, fold);
+  std::size_t last = end;  // one past the last significant character
+  if (changes) {
+    const void* bang = std::memchr(raw + begin, '!', end - begin);
+    const std::size_t stop =
+        bang != nullptr ? static_cast<std::size_t>(static_cast<const char*>(bang) - raw) : end;
+    const std::array<char, 256>& map = fold ? kFoldedMap : kPlainMap;
+    for (std::size_t i = begin; i < stop; ++i) cur[i] = map[static_cast<unsigned char>(raw[i])];
+    last = stop;
+  }
+  while (is_blank_or_tab(raw[last - 1])) --last;  // raw[begin] is significant
+  st.ICOL = first;
+  st.LASTCL = static_cast<int>(last);
+  cur[last] = kSentinel;
+}
+
+}  // namespace
+
+void RDLINE() {
+  free_input_state& st = input_state;
+  const int width = std::clamp(st.NCHLIN, 1, kMaxLineWidth);
+  st.IERSTA = 0;
+  for (;;) {
+    count_up(st.NLINRD);
+    const int status = read_raw_line(st, width);
+    if (status < 0) {
+      meet_end_of_file(st);
+      return;
+    }
+    if (status > 0) {
+      meet_read_failure(st, status);
+      return;
+    }
+    if (st.LUNECH >= 0) {
+      textio::write(message_unit(st.LUNECH), kEcho,
+                    std::string_view(st.RAWLIN.data(), static_cast<std::size_t>(width)));
+    }
+    if (st.RAWLIN[0] == st.CMTMRK) continue;
+
+    st.RAWLIN[static_cast<std::size_t>(width)] = kSentinel;
+    int first = 1;
+    while (is_blank_or_tab(st.RAWLIN[static_cast<std::size_t>(first - 1)])) ++first;
+    if (first > width || st.RAWLIN[static_cast<std::size_t>(first - 1)] == '!') continue;
+
+    prepare_line(st, first, width);
+    return;
+  }
+}
+
+}  // namespace vantor::freeinput
