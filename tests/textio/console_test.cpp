@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -134,7 +135,8 @@ TEST(ConsoleIntegerDeathTest, AnswersOfAnyLength) {
       {"a word of 2^20 letters", std::string(kMiB, 'a'), 59, true},
       {"digits then a letter", std::string(kMiB, '1') + "x", 59, true},
   };
-  const std::string path = ::testing::TempDir() + "vantor_console_answer.txt";
+  const std::string path =
+      ::testing::TempDir() + "vantor_console_answer_" + std::to_string(::getpid()) + ".txt";
   for (const auto& c : cases) {
     {
       std::ofstream out(path, std::ios::binary);
@@ -173,6 +175,7 @@ TEST(ConsoleIntegerDeathTest, AnswersOfAnyLength) {
             view(answer) == std::string(256, 'p') && view(next).substr(0, 5) == "next " ? 0 : 101);
       },
       ::testing::ExitedWithCode(0), "");
+  std::remove(path.c_str());
 }
 
 }  // namespace
