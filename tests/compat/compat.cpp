@@ -26,6 +26,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/forms.h"
 #include "tests/support/generate_run.h"
+#include "tests/support/splitmix.h"
 
 namespace {
 
@@ -119,20 +120,14 @@ void compare(const std::string& old_binary, const std::string& new_binary, const
   }
 }
 
-std::uint64_t mix(std::uint64_t x) {
-  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
-  x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
-  return x ^ (x >> 31);
-}
-
 // A run of a small random shape, its raw damage files mutated at one of four
 // rates (none, now and then, often, nearly every record).
 std::map<std::string, std::string> mutated_run(std::uint64_t seed) {
-  const run_shape shape{1 + static_cast<int>(mix(seed) % 4),
-                        1 + static_cast<int>(mix(seed + 1) % 40),
-                        1 + static_cast<int>(mix(seed + 2) % 20)};
+  const run_shape shape{1 + static_cast<int>(mix64(seed) % 4),
+                        1 + static_cast<int>(mix64(seed + 1) % 40),
+                        1 + static_cast<int>(mix64(seed + 2) % 20)};
   constexpr std::array kRates = {0.0, 0.02, 0.1, 0.5};
-  const double rate = kRates[mix(seed + 3) % kRates.size()];
+  const double rate = kRates[mix64(seed + 3) % kRates.size()];
   realistic_run run(shape);
   std::map<std::string, std::string> files;
   for (int c = 1; c <= shape.cases; ++c) {

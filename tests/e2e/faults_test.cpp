@@ -39,6 +39,13 @@ struct reference {
   std::vector<std::string> texts;
 };
 
+// Every file of the complete run is in the folder, byte for byte.
+void expect_complete(const scratch_dir& dir, const reference& ref) {
+  for (std::size_t k = 0; k < ref.names.size(); ++k) {
+    EXPECT_EQ(mask_date(dir.read(ref.names[k])), ref.texts[k]) << ref.names[k];
+  }
+}
+
 reference complete_run(const std::function<void(const scratch_dir&)>& make, int cases,
                        const std::string& answers) {
   scratch_dir dir;
@@ -142,9 +149,7 @@ TEST(Faults, ConsoleStreamsThatCannotBeUsed) {
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(dir.read("probs.txt"), "0.5 0.3 0.2\n");
     if (c.status == 0) {
-      for (std::size_t k = 0; k < ref.names.size(); ++k) {
-        EXPECT_EQ(mask_date(dir.read(ref.names[k])), ref.texts[k]);
-      }
+      expect_complete(dir, ref);
     }
   }
 }
@@ -318,9 +323,7 @@ TEST(Faults, RawDamageFilesRemovedOnceOpened) {
   out += slurp_fd(p->output());
   const std::string err = slurp_fd(p->error());
   EXPECT_EQ(p->wait().status, 0) << err;
-  for (std::size_t k = 0; k < ref.names.size(); ++k) {
-    EXPECT_EQ(mask_date(dir.read(ref.names[k])), ref.texts[k]) << ref.names[k];
-  }
+  expect_complete(dir, ref);
 }
 
 // A console event in the middle of pass 2: the report line, status 128 +
@@ -669,9 +672,7 @@ TEST(Faults, ConsoleReaderGoneBeforeTheCountLine) {
   EXPECT_EQ(fed, static_cast<ssize_t>(kLargeAnswers.size()));
   EXPECT_EQ(p->wait().status, 38);
   EXPECT_EQ(err, "forrtl: severe (38): error during write, unit 6, file CONOUT$\n");
-  for (std::size_t k = 0; k < ref.names.size(); ++k) {
-    EXPECT_EQ(mask_date(dir.read(ref.names[k])), ref.texts[k]) << ref.names[k];
-  }
+  expect_complete(dir, ref);
 }
 
 // Address-space limits from just above the tables up to enough for the run:

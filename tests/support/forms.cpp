@@ -8,23 +8,10 @@
 #include <string>
 #include <utility>
 
+#include "tests/support/splitmix.h"
+
 namespace vantor::testing {
 namespace {
-
-struct splitmix {
-  std::uint64_t state;
-  std::uint64_t next() {
-    std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
-  std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
-  template <class List>
-  const auto& pick(const List& list) {
-    return list[below(std::size(list))];
-  }
-};
 
 // Characters of a random token, digits most often.
 std::string random_token(splitmix& rng, std::string_view alphabet, std::size_t max_length) {

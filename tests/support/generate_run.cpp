@@ -65,13 +65,6 @@ std::string raw_damage_text(const raw_damage& file) {
 }
 
 // SplitMix64: small, and the same on every machine.
-std::uint64_t realistic_run::splitmix::next() {
-  std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-  return z ^ (z >> 31);
-}
-
 realistic_run::realistic_run(run_shape shape)
     : shape_(shape), weights_(static_cast<std::size_t>(std::max(shape.cases, 0))) {
   for (double& w : weights_) w = 0.5 + 1.5 * rng_.uniform();

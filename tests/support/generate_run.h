@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/splitmix.h"
+
 namespace vantor::testing {
 
 struct run_shape {
@@ -48,11 +50,6 @@ class realistic_run {
   int digits() const { return digits_; }
 
  private:
-  struct splitmix {
-    std::uint64_t state;
-    std::uint64_t next();
-    double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
-  };
   run_shape shape_;
   splitmix rng_{20081231};
   std::vector<double> weights_;
