@@ -2,15 +2,13 @@
 // argument prints the text and ends with status 0; every other command line
 // runs the dialogue, which takes its answers from standard input.
 #include <new>
+#include <string>
 #include <string_view>
 
 #include "driver/run.h"
+#include "formats/version.h"
 #include "textio/fatal.h"
 #include "textio/platform.h"
-
-#ifndef VANTOR_VERSION
-#define VANTOR_VERSION "unknown"
-#endif
 
 namespace {
 
@@ -67,7 +65,7 @@ int main(int argc, char** argv) {
   if (argc == 2) {
     const std::string_view arg = argv[1];
     if (arg == "--help") return print(kHelp);
-    if (arg == "--version") return print("vantor " VANTOR_VERSION "\n");
+    if (arg == "--version") return print("vantor " + std::string(vantor::kVersion) + "\n");
   }
   return vantor::driver::run();
 }

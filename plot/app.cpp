@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/file_formats.h"
+#include "formats/version.h"
 #include "plot/contributions.h"
 #include "plot/html.h"
 #include "plot/output_file.h"
@@ -117,6 +118,40 @@ int fail(std::ostream& err, const plot_error& error) {
   return kExitBadInput;
 }
 
+// What the options ask for together, once each of them was read: the factor
+// with its design life, a required life that is a number, one run, and an
+// output that does not overwrite the run's own files.
+bool check_options(plot_options& options, bool design_life, bool dff,
+                   std::span<const std::string_view> operands, std::string& message) {
+  if (dff && !design_life) {
+    message = "--dff needs --design-life";
+    return false;
+  }
+  // Each factor may be fine and their product not: too large for a number, or
+  // so small that it is 0.
+  if (const double r = options.picture.required_life();
+      design_life && !(std::isfinite(r) && r > 0.0)) {
+    message = "the required life R = " + format_number(options.picture.design_life) + " x " +
+              format_number(options.picture.dff) + " = " + format_number(r) +
+              " is not a positive finite number";
+    return false;
+  }
+  if (operands.empty()) {
+    message = "no run named: give PREFIX, PREFIX.AccDam or a folder";
+    return false;
+  }
+  if (operands.size() > 1) {
+    message = "one run at a time: " + std::string(operands[1]) + " is one too many";
+    return false;
+  }
+  options.operand = std::string(operands.front());
+  if (is_run_data_name(options.output)) {
+    message = "--output " + options.output + " would overwrite a file of the run";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool parse_command_line(std::span<const std::string_view> args, plot_options& options,
@@ -203,33 +238,7 @@ bool parse_command_line(std::span<const std::string_view> args, plot_options& op
     }
   }
   if (options.help || options.version) return true;
-  if (dff && !design_life) {
-    message = "--dff needs --design-life";
-    return false;
-  }
-  // Each factor may be fine and their product not: too large for a number, or
-  // so small that it is 0.
-  if (const double r = options.picture.required_life();
-      design_life && !(std::isfinite(r) && r > 0.0)) {
-    message = "the required life R = " + format_number(options.picture.design_life) + " x " +
-              format_number(options.picture.dff) + " = " + format_number(r) +
-              " is not a positive finite number";
-    return false;
-  }
-  if (operands.empty()) {
-    message = "no run named: give PREFIX, PREFIX.AccDam or a folder";
-    return false;
-  }
-  if (operands.size() > 1) {
-    message = "one run at a time: " + std::string(operands[1]) + " is one too many";
-    return false;
-  }
-  options.operand = std::string(operands.front());
-  if (is_run_data_name(options.output)) {
-    message = "--output " + options.output + " would overwrite a file of the run";
-    return false;
-  }
-  return true;
+  return check_options(options, design_life, dff, operands, message);
 }
 
 bool resolve_names(const plot_options& options, run_names& names, plot_error& error) {
@@ -298,7 +307,7 @@ int run_plot(std::span<const std::string_view> args, std::ostream& out, std::ost
     return kExitDone;
   }
   if (options.version) {
-    out << "vantor-plot " << kVersion << '\n';
+    out << "vantor-plot " << vantor::kVersion << '\n';
     return kExitDone;
   }
 

@@ -13,12 +13,6 @@
 
 namespace vantor::plot {
 
-#ifndef VANTOR_VERSION
-#define VANTOR_VERSION "unknown"
-#endif
-// The project version of the build.
-inline constexpr std::string_view kVersion = VANTOR_VERSION;
-
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitBadInput = 1;
 inline constexpr int kExitUsage = 2;

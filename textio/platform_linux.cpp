@@ -1,4 +1,5 @@
-// The operating-system layer on POSIX systems (Linux: the futex for waiting).
+// The operating-system layer on Linux: POSIX files, signals and threads, and
+// the futex for waiting.
 #include <fcntl.h>
 #include <linux/futex.h>
 #include <pthread.h>
