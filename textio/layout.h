@@ -93,168 +93,216 @@ constexpr bool is_data_letter(char c) {
   return u == 'I' || u == 'F' || u == 'E' || u == 'A';
 }
 
-// Parses a layout without throwing; usable at compile time and at run time.
-constexpr parse_result parse_layout(std::string_view text) {
-  parse_result r;
-  r.value.source = text;
-  std::size_t i = 0;
-  const std::size_t n = text.size();
+// The parser's place in a layout text. Each step reads one piece of the
+// notation at i and returns layout_error::none, or the error with i left
+// where it was found.
+class layout_parser {
+ public:
+  constexpr explicit layout_parser(std::string_view text) : text_(text) {}
 
-  auto fail = [&r, &i](layout_error e) {
-    r.error = e;
-    r.where = i;
+  constexpr parse_result parse() {
+    parse_result r;
+    r.value.source = text_;
+    r.error = items(r.value);
+    if (r.error == layout_error::none) {
+      skip_blanks();
+      if (i_ != text_.size()) r.error = layout_error::trailing_text;
+    }
+    if (r.error != layout_error::none) r.where = i_;
     return r;
-  };
-  auto skip_blanks = [&] {
-    while (i < n && text[i] == ' ') ++i;
-  };
-  // Reads an unsigned decimal number; -1 when there is no digit, kMaxWidth + 1
-  // when it is larger than kMaxWidth.
-  auto number = [&]() -> int {
-    if (i >= n || !is_digit(text[i])) return -1;
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t i_ = 0;
+
+  constexpr bool more() const { return i_ < text_.size(); }
+
+  constexpr void skip_blanks() {
+    while (more() && text_[i_] == ' ') ++i_;
+  }
+
+  // An unsigned decimal number; -1 when there is no digit, kMaxWidth + 1 when
+  // it is larger than kMaxWidth.
+  constexpr int number() {
+    if (!more() || !is_digit(text_[i_])) return -1;
     int v = 0;
-    while (i < n && is_digit(text[i])) {
-      if (v <= kMaxWidth) v = v * 10 + (text[i] - '0');
-      ++i;
+    while (more() && is_digit(text_[i_])) {
+      if (v <= kMaxWidth) v = v * 10 + (text_[i_] - '0');
+      ++i_;
     }
     return v > kMaxWidth ? kMaxWidth + 1 : v;
-  };
+  }
 
-  skip_blanks();
-  if (i >= n || text[i] != '(') return fail(layout_error::no_open_paren);
-  ++i;
-  skip_blanks();
-  bool closed = false;
-  if (i < n && text[i] == ')') {
-    ++i;
-    closed = true;
-  }
-  while (!closed) {
+  // "(" descriptor { "," descriptor } ")", or "()".
+  constexpr layout_error items(layout& out) {
     skip_blanks();
-    if (i >= n) return fail(layout_error::unbalanced_paren);
-    descriptor d;
-    bool after_scale = false;
-    const char c = text[i];
-    if (c == '\'') {
-      const std::size_t first = ++i;
-      while (true) {
-        if (i >= n) return fail(layout_error::unterminated_literal);
-        if (text[i] == '\'') {
-          if (i + 1 < n && text[i + 1] == '\'') {
-            i += 2;
-            continue;
-          }
-          break;
-        }
-        ++i;
-      }
-      d.kind = op::literal;
-      d.text = text.substr(first, i - first);
-      ++i;
-    } else if (c == '/') {
-      d.kind = op::slash;
-      ++i;
-    } else if (c == '$') {
-      d.kind = op::dollar;
-      ++i;
-    } else if (c == '(') {
-      return fail(layout_error::nested_group);
-    } else if (upper(c) == 'T') {
-      ++i;
-      if (i >= n || upper(text[i]) != 'R') return fail(layout_error::unknown_descriptor);
-      ++i;
-      const int count = number();
-      if (count < 0) return fail(layout_error::missing_width);
-      if (count < 1 || count > kMaxWidth) return fail(layout_error::bad_width);
-      d.kind = op::skip;
-      d.w = count;
-    } else if (upper(c) == 'X' || upper(c) == 'P') {
-      return fail(layout_error::missing_width);
-    } else {
-      int lead = -1;
-      bool negative = false;
-      if (c == '+' || c == '-') {
-        negative = c == '-';
-        ++i;
-        if (i >= n || !is_digit(text[i])) return fail(layout_error::unknown_descriptor);
-      }
-      const bool signed_number = c == '+' || c == '-';
-      lead = number();
-      if (i >= n) return fail(layout_error::unbalanced_paren);
-      const char letter = upper(text[i]);
-      if (letter == 'P') {
-        ++i;
-        if (negative || lead > kMaxScale) return fail(layout_error::bad_scale);
-        d.kind = op::scale;
-        d.w = lead;
-        after_scale = true;
-      } else if (lead >= 0 && letter == 'X') {
-        ++i;
-        if (signed_number || lead < 1 || lead > kMaxWidth) return fail(layout_error::bad_width);
-        d.kind = op::skip;
-        d.w = lead;
-      } else if (is_data_letter(letter)) {
-        if (signed_number) return fail(layout_error::unknown_descriptor);
-        if (lead == 0 || lead > kMaxWidth) return fail(layout_error::bad_width);
-        d.repeat = lead < 0 ? 1 : lead;
-        ++i;
-        if (letter == 'A') {
-          d.kind = op::text_a;
-          const int w = number();
-          if (w == 0 || w > kMaxWidth) return fail(layout_error::bad_width);
-          d.w = w < 0 ? 0 : w;
-        } else {
-          d.kind = letter == 'I' ? op::int_i : (letter == 'F' ? op::fixed_f : op::exp_e);
-          const int w = number();
-          if (w < 0) return fail(layout_error::missing_width);
-          if (w < 1 || w > kMaxWidth) return fail(layout_error::bad_width);
-          d.w = w;
-          if (i < n && text[i] == '.') {
-            ++i;
-            const int m = number();
-            if (m < 0) return fail(layout_error::missing_width);
-            if (letter == 'I') {
-              if (m > w) return fail(layout_error::bad_width);
-              d.has_min = true;
-            } else if (m > kMaxDecimals || m >= w || (letter == 'E' && m < 1)) {
-              return fail(layout_error::bad_width);
-            }
-            d.d = m;
-          } else if (letter != 'I') {
-            return fail(layout_error::missing_width);
-          }
-        }
-      } else if (lead >= 0 && (letter == '/' || letter == '$' || letter == '\'' || letter == 'T')) {
-        return fail(layout_error::repeat_not_allowed);
-      } else {
-        return fail(layout_error::unknown_descriptor);
-      }
+    if (!more() || text_[i_] != '(') return layout_error::no_open_paren;
+    ++i_;
+    skip_blanks();
+    if (more() && text_[i_] == ')') {
+      ++i_;
+      return layout_error::none;
     }
-    if (r.value.count == kMaxDescriptors) return fail(layout_error::too_many_descriptors);
-    r.value.items[r.value.count++] = d;
-    skip_blanks();
-    if (i >= n) return fail(layout_error::unbalanced_paren);
-    if (text[i] == ',') {
-      ++i;
+    bool closed = false;
+    while (!closed) {
       skip_blanks();
-      if (i < n && text[i] == ')') return fail(layout_error::unknown_descriptor);
-    } else if (text[i] == ')') {
-      ++i;
-      closed = true;
-    } else if (after_scale && (is_data_letter(text[i]) || is_digit(text[i]))) {
-      // 1PE12.4: a scale factor may be followed directly by its data descriptor.
-    } else if (text[i] == '(') {
-      return fail(layout_error::nested_group);
-    } else if (text[i] == '\'' || text[i] == '/' || text[i] == '$' || upper(text[i]) == 'T' ||
-               is_digit(text[i]) || is_data_letter(text[i])) {
-      return fail(layout_error::missing_comma);
-    } else {
-      return fail(layout_error::unknown_descriptor);
+      if (!more()) return layout_error::unbalanced_paren;
+      descriptor d;
+      bool after_scale = false;
+      if (const layout_error e = one_descriptor(d, after_scale); e != layout_error::none) return e;
+      if (out.count == kMaxDescriptors) return layout_error::too_many_descriptors;
+      out.items[out.count++] = d;
+      if (const layout_error e = separator(after_scale, closed); e != layout_error::none) return e;
     }
+    return layout_error::none;
   }
-  skip_blanks();
-  if (i != n) return fail(layout_error::trailing_text);
-  return r;
+
+  // What follows a descriptor: a comma, the closing parenthesis, or (after a
+  // scale factor only) the data descriptor it applies to, as in 1PE12.4.
+  constexpr layout_error separator(bool after_scale, bool& closed) {
+    skip_blanks();
+    if (!more()) return layout_error::unbalanced_paren;
+    const char c = text_[i_];
+    if (c == ',') {
+      ++i_;
+      skip_blanks();
+      if (more() && text_[i_] == ')') return layout_error::unknown_descriptor;
+      return layout_error::none;
+    }
+    if (c == ')') {
+      ++i_;
+      closed = true;
+      return layout_error::none;
+    }
+    if (after_scale && (is_data_letter(c) || is_digit(c))) return layout_error::none;
+    if (c == '(') return layout_error::nested_group;
+    if (c == '\'' || c == '/' || c == '$' || upper(c) == 'T' || is_digit(c) || is_data_letter(c)) {
+      return layout_error::missing_comma;
+    }
+    return layout_error::unknown_descriptor;
+  }
+
+  constexpr layout_error one_descriptor(descriptor& d, bool& after_scale) {
+    const char c = text_[i_];
+    if (c == '\'') return literal(d);
+    if (c == '/' || c == '$') {
+      d.kind = c == '/' ? op::slash : op::dollar;
+      ++i_;
+      return layout_error::none;
+    }
+    if (c == '(') return layout_error::nested_group;
+    if (upper(c) == 'T') return tab_right(d);
+    if (upper(c) == 'X' || upper(c) == 'P') return layout_error::missing_width;
+    return counted(d, after_scale);
+  }
+
+  // 'text', an apostrophe doubled inside.
+  constexpr layout_error literal(descriptor& d) {
+    const std::size_t first = ++i_;
+    while (true) {
+      if (!more()) return layout_error::unterminated_literal;
+      if (text_[i_] == '\'') {
+        if (i_ + 1 < text_.size() && text_[i_ + 1] == '\'') {
+          i_ += 2;
+          continue;
+        }
+        break;
+      }
+      ++i_;
+    }
+    d.kind = op::literal;
+    d.text = text_.substr(first, i_ - first);
+    ++i_;
+    return layout_error::none;
+  }
+
+  // TRn.
+  constexpr layout_error tab_right(descriptor& d) {
+    ++i_;
+    if (!more() || upper(text_[i_]) != 'R') return layout_error::unknown_descriptor;
+    ++i_;
+    const int count = number();
+    if (count < 0) return layout_error::missing_width;
+    if (count < 1 || count > kMaxWidth) return layout_error::bad_width;
+    d.kind = op::skip;
+    d.w = count;
+    return layout_error::none;
+  }
+
+  // What may start with a number: kP (a sign allowed), nX, and a data
+  // descriptor with or without its repeat count.
+  constexpr layout_error counted(descriptor& d, bool& after_scale) {
+    const char c = text_[i_];
+    const bool signed_number = c == '+' || c == '-';
+    if (signed_number) {
+      ++i_;
+      if (!more() || !is_digit(text_[i_])) return layout_error::unknown_descriptor;
+    }
+    const int lead = number();
+    if (!more()) return layout_error::unbalanced_paren;
+    const char letter = upper(text_[i_]);
+    if (letter == 'P') {
+      ++i_;
+      if (c == '-' || lead > kMaxScale) return layout_error::bad_scale;
+      d.kind = op::scale;
+      d.w = lead;
+      after_scale = true;
+      return layout_error::none;
+    }
+    if (lead >= 0 && letter == 'X') {
+      ++i_;
+      if (signed_number || lead < 1 || lead > kMaxWidth) return layout_error::bad_width;
+      d.kind = op::skip;
+      d.w = lead;
+      return layout_error::none;
+    }
+    if (is_data_letter(letter)) {
+      if (signed_number) return layout_error::unknown_descriptor;
+      if (lead == 0 || lead > kMaxWidth) return layout_error::bad_width;
+      d.repeat = lead < 0 ? 1 : lead;
+      ++i_;
+      return data_widths(letter, d);
+    }
+    if (lead >= 0 && (letter == '/' || letter == '$' || letter == '\'' || letter == 'T')) {
+      return layout_error::repeat_not_allowed;
+    }
+    return layout_error::unknown_descriptor;
+  }
+
+  // The widths after a data letter: A or Aw; Iw or Iw.m; Fw.d; Ew.d.
+  constexpr layout_error data_widths(char letter, descriptor& d) {
+    const int w = number();
+    if (letter == 'A') {
+      if (w == 0 || w > kMaxWidth) return layout_error::bad_width;
+      d.kind = op::text_a;
+      d.w = w < 0 ? 0 : w;
+      return layout_error::none;
+    }
+    d.kind = letter == 'I' ? op::int_i : (letter == 'F' ? op::fixed_f : op::exp_e);
+    if (w < 0) return layout_error::missing_width;
+    if (w < 1 || w > kMaxWidth) return layout_error::bad_width;
+    d.w = w;
+    if (!more() || text_[i_] != '.') {
+      return letter == 'I' ? layout_error::none : layout_error::missing_width;
+    }
+    ++i_;
+    const int m = number();
+    if (m < 0) return layout_error::missing_width;
+    if (letter == 'I') {
+      if (m > w) return layout_error::bad_width;
+      d.has_min = true;
+    } else if (m > kMaxDecimals || m >= w || (letter == 'E' && m < 1)) {
+      return layout_error::bad_width;
+    }
+    d.d = m;
+    return layout_error::none;
+  }
+};
+
+// Parses a layout without throwing; usable at compile time and at run time.
+constexpr parse_result parse_layout(std::string_view text) {
+  return layout_parser(text).parse();
 }
 
 }  // namespace detail
