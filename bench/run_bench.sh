@@ -2,6 +2,9 @@
 # Speed and memory of a whole run against the I/O floor of the same bytes.
 #   bench/run_bench.sh BUILD_DIR [CASES SECTIONS HOTSPOTS]
 # Default size 100 x 3000 x 20; `make bench SIZE="1000 3000 20"` for full scale.
+# vantor-plot is timed on the finished run, and --compare on it and a second
+# run of the same size (another seed); PLOT_BEFORE=/path/to/vantor-plot times
+# an earlier build of it beside this one, in turn.
 # The floor and the run are timed three times each, in turn, and the medians
 # compared, so that both see the same load of the machine.
 set -euo pipefail
@@ -105,6 +108,56 @@ printf 'one-process floor   :'; printf ' %.2f' "${floor_one[@]}"; printf ' s (me
 printf 'vantor / one-process: %.2f (medians of %d)\n' "$(calc "$wall_m / $floor_one_m")" "$rounds"
 printf 'throughput          : %.0f MB/s of input\n' "$(calc "$input_bytes / 1000000 / $wall_m")"
 printf 'peak resident memory: %.1f MB (largest of %d)\n' "$(calc "$rss_max / 1024")" "$rounds"
+
+# vantor-plot on the finished run, and --compare of it with a run of another
+# seed: wall time to the millisecond, peak memory, the picture's size.
+finished() {  # finished DIR SEED: the run of that seed, generated and run once
+  if [ ! -f "$1/riser.AccDam" ]; then
+    [ -f "$1/answers.txt" ] || { echo "generating $1 ..."; "$build/generate_run" "$1" "$ncase" "$nsec" "$nhot" "$2"; }
+    (cd "$1" && "$build/vantor" <answers.txt >vantor.out)
+  fi
+}
+run_a="$root/data/${ncase}x${nsec}x${nhot}.finished"
+run_b="$root/data/${ncase}x${nsec}x${nhot}.seed2"
+rm -rf "$run_a" && mkdir -p "$run_a"
+ln -s "$data"/*.RawDam "$data/probs.txt" "$data/answers.txt" "$run_a/"
+finished "$run_a" 20081231
+finished "$run_b" 2
+plot_run() {  # plot_run NAME PROGRAM ARGS...: one timed run, the figures appended to NAME's lists
+  local name=$1 program=$2 t0 t1
+  shift 2
+  t0=$(now)
+  (cd "$work" && /usr/bin/time -v "$program" "$@" >plot.out 2>"$work/time.txt") || {
+    cat "$work/time.txt"
+    exit 1
+  }
+  t1=$(now)
+  eval "${name}_wall+=(\"$(calc "$t1 - $t0")\")"
+  eval "${name}_rss+=(\"$(field 'Maximum resident')\")"
+}
+plot_report() {  # plot_report NAME LABEL
+  local walls rss
+  eval "walls=(\"\${${1}_wall[@]}\")"
+  eval "rss=(\"\${${1}_rss[@]}\")"
+  printf '%-20s: %.3f s wall (median of %d), peak memory %.1f MB\n' "$2" "$(median "${walls[@]}")" \
+    "${#walls[@]}" "$(calc "$(printf '%s\n' "${rss[@]}" | sort -n | tail -1) / 1024")"
+}
+programs=(after)
+[ -n "${PLOT_BEFORE:-}" ] && programs=(before after)
+for ((i = 0; i < rounds; ++i)); do
+  for p in "${programs[@]}"; do
+    bin="$build/vantor-plot"
+    [ "$p" = before ] && bin=$(realpath "$PLOT_BEFORE")
+    plot_run "plot_$p" "$bin" --output "$work/plot_$p.svg" "$run_a/riser"
+  done
+  plot_run compare "$build/vantor-plot" --compare --output "$work/compare.svg" "$run_a" "$run_b"
+done
+for p in "${programs[@]}"; do
+  plot_report "plot_$p" "vantor-plot ($p)"
+  printf '%-20s: %s bytes\n' "  its picture" "$(stat -c %s "$work/plot_$p.svg")"
+done
+plot_report compare "vantor-plot --compare"
+printf '%-20s: %s bytes\n' "  its picture" "$(stat -c %s "$work/compare.svg")"
 
 # The program files stay small: the run state is zero storage, not image.
 for program in vantor vantor-plot; do

@@ -29,6 +29,8 @@ echo "== the picture of damage and fatigue life along the riser (open it in a we
 echo "   $work/riser.svg"
 echo "== each load case's share in the ten heaviest sections (opens in a spreadsheet):"
 echo "   $work/riser.Contrib.csv"
+echo "== every section's S_Coo, worst hot spot, damage and fatigue life (opens in a spreadsheet):"
+echo "   $work/riser.sections.csv"
 echo "== the one-page report of the run (open it in a web browser, print it on A4):"
 echo "   $work/riser.html"
 head -n 4 "$work/riser.Contrib.csv"

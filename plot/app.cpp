@@ -8,10 +8,12 @@
 
 #include "formats/file_formats.h"
 #include "formats/version.h"
+#include "plot/compare.h"
 #include "plot/contributions.h"
 #include "plot/html.h"
 #include "plot/output_file.h"
 #include "plot/report.h"
+#include "plot/sections_csv.h"
 #include "plot/svg.h"
 #include "plot/text.h"
 
@@ -25,10 +27,13 @@ using file_formats::kReportSuffix;
 using file_formats::kWeightedSuffix;
 constexpr std::string_view kSvgSuffix = ".svg";
 constexpr std::string_view kCsvSuffix = ".Contrib.csv";
+constexpr std::string_view kSectionsSuffix = ".sections.csv";
+constexpr std::string_view kCompareName = "compare.svg";
 constexpr std::string_view kHtmlSuffix = ".html";
 
 constexpr std::string_view kUsage =
     "Usage: vantor-plot [OPTION]... PREFIX | PREFIX.AccDam | FOLDER\n"
+    "  or:  vantor-plot --compare [OPTION]... RUN RUN [RUN]...\n"
     "Draws the damage and fatigue life along the riser of a finished Vantor run and\n"
     "tabulates each load case's share in the damage of the ten heaviest sections.\n"
     "\n"
@@ -36,8 +41,9 @@ constexpr std::string_view kUsage =
     "weighted damage files PREFIX_NNN.WghDam); a FOLDER must hold one run.\n"
     "\n"
     "  -o, --output FILE       write the picture to FILE (default PREFIX.svg beside the\n"
-    "                          report); the table goes to FILE less \".svg\", plus\n"
-    "                          \".Contrib.csv\"\n"
+    "                          report, compare.svg with --compare); the other files\n"
+    "                          go to FILE less \".svg\", plus \".Contrib.csv\",\n"
+    "                          \".sections.csv\" and \".html\"\n"
     "      --cases FIRST-LAST  take the weighted damage files of these cases only\n"
     "                          (default: every PREFIX_*.WghDam of the run)\n"
     "      --design-life YEARS the design life; with --dff it sets the required\n"
@@ -47,6 +53,10 @@ constexpr std::string_view kUsage =
     "      --length-unit TEXT  unit of S_Coo on the axes (e.g. m)\n"
     "      --long              CSV with one row per (rank, case) instead of one\n"
     "                          row per heaviest section\n"
+    "      --compare           compare two to eight runs (each RUN as PREFIX,\n"
+    "                          PREFIX.AccDam or FOLDER): compare.svg and compare.html\n"
+    "      --label TEXT        the name of the next run of --compare in the legend\n"
+    "                          (default: its prefix and folder)\n"
     "  -h, --help              show this help and exit\n"
     "      --version           show the version and exit\n"
     "\n"
@@ -55,7 +65,11 @@ constexpr std::string_view kUsage =
     "circumference, the ten heaviest sections marked by rank; PREFIX.Contrib.csv:\n"
     "for each of the ten heaviest sections its rank, section, S_Coo, worst hot spot,\n"
     "damage and life, and each case's share (percent) of the weighted damage there;\n"
-    "and PREFIX.html, a one-page report of the run (the picture on it).\n"
+    "PREFIX.sections.csv: every section's S_Coo, worst hot spot, damage and life\n"
+    "(with R also R / life and pass or fail); and PREFIX.html, a one-page report of\n"
+    "the run (the picture on it). With --compare: the damage, the life and the\n"
+    "damage ratio to the first run of every run along the riser, and a table of\n"
+    "the runs (compare.svg, compare.html).\n"
     "\n"
     "Exit status: 0 done, 1 missing or bad input (or output not written), 2 usage\n"
     "error.\n";
@@ -118,6 +132,28 @@ int fail(std::ostream& err, const plot_error& error) {
   return kExitBadInput;
 }
 
+// The runs of --compare: two to eight, no more labels than runs, and none of
+// the options that choose from one run's cases.
+bool check_compare(plot_options& options, std::span<const std::string_view> operands,
+                   std::string& message) {
+  if (options.case_range || options.long_csv) {
+    message = "--cases and --long are options of one run, not of --compare";
+    return false;
+  }
+  if (operands.size() < kFewestCompared || operands.size() > kMostCompared) {
+    message = "--compare takes " + std::to_string(kFewestCompared) + " to " +
+              std::to_string(kMostCompared) + " runs, not " + std::to_string(operands.size());
+    return false;
+  }
+  if (options.labels.size() > operands.size()) {
+    message = std::to_string(options.labels.size()) + " labels for " +
+              std::to_string(operands.size()) + " runs";
+    return false;
+  }
+  options.runs.assign(operands.begin(), operands.end());
+  return true;
+}
+
 // What the options ask for together, once each of them was read: the factor
 // with its design life, a required life that is a number, one run, and an
 // output that does not overwrite the run's own files.
@@ -136,20 +172,55 @@ bool check_options(plot_options& options, bool design_life, bool dff,
               " is not a positive finite number";
     return false;
   }
-  if (operands.empty()) {
+  if (options.compare) {
+    if (!check_compare(options, operands, message)) return false;
+  } else if (!options.labels.empty()) {
+    message = "--label names a run of --compare";
+    return false;
+  } else if (operands.empty()) {
     message = "no run named: give PREFIX, PREFIX.AccDam or a folder";
     return false;
-  }
-  if (operands.size() > 1) {
-    message = "one run at a time: " + std::string(operands[1]) + " is one too many";
+  } else if (operands.size() > 1) {
+    message = "one run at a time: " + std::string(operands[1]) +
+              " is one too many (several runs: --compare)";
     return false;
+  } else {
+    options.operand = std::string(operands.front());
   }
-  options.operand = std::string(operands.front());
   if (is_run_data_name(options.output)) {
     message = "--output " + options.output + " would overwrite a file of the run";
     return false;
   }
   return true;
+}
+
+// Several runs from their reports: the picture and the page of them.
+int run_compare(const plot_options& options, std::ostream& out, std::ostream& err) {
+  std::vector<compared_run> runs(options.runs.size());
+  for (std::size_t k = 0; k < runs.size(); ++k) {
+    plot_options one;
+    one.operand = options.runs[k];
+    run_names names;
+    plot_error error;
+    if (!resolve_names(one, names, error) || !read_report(names.report, runs[k].report, error)) {
+      return fail(err, error);
+    }
+    runs[k].label =
+        k < options.labels.size() ? options.labels[k] : default_label(names.prefix, names.folder);
+  }
+  const std::string svg_name = options.output.empty() ? std::string(kCompareName) : options.output;
+  std::string html_name = svg_name;
+  if (std::string_view(html_name).ends_with(kSvgSuffix)) {
+    html_name.resize(html_name.size() - kSvgSuffix.size());
+  }
+  html_name += kHtmlSuffix;
+  const std::string svg = render_compare_svg(runs, options.picture);
+  const std::string html = render_compare_html(runs, svg, options.picture);
+  const output_text outputs[] = {{svg_name, svg}, {html_name, html}};
+  plot_error error;
+  if (!write_files(outputs, error)) return fail(err, error);
+  out << "vantor-plot: wrote " << svg_name << " and " << html_name << '\n';
+  return kExitDone;
 }
 
 }  // namespace
@@ -222,6 +293,14 @@ bool parse_command_line(std::span<const std::string_view> args, plot_options& op
       (life ? options.picture.life_unit : options.picture.length_unit) = std::string(value);
     } else if (a == "--long") {
       options.long_csv = true;
+    } else if (a == "--compare") {
+      options.compare = true;
+    } else if (a.starts_with("--label")) {
+      if (!value_of("--label", value)) {
+        if (message.empty()) message = "unknown option " + std::string(a);
+        return false;
+      }
+      options.labels.emplace_back(value);
     } else if (a.starts_with("--cases")) {
       if (!value_of("--cases", value)) {
         if (message.empty()) message = "unknown option " + std::string(a);
@@ -283,6 +362,8 @@ bool resolve_names(const plot_options& options, run_names& names, plot_error& er
   if (options.output.empty()) {
     names.svg = (report.parent_path() / file_path(names.prefix + std::string(kSvgSuffix))).string();
     names.csv = (report.parent_path() / file_path(names.prefix + std::string(kCsvSuffix))).string();
+    names.sections =
+        (report.parent_path() / file_path(names.prefix + std::string(kSectionsSuffix))).string();
     names.html =
         (report.parent_path() / file_path(names.prefix + std::string(kHtmlSuffix))).string();
   } else {
@@ -290,6 +371,7 @@ bool resolve_names(const plot_options& options, run_names& names, plot_error& er
     std::string stem = options.output;
     if (std::string_view(stem).ends_with(kSvgSuffix)) stem.resize(stem.size() - kSvgSuffix.size());
     names.csv = stem + std::string(kCsvSuffix);
+    names.sections = stem + std::string(kSectionsSuffix);
     names.html = stem + std::string(kHtmlSuffix);
   }
   return true;
@@ -310,6 +392,7 @@ int run_plot(std::span<const std::string_view> args, std::ostream& out, std::ost
     out << "vantor-plot " << vantor::kVersion << '\n';
     return kExitDone;
   }
+  if (options.compare) return run_compare(options, out, err);
 
   plot_error error;
   run_names names;
@@ -348,10 +431,13 @@ int run_plot(std::span<const std::string_view> args, std::ostream& out, std::ost
   const std::vector<contribution_row> rows = contributions(report, picks, cases);
   const std::string svg = render_svg(report, options.picture);
   const std::string csv = render_csv(rows, cases, options.long_csv);
+  const std::string sections = render_sections_csv(report, options.picture);
   const std::string html = render_html(report, rows, cases, svg, options.picture);
-  const output_text outputs[] = {{names.svg, svg}, {names.csv, csv}, {names.html, html}};
+  const output_text outputs[] = {
+      {names.svg, svg}, {names.csv, csv}, {names.sections, sections}, {names.html, html}};
   if (!write_files(outputs, error)) return fail(err, error);
-  out << "vantor-plot: wrote " << names.svg << ", " << names.csv << " and " << names.html << '\n';
+  out << "vantor-plot: wrote " << names.svg << ", " << names.csv << ", " << names.sections
+      << " and " << names.html << '\n';
   return kExitDone;
 }
 

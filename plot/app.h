@@ -1,12 +1,15 @@
-// The vantor-plot program: command line, the run's files, and the two files it
-// writes (the picture PREFIX.svg, the case shares PREFIX.Contrib.csv and the
-// one-page report PREFIX.html).
+// The vantor-plot program: command line, the run's files, and the files it
+// writes (the picture PREFIX.svg, the case shares PREFIX.Contrib.csv, the
+// table of every section PREFIX.sections.csv and the one-page report
+// PREFIX.html); with --compare, the picture and page of several runs
+// (compare.svg, compare.html).
 #pragma once
 
 #include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "plot/record_file.h"
 #include "plot/svg.h"
@@ -24,7 +27,10 @@ struct plot_options {
   int first_case = 0;
   int last_case = 0;
   picture_options picture;
-  bool long_csv = false;  // one CSV row per (rank, case)
+  bool long_csv = false;            // one CSV row per (rank, case)
+  bool compare = false;             // the operands are runs to compare
+  std::vector<std::string> runs;    // the operands of --compare
+  std::vector<std::string> labels;  // --label, for the runs in their order
   bool help = false;
   bool version = false;
 };
@@ -41,6 +47,7 @@ struct run_names {
   std::string prefix;  // the report's name without ".AccDam"
   std::string svg;
   std::string csv;
+  std::string sections;  // PREFIX.sections.csv
   std::string html;
 };
 

@@ -5,6 +5,7 @@
 #include <numeric>
 #include <vector>
 
+#include "plot/concentration.h"
 #include "plot/required_life.h"
 #include "plot/text.h"
 #include "plot/xml_text.h"
@@ -196,6 +197,7 @@ std::string render_html(const accumulated_report& report, std::span<const contri
   h += ranking_table(report, required);
   if (required > 0.0) h += below_table(report, required);
   h += shares_tables(rows, cases);
+  h += concentration_html(rows, cases.size());
   h += "</body>\n</html>\n";
   return h;
 }

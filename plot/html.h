@@ -1,8 +1,9 @@
 // The one-page report of a finished run (PREFIX.html): one self-contained file
 // (no network, scripts, fonts or styles from elsewhere) with the run's summary
 // and case probabilities, the picture inline, the ranking with utilisation
-// against the required life, the sections below it, and the case shares of the
-// ten heaviest; laid out to print on one A4 page as on screen.
+// against the required life, the sections below it, the case shares of the ten
+// heaviest and how concentrated their damage is (concentration.h); laid out
+// to print on one A4 page as on screen.
 #pragma once
 
 #include <span>

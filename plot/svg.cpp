@@ -12,6 +12,7 @@
 #include "plot/panels.h"
 #include "plot/rank_labels.h"
 #include "plot/required_life.h"
+#include "plot/section_tips.h"
 #include "plot/svg_page.h"
 #include "plot/text.h"
 #include "plot/xml_text.h"
@@ -284,6 +285,10 @@ std::string render_svg(const accumulated_report& report, const picture_options& 
   draw_legend(w, required, l.inset);
   draw_damage_and_life(w, report, l, required, life_label, x_label);
   draw_heat_map(w, report, l.xs, l.heat_top, x_label);
+  const tip_band bands[] = {{l.damage_panel.top, l.damage_panel.bottom},
+                            {l.life_panel.top, l.life_panel.bottom},
+                            {l.heat_top, l.heat_top + kHeatHeight}};
+  draw_section_tips(w, report, l.xs, bands, options);
   if (l.inset) draw_inset(w, report, l, required, x_label);
   draw_ranking(w, report, required, l.table_top);
   w.line("</svg>");

@@ -1,9 +1,10 @@
 // The picture of a finished run: the largest damage per section along the riser
 // and the fatigue life on logarithmic axes, the damage around the circumference
 // as a heat map, the ten heaviest marked by rank and tabulated, the required
-// life where one is given, as one self-contained SVG document. Its parts:
-// svg_page.h (geometry, colours, elements), axes.h, panels.h, rank_labels.h,
-// heat_map.h; the pass/fail rule in required_life.h.
+// life where one is given, and each section's values under the pointer, as one
+// self-contained SVG document. Its parts: svg_page.h (geometry, colours,
+// elements), axes.h, panels.h, rank_labels.h, heat_map.h, section_tips.h; the
+// pass/fail rule in required_life.h.
 #pragma once
 
 #include <string>

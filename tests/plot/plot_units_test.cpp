@@ -289,6 +289,27 @@ TEST(PlotCommandLine, Arguments) {
     EXPECT_EQ(o.first_case, c.first);
     EXPECT_EQ(o.last_case, c.last);
   }
+  // --compare: every operand a run, two to eight of them, no more labels than
+  // runs, none of the options of one run's cases; 0 runs for a usage error.
+  const struct {
+    std::vector<std::string_view> args;
+    std::size_t runs;
+  } compare_cases[] = {
+      {{"--compare", "a", "b"}, 2},
+      {{"a", "--compare", "--label", "A", "b", "c"}, 3},
+      {{"--compare", "a"}, 0},
+      {{"--compare", "a", "b", "c", "d", "e", "f", "g", "h", "i"}, 0},
+      {{"--compare", "--label", "A", "--label", "B", "--label", "C", "a", "b"}, 0},
+      {{"--compare", "--cases", "1-2", "a", "b"}, 0},
+      {{"--compare", "--long", "a", "b"}, 0},
+      {{"--label", "A", "a"}, 0},
+  };
+  for (const auto& c : compare_cases) {
+    plot_options o;
+    std::string message;
+    EXPECT_EQ(parse_command_line(c.args, o, message), c.runs > 0) << c.args.size() << message;
+    EXPECT_EQ(o.runs.size(), c.runs) << c.args.size();
+  }
 }
 
 TEST(PlotCommandLine, OutputNames) {
@@ -311,6 +332,7 @@ TEST(PlotCommandLine, OutputNames) {
     EXPECT_EQ(n.report, c.report);
     EXPECT_EQ(n.svg, c.svg);
     EXPECT_EQ(n.csv, c.csv);
+    EXPECT_EQ(n.sections, c.csv.substr(0, c.csv.size() - 12) + ".sections.csv");
   }
 }
 

@@ -66,7 +66,9 @@ std::string raw_damage_text(const raw_damage& file) {
 
 // SplitMix64: small, and the same on every machine.
 realistic_run::realistic_run(run_shape shape)
-    : shape_(shape), weights_(static_cast<std::size_t>(std::max(shape.cases, 0))) {
+    : shape_(shape),
+      rng_{shape.seed},
+      weights_(static_cast<std::size_t>(std::max(shape.cases, 0))) {
   for (double& w : weights_) w = 0.5 + 1.5 * rng_.uniform();
   for (double w : weights_) total_ += w;
   // Case numbers in file names: 3 digits, or as many as the last case needs.

@@ -16,10 +16,14 @@
 
 namespace vantor::testing {
 
+// The seed of the runs the tests and benchmarks have always used.
+inline constexpr std::uint64_t kRunSeed = 20081231;
+
 struct run_shape {
   int cases = 1;
   int sections = 1;
   int hot_spots = 1;
+  std::uint64_t seed = kRunSeed;  // another seed, another run of the same shape
 };
 
 // "riser_007.RawDam": prefix, "_", the case number in `digits` digits with
@@ -51,7 +55,7 @@ class realistic_run {
 
  private:
   run_shape shape_;
-  splitmix rng_{20081231};
+  splitmix rng_;
   std::vector<double> weights_;
   double total_ = 0.0;
   int digits_ = 3;

@@ -1,0 +1,287 @@
+// vantor-plot's endings on bad input and in hostile surroundings: one line on
+// standard error with the file and line, the exit status, and every earlier
+// output left as it was.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#ifdef VANTOR_PLOT_BINARY
+
+#include "tests/plot/plot_support.h"
+
+namespace vantor::testing {
+namespace {
+
+struct error_case {
+  const char* name;
+  std::function<void(const scratch_dir&)> change;
+  std::vector<std::string> args;
+  int status;
+  std::string message;  // the whole of standard error
+};
+
+TEST_F(PlotRun, ErrorEndings) {
+  const auto cut = [](const scratch_dir& d, const std::string& file, std::size_t keep) {
+    std::vector<std::string> lines = lines_of(d.read(file));
+    lines.resize(keep);
+    std::string text;
+    for (const std::string& l : lines) text += l + "\r\n";
+    d.write(file, text);
+  };
+  const auto edit = [](const scratch_dir& d, const std::string& file, std::size_t line,
+                       const std::string& text) {
+    std::vector<std::string> lines = lines_of(d.read(file));
+    lines[line - 1] = text;
+    std::string all;
+    for (const std::string& l : lines) all += l + "\r\n";
+    d.write(file, all);
+  };
+  const auto nothing = [](const scratch_dir&) {};
+  // Weighted files: lines 1 and 2 the case and probability, 3 and 4 the heading, rows from 5.
+  const std::vector<error_case> cases = {
+      {"no report", nothing, {"nothing"}, 1, "vantor-plot: nothing.AccDam: no such file\n"},
+      {"folder without a run",
+       [](const scratch_dir& d) { fs::create_directory(d.path() / "empty"); },
+       {"empty"},
+       1,
+       "vantor-plot: empty: no finished run in this folder (no *.AccDam report)\n"},
+      {"truncated report",
+       [&](const scratch_dir& d) { cut(d, "pipe.AccDam", 40); },
+       {"pipe"},
+       1,
+       "vantor-plot: pipe.AccDam:40: the report is truncated: it ends in the section table (14 "
+       "of 30 rows) without the end line\n"},
+      {"weighted file short of a row",
+       [&](const scratch_dir& d) { cut(d, "pipe_002.WghDam", 20); },
+       {"pipe"},
+       1,
+       "vantor-plot: pipe_002.WghDam:20: the file is truncated: it ends after 16 of 30 rows "
+       "without the end line\n"},
+      {"weighted file with a hot spot less",
+       [&](const scratch_dir& d) { edit(d, "pipe_003.WghDam", 9, "       10.000  1.0E-03"); },
+       {"pipe"},
+       1,
+       "vantor-plot: pipe_003.WghDam:9: 1 hot spot values where the report pipe.AccDam has 4\n"},
+      {"weighted file of another run",
+       [&](const scratch_dir& d) {
+         d.write("pipe_004.WghDam", d.read("pipe_001.WghDam"));
+         edit(d, "pipe_004.WghDam", 1,
+              "#    Case no   004 for Project: pipe. Date : 2001-01-01 00:00:00");
+       },
+       {"pipe"},
+       1,
+       "vantor-plot: pipe_004.WghDam:1: the file is of another run (\"pipe. Date : 2001-01-01 "
+       "00:00:00\", the report of \"{LABEL}\"); choose this run's cases with --cases\n"},
+      {"a case missing",
+       [](const scratch_dir& d) { fs::remove(d.path() / "pipe_002.WghDam"); },
+       {"pipe"},
+       1,
+       "vantor-plot: pipe_*.WghDam: 2 weighted damage files of this run, but the report sums 3 "
+       "cases; choose the cases with --cases\n"},
+      {"case range beyond the files",
+       nothing,
+       {"--cases", "2-4", "pipe"},
+       1,
+       "vantor-plot: pipe_*.WghDam: no weighted damage file of case 4\n"},
+      {"no operand",
+       nothing,
+       {},
+       2,
+       "vantor-plot: no run named: give PREFIX, PREFIX.AccDam or a folder (see vantor-plot "
+       "--help)\n"},
+      {"bad range",
+       nothing,
+       {"--cases", "3-1", "pipe"},
+       2,
+       "vantor-plot: --cases wants FIRST-LAST, two case numbers with FIRST <= LAST, not \"3-1\" "
+       "(see vantor-plot --help)\n"},
+      {"required life beyond numbers",
+       nothing,
+       {"--design-life", "1e308", "--dff", "10", "pipe"},
+       2,
+       "vantor-plot: the required life R = 1e+308 x 10 = Infinity is not a positive finite number "
+       "(see vantor-plot --help)\n"},
+      {"one run to compare",
+       nothing,
+       {"--compare", "pipe"},
+       2,
+       "vantor-plot: --compare takes 2 to 8 runs, not 1 (see vantor-plot --help)\n"},
+      {"a label without --compare",
+       nothing,
+       {"--label", "A", "pipe"},
+       2,
+       "vantor-plot: --label names a run of --compare (see vantor-plot --help)\n"},
+      {"a run to compare without its report",
+       nothing,
+       {"--compare", "pipe", "nothing"},
+       1,
+       "vantor-plot: nothing.AccDam: no such file\n"},
+      {"required life below numbers",
+       nothing,
+       {"--design-life", "1e-200", "--dff", "1e-200", "pipe"},
+       2,
+       "vantor-plot: the required life R = 1e-200 x 1e-200 = 0 is not a positive finite number "
+       "(see vantor-plot --help)\n"},
+  };
+  // The report's run label: the prefix, "." and the run's date stamp.
+  const std::string label = lines_of(dir_.read("pipe.AccDam"))[1].substr(31);
+  for (const error_case& c : cases) {
+    scratch_dir d;
+    for (const auto& entry : fs::directory_iterator(dir_.path())) {
+      fs::copy(entry.path(), d.path() / entry.path().filename());
+    }
+    c.change(d);
+    const run_result r = run_plot(d.path(), c.args);
+    EXPECT_EQ(r.status, c.status) << c.name;
+    EXPECT_EQ(r.err, std::regex_replace(c.message, std::regex("\\{LABEL\\}"), label)) << c.name;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.name;
+    EXPECT_FALSE(d.exists("pipe.svg")) << c.name;
+  }
+}
+
+// Hostile surroundings: links planted where temporary files might go, an
+// endless report, counts beyond a run's tables, a file-size limit.
+struct fault_case {
+  const char* name;
+  std::function<void(const scratch_dir&)> change;
+  std::function<void()> in_child;
+  int status;
+  std::string message;  // the whole of standard error
+};
+
+TEST_F(PlotRun, FaultEndings) {
+  const auto set_line = [](const scratch_dir& d, std::size_t line, const std::string& text) {
+    std::vector<std::string> lines = lines_of(d.read("pipe.AccDam"));
+    lines[line - 1] = text;
+    std::string all;
+    for (const std::string& l : lines) all += l + "\r\n";
+    d.write("pipe.AccDam", all);
+  };
+  // A file-size limit that the picture and the tables fit in but the page
+  // (which holds the picture) does not.
+  rlim_t below_the_page = 0;
+  const auto old_outputs = [&](const scratch_dir& d) {
+    scratch_dir sizes;
+    for (const auto& entry : fs::directory_iterator(d.path())) {
+      fs::copy(entry.path(), sizes.path() / entry.path().filename());
+    }
+    ASSERT_EQ(run_plot(sizes.path(), {"pipe"}).status, 0);
+    below_the_page = std::max({fs::file_size(sizes.path() / "pipe.svg"),
+                               fs::file_size(sizes.path() / "pipe.Contrib.csv"),
+                               fs::file_size(sizes.path() / "pipe.sections.csv")});
+    ASSERT_LT(below_the_page, fs::file_size(sizes.path() / "pipe.html"));
+    for (const char* name : {"pipe.svg", "pipe.Contrib.csv", "pipe.sections.csv", "pipe.html"}) {
+      d.write(name, std::string("an earlier ") + name);
+    }
+  };
+  const std::vector<fault_case> cases = {
+      {"links planted beside the outputs",
+       [](const scratch_dir& d) {
+         d.write("victim", "kept");
+         for (const char* name : {"pipe.svg.part", "pipe.Contrib.csv.part"}) {
+           fs::create_symlink(d.path() / "victim", d.path() / name);
+         }
+       },
+       {},
+       0,
+       ""},
+      {"report linked to an endless device",
+       [](const scratch_dir& d) {
+         fs::remove(d.path() / "pipe.AccDam");
+         fs::create_symlink("/dev/urandom", d.path() / "pipe.AccDam");
+       },
+       {},
+       1,
+       // The line named depends on where the random bytes hold a line feed.
+       "vantor-plot: pipe.AccDam:"},
+      {"sections beyond a run",
+       [&](const scratch_dir& d) {
+         set_line(d, 3, "#    Number of Sections (elements)     :  3001");
+       },
+       {},
+       1,
+       "vantor-plot: pipe.AccDam:3: 3001 sections; a run holds at most 3000\n"},
+      {"hot spots beyond a run",
+       [&](const scratch_dir& d) {
+         set_line(d, 4, "#    Number of HotSpots per section    :    21");
+       },
+       {},
+       1,
+       "vantor-plot: pipe.AccDam:4: 21 hot spots; a run holds at most 20\n"},
+      {"cases beyond a run",
+       [&](const scratch_dir& d) {
+         std::string second = lines_of(d.read("pipe.AccDam"))[1];
+         second.replace(15, 4, "1001");
+         set_line(d, 2, second);
+       },
+       {},
+       1,
+       "vantor-plot: pipe.AccDam:2: 1001 cases; a run holds at most 1000\n"},
+      {"file-size limit",
+       {},
+       [] {
+         const rlimit limit{1024, 1024};
+         ::setrlimit(RLIMIT_FSIZE, &limit);
+       },
+       1,
+       "vantor-plot: pipe.svg: cannot be written\n"},
+      {"file-size limit at the last output: the earlier outputs stay as well", old_outputs,
+       [&] {
+         const rlimit limit{below_the_page, below_the_page};
+         ::setrlimit(RLIMIT_FSIZE, &limit);
+       },
+       1, "vantor-plot: pipe.html: cannot be written\n"},
+  };
+  for (const fault_case& c : cases) {
+    // A file-size limit ends a program under Wine by its signal: the Windows
+    // program cannot ignore it.
+    if (std::string_view(c.name).starts_with("file-size limit") && test_launcher() != nullptr) {
+      continue;
+    }
+    scratch_dir d;
+    for (const auto& entry : fs::directory_iterator(dir_.path())) {
+      fs::copy(entry.path(), d.path() / entry.path().filename());
+    }
+    if (c.change) c.change(d);
+    // A failed run leaves every output as it was.
+    std::map<std::string, std::string> before;
+    for (const char* name : {"pipe.svg", "pipe.Contrib.csv", "pipe.sections.csv", "pipe.html"}) {
+      if (d.exists(name)) before[name] = d.read(name);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const run_result r = run_plot(d.path(), {"pipe"}, c.in_child);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+    EXPECT_EQ(r.err.substr(0, c.message.size()), c.message) << c.name;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.status == 0 ? 0 : 1) << c.name;
+    EXPECT_LT(seconds, 10.0) << c.name;
+    EXPECT_EQ(d.exists("pipe.svg"), c.status == 0 || before.contains("pipe.svg")) << c.name;
+    for (const auto& [name, text] : before) {
+      if (c.status != 0) {
+        EXPECT_EQ(d.read(name), text) << c.name << ": " << name;
+      }
+    }
+    for (const auto& entry : fs::directory_iterator(d.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name.ends_with(".part")) {
+        EXPECT_TRUE(fs::is_symlink(entry.symlink_status())) << name;
+      }
+    }
+    if (d.exists("victim")) {
+      EXPECT_EQ(d.read("victim"), "kept") << c.name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vantor::testing
+
+#endif  // VANTOR_PLOT_BINARY
