@@ -3,29 +3,11 @@
 #include <string>
 
 #include "plot/compare.h"
+#include "plot/html_page.h"
 #include "plot/text.h"
 #include "plot/xml_text.h"
 
 namespace vantor::plot {
-namespace {
-
-constexpr std::string_view kStyle =
-    "@page{size:A4;margin:12mm}"
-    "body{font-family:'DejaVu Sans',Arial,Helvetica,sans-serif;font-size:10pt;color:#111;"
-    "max-width:190mm;margin:0 auto;padding:8px}"
-    "h1{font-size:14pt;margin:4px 0}"
-    "table{border-collapse:collapse;margin:4px 0}td,th{padding:1px 6px;text-align:right;"
-    "border-bottom:1px solid #ddd}th{background:#eee}td.l,th.l{text-align:left}"
-    ".fail{color:#b71c1c;font-weight:bold}.pass{color:#1b5e20}"
-    "figure{margin:4px 0}figure svg{width:100%;height:auto}"
-    "@media print{figure,table{break-inside:avoid}}";
-
-std::string cell(std::string_view text, std::string_view cls = {}) {
-  return cls.empty() ? "<td>" + std::string(text) + "</td>"
-                     : "<td class=\"" + std::string(cls) + "\">" + std::string(text) + "</td>";
-}
-
-}  // namespace
 
 std::string render_compare_html(std::span<const compared_run> runs, std::string_view svg,
                                 const picture_options& options) {
@@ -33,11 +15,8 @@ std::string render_compare_html(std::span<const compared_run> runs, std::string_
   const std::string title = "Comparison of " + std::to_string(runs.size()) + " runs";
   std::string h;
   h.reserve(svg.size() + 16 * 1024);
-  h += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
-  h += "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src "
-       "'unsafe-inline'\">\n";
-  h +=
-      "<title>" + title + "</title>\n<style>" + std::string(kStyle) + "</style>\n</head>\n<body>\n";
+  h += page_head(title, std::string(kPageStyle) + std::string(kTableStyle) +
+                            "@media print{figure,table{break-inside:avoid}}");
   h += "<h1>" + title + "</h1>\n";
   std::string life_unit;
   if (!options.life_unit.empty()) life_unit = " (" + xml_text(options.life_unit) + ")";
@@ -68,9 +47,7 @@ std::string render_compare_html(std::span<const compared_run> runs, std::string_
     h += "</tr>\n";
   }
   h += "</tbody>\n</table>\n";
-  const std::size_t start = svg.find("<svg");
-  h += "<figure id=\"picture\">\n" +
-       std::string(start == std::string_view::npos ? svg : svg.substr(start)) + "</figure>\n";
+  h += "<figure id=\"picture\">\n" + std::string(inline_svg(svg)) + "</figure>\n";
   h += "</body>\n</html>\n";
   return h;
 }

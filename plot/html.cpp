@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "plot/concentration.h"
+#include "plot/html_page.h"
 #include "plot/required_life.h"
 #include "plot/text.h"
 #include "plot/xml_text.h"
@@ -13,29 +14,19 @@
 namespace vantor::plot {
 namespace {
 
-constexpr std::string_view kStyle =
-    "@page{size:A4;margin:12mm}"
-    "body{font-family:'DejaVu Sans',Arial,Helvetica,sans-serif;font-size:10pt;color:#111;"
-    "max-width:190mm;margin:0 auto;padding:8px}"
-    "h1{font-size:14pt;margin:4px 0}h2{font-size:11pt;margin:10px 0 4px;border-bottom:1px solid "
-    "#999}"
-    "table{border-collapse:collapse;margin:4px 0}td,th{padding:1px 6px;text-align:right;"
-    "border-bottom:1px solid #ddd}th{background:#eee}td.l,th.l{text-align:left}"
-    ".fail{color:#b71c1c;font-weight:bold}.pass{color:#1b5e20}"
-    "figure{margin:4px 0}figure svg{width:100%;height:auto}"
-    ".probs{font-size:8pt}.probs td{padding:0 4px}"
-    "details{margin:2px 0 6px}summary{cursor:pointer;color:#333}"
-    "@media print{details{display:none}h2{break-after:avoid}figure,table{break-inside:avoid}}";
-
-std::string cell(std::string_view text, std::string_view cls = {}) {
-  return cls.empty() ? "<td>" + std::string(text) + "</td>"
-                     : "<td class=\"" + std::string(cls) + "\">" + std::string(text) + "</td>";
-}
-
-// The SVG document without its XML declaration, to sit inline.
-std::string_view inline_svg(std::string_view svg) {
-  const std::size_t start = svg.find("<svg");
-  return start == std::string_view::npos ? svg : svg.substr(start);
+// The report's own rules around the shared ones: section headings, the
+// probability list, the collapsed case tables, and what printing leaves out.
+std::string report_style() {
+  std::string style(kPageStyle);
+  style +=
+      "h2{font-size:11pt;margin:10px 0 4px;border-bottom:1px solid "
+      "#999}";
+  style += kTableStyle;
+  style +=
+      ".probs{font-size:8pt}.probs td{padding:0 4px}"
+      "details{margin:2px 0 6px}summary{cursor:pointer;color:#333}"
+      "@media print{details{display:none}h2{break-after:avoid}figure,table{break-inside:avoid}}";
+  return style;
 }
 
 // The run, its cases and probabilities, and the verdict against R.
@@ -186,11 +177,7 @@ std::string render_html(const accumulated_report& report, std::span<const contri
   const double required = options.required_life();
   std::string h;
   h.reserve(svg.size() + 64 * 1024);
-  h += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
-  h += "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src "
-       "'unsafe-inline'\">\n";
-  h += "<title>" + xml_text(report.summary) + "</title>\n<style>" + std::string(kStyle) +
-       "</style>\n</head>\n<body>\n";
+  h += page_head(xml_text(report.summary), report_style());
   h += "<h1>Fatigue damage summation: " + xml_text(report.run_label) + "</h1>\n";
   h += summary_table(report, cases, options);
   h += "<figure id=\"picture\">\n" + std::string(inline_svg(svg)) + "</figure>\n";
