@@ -27,25 +27,38 @@ struct error_case {
   std::string message;  // the whole of standard error
 };
 
-TEST_F(PlotRun, ErrorEndings) {
-  const auto cut = [](const scratch_dir& d, const std::string& file, std::size_t keep) {
-    std::vector<std::string> lines = lines_of(d.read(file));
-    lines.resize(keep);
-    std::string text;
-    for (const std::string& l : lines) text += l + "\r\n";
-    d.write(file, text);
-  };
-  const auto edit = [](const scratch_dir& d, const std::string& file, std::size_t line,
-                       const std::string& text) {
-    std::vector<std::string> lines = lines_of(d.read(file));
-    lines[line - 1] = text;
-    std::string all;
-    for (const std::string& l : lines) all += l + "\r\n";
-    d.write(file, all);
-  };
-  const auto nothing = [](const scratch_dir&) {};
-  // Weighted files: lines 1 and 2 the case and probability, 3 and 4 the heading, rows from 5.
-  const std::vector<error_case> cases = {
+// Rewrites a file of the run with only its first keep lines.
+void keep_lines(const scratch_dir& d, const std::string& file, std::size_t keep) {
+  std::vector<std::string> lines = lines_of(d.read(file));
+  lines.resize(keep);
+  std::string text;
+  for (const std::string& l : lines) text += l + "\r\n";
+  d.write(file, text);
+}
+
+// Rewrites a file of the run with its line (counted from 1) replaced.
+void replace_line(const scratch_dir& d, const std::string& file, std::size_t line,
+                  const std::string& text) {
+  std::vector<std::string> lines = lines_of(d.read(file));
+  lines[line - 1] = text;
+  std::string all;
+  for (const std::string& l : lines) all += l + "\r\n";
+  d.write(file, all);
+}
+
+// Every file of the run in from, copied into to.
+void copy_run(const fs::path& from, const scratch_dir& to) {
+  for (const auto& entry : fs::directory_iterator(from)) {
+    fs::copy(entry.path(), to.path() / entry.path().filename());
+  }
+}
+
+void nothing(const scratch_dir&) {}
+
+// Weighted files: lines 1 and 2 the case and probability, 3 and 4 the heading, rows from 5.
+std::vector<error_case> error_cases() {
+  return {
+
       {"no report", nothing, {"nothing"}, 1, "vantor-plot: nothing.AccDam: no such file\n"},
       {"folder without a run",
        [](const scratch_dir& d) { fs::create_directory(d.path() / "empty"); },
@@ -53,27 +66,29 @@ TEST_F(PlotRun, ErrorEndings) {
        1,
        "vantor-plot: empty: no finished run in this folder (no *.AccDam report)\n"},
       {"truncated report",
-       [&](const scratch_dir& d) { cut(d, "pipe.AccDam", 40); },
+       [](const scratch_dir& d) { keep_lines(d, "pipe.AccDam", 40); },
        {"pipe"},
        1,
        "vantor-plot: pipe.AccDam:40: the report is truncated: it ends in the section table (14 "
        "of 30 rows) without the end line\n"},
       {"weighted file short of a row",
-       [&](const scratch_dir& d) { cut(d, "pipe_002.WghDam", 20); },
+       [](const scratch_dir& d) { keep_lines(d, "pipe_002.WghDam", 20); },
        {"pipe"},
        1,
        "vantor-plot: pipe_002.WghDam:20: the file is truncated: it ends after 16 of 30 rows "
        "without the end line\n"},
       {"weighted file with a hot spot less",
-       [&](const scratch_dir& d) { edit(d, "pipe_003.WghDam", 9, "       10.000  1.0E-03"); },
+       [](const scratch_dir& d) {
+         replace_line(d, "pipe_003.WghDam", 9, "       10.000  1.0E-03");
+       },
        {"pipe"},
        1,
        "vantor-plot: pipe_003.WghDam:9: 1 hot spot values where the report pipe.AccDam has 4\n"},
       {"weighted file of another run",
-       [&](const scratch_dir& d) {
+       [](const scratch_dir& d) {
          d.write("pipe_004.WghDam", d.read("pipe_001.WghDam"));
-         edit(d, "pipe_004.WghDam", 1,
-              "#    Case no   004 for Project: pipe. Date : 2001-01-01 00:00:00");
+         replace_line(d, "pipe_004.WghDam", 1,
+                      "#    Case no   004 for Project: pipe. Date : 2001-01-01 00:00:00");
        },
        {"pipe"},
        1,
@@ -130,13 +145,15 @@ TEST_F(PlotRun, ErrorEndings) {
        "vantor-plot: the required life R = 1e-200 x 1e-200 = 0 is not a positive finite number "
        "(see vantor-plot --help)\n"},
   };
+}
+
+TEST_F(PlotRun, ErrorEndings) {
+  const std::vector<error_case> cases = error_cases();
   // The report's run label: the prefix, "." and the run's date stamp.
   const std::string label = lines_of(dir_.read("pipe.AccDam"))[1].substr(31);
   for (const error_case& c : cases) {
     scratch_dir d;
-    for (const auto& entry : fs::directory_iterator(dir_.path())) {
-      fs::copy(entry.path(), d.path() / entry.path().filename());
-    }
+    copy_run(dir_.path(), d);
     c.change(d);
     const run_result r = run_plot(d.path(), c.args);
     EXPECT_EQ(r.status, c.status) << c.name;
@@ -156,22 +173,12 @@ struct fault_case {
   std::string message;  // the whole of standard error
 };
 
-TEST_F(PlotRun, FaultEndings) {
-  const auto set_line = [](const scratch_dir& d, std::size_t line, const std::string& text) {
-    std::vector<std::string> lines = lines_of(d.read("pipe.AccDam"));
-    lines[line - 1] = text;
-    std::string all;
-    for (const std::string& l : lines) all += l + "\r\n";
-    d.write("pipe.AccDam", all);
-  };
-  // A file-size limit that the picture and the tables fit in but the page
-  // (which holds the picture) does not.
-  rlim_t below_the_page = 0;
-  const auto old_outputs = [&](const scratch_dir& d) {
+// below_the_page receives a file-size limit that the picture and the tables
+// fit in but the page (which holds the picture) does not.
+std::vector<fault_case> fault_cases(rlim_t& below_the_page) {
+  const auto old_outputs = [&below_the_page](const scratch_dir& d) {
     scratch_dir sizes;
-    for (const auto& entry : fs::directory_iterator(d.path())) {
-      fs::copy(entry.path(), sizes.path() / entry.path().filename());
-    }
+    copy_run(d.path(), sizes);
     ASSERT_EQ(run_plot(sizes.path(), {"pipe"}).status, 0);
     below_the_page = std::max({fs::file_size(sizes.path() / "pipe.svg"),
                                fs::file_size(sizes.path() / "pipe.Contrib.csv"),
@@ -181,7 +188,7 @@ TEST_F(PlotRun, FaultEndings) {
       d.write(name, std::string("an earlier ") + name);
     }
   };
-  const std::vector<fault_case> cases = {
+  return {
       {"links planted beside the outputs",
        [](const scratch_dir& d) {
          d.write("victim", "kept");
@@ -202,24 +209,24 @@ TEST_F(PlotRun, FaultEndings) {
        // The line named depends on where the random bytes hold a line feed.
        "vantor-plot: pipe.AccDam:"},
       {"sections beyond a run",
-       [&](const scratch_dir& d) {
-         set_line(d, 3, "#    Number of Sections (elements)     :  3001");
+       [](const scratch_dir& d) {
+         replace_line(d, "pipe.AccDam", 3, "#    Number of Sections (elements)     :  3001");
        },
        {},
        1,
        "vantor-plot: pipe.AccDam:3: 3001 sections; a run holds at most 3000\n"},
       {"hot spots beyond a run",
-       [&](const scratch_dir& d) {
-         set_line(d, 4, "#    Number of HotSpots per section    :    21");
+       [](const scratch_dir& d) {
+         replace_line(d, "pipe.AccDam", 4, "#    Number of HotSpots per section    :    21");
        },
        {},
        1,
        "vantor-plot: pipe.AccDam:4: 21 hot spots; a run holds at most 20\n"},
       {"cases beyond a run",
-       [&](const scratch_dir& d) {
+       [](const scratch_dir& d) {
          std::string second = lines_of(d.read("pipe.AccDam"))[1];
          second.replace(15, 4, "1001");
-         set_line(d, 2, second);
+         replace_line(d, "pipe.AccDam", 2, second);
        },
        {},
        1,
@@ -233,12 +240,17 @@ TEST_F(PlotRun, FaultEndings) {
        1,
        "vantor-plot: pipe.svg: cannot be written\n"},
       {"file-size limit at the last output: the earlier outputs stay as well", old_outputs,
-       [&] {
+       [&below_the_page] {
          const rlimit limit{below_the_page, below_the_page};
          ::setrlimit(RLIMIT_FSIZE, &limit);
        },
        1, "vantor-plot: pipe.html: cannot be written\n"},
   };
+}
+
+TEST_F(PlotRun, FaultEndings) {
+  rlim_t below_the_page = 0;
+  const std::vector<fault_case> cases = fault_cases(below_the_page);
   for (const fault_case& c : cases) {
     // A file-size limit ends a program under Wine by its signal: the Windows
     // program cannot ignore it.
@@ -246,9 +258,7 @@ TEST_F(PlotRun, FaultEndings) {
       continue;
     }
     scratch_dir d;
-    for (const auto& entry : fs::directory_iterator(dir_.path())) {
-      fs::copy(entry.path(), d.path() / entry.path().filename());
-    }
+    copy_run(dir_.path(), d);
     if (c.change) c.change(d);
     // A failed run leaves every output as it was.
     std::map<std::string, std::string> before;
