@@ -7,8 +7,8 @@
 
 #include "driver/run.h"
 #include "formats/version.h"
-#include "textio/fatal.h"
-#include "textio/platform.h"
+#include "textio/console/fatal.h"
+#include "textio/platform/platform.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "fuzz/run_end_hook.h"
 
-#include "textio/platform.h"
-#include "textio/process_exit.h"
-#include "textio/units.h"
+#include "textio/console/process_exit.h"
+#include "textio/platform/platform.h"
+#include "textio/units/units.h"
 
 namespace vantor::fuzz {
 namespace {

@@ -1,5 +1,5 @@
 // Free-form integer answers: every accepted form and every refusal.
-#include "textio/console.h"
+#include "textio/console/console.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "textio/field.h"
+#include "textio/format/field.h"
 
 namespace vantor::textio {
 namespace {

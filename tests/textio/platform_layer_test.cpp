@@ -15,8 +15,8 @@
 #include <string>
 #include <thread>
 
-#include "textio/fatal.h"
-#include "textio/platform.h"
+#include "textio/console/fatal.h"
+#include "textio/platform/platform.h"
 
 namespace vantor::platform {
 namespace {

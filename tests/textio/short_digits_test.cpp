@@ -1,6 +1,6 @@
 // The integer digit rounding must agree with an exact conversion wherever it
 // answers, exact ties included, and answer across its whole reach.
-#include "textio/short_digits.h"
+#include "textio/format/short_digits.h"
 
 #include <gtest/gtest.h>
 

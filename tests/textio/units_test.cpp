@@ -1,6 +1,6 @@
 // The unit table: line reading rules, buffered records, rewinding, the
 // open-failure numbers, and the order of what the writer thread writes.
-#include "textio/units.h"
+#include "textio/units/units.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "textio/fatal.h"
+#include "textio/console/fatal.h"
 
 namespace vantor::textio {
 namespace {

@@ -1,4 +1,4 @@
-#include "textio/writer.h"
+#include "textio/format/writer.h"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +16,9 @@
 #include <string_view>
 #include <vector>
 
-#include "textio/field.h"
-#include "textio/number_format.h"
-#include "textio/units.h"
+#include "textio/format/field.h"
+#include "textio/format/number_format.h"
+#include "textio/units/units.h"
 
 namespace vantor::textio {
 namespace {

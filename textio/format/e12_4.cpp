@@ -1,8 +1,8 @@
-#include "textio/e12_4.h"
+#include "textio/format/e12_4.h"
 
 #include <span>
 
-#include "textio/format_general.h"
+#include "textio/format/format_general.h"
 
 namespace vantor::textio::detail {
 

@@ -1,6 +1,6 @@
 // The last step of every run: after fatal() or stop() have written out and
 // closed every unit, the process ends here, with the status of the report or
-// of the stop (textio/platform.h gives each system's status).
+// of the stop (textio/platform/platform.h gives each system's status).
 //
 // These two functions are alone in their file, so that a program running the
 // whole program more than once in one process (the fuzz targets and their

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <string>
 
-#include "textio/fatal.h"
-#include "textio/platform.h"
-#include "textio/unit_table.h"
-#include "textio/units.h"
+#include "textio/console/fatal.h"
+#include "textio/platform/platform.h"
+#include "textio/units/unit_table.h"
+#include "textio/units/units.h"
 
 namespace vantor::textio {
 using detail::slot_of;

@@ -6,10 +6,10 @@
 #include <memory>
 #include <string_view>
 
-#include "textio/fatal.h"
-#include "textio/platform.h"
-#include "textio/unit_table.h"
-#include "textio/units.h"
+#include "textio/console/fatal.h"
+#include "textio/platform/platform.h"
+#include "textio/units/unit_table.h"
+#include "textio/units/units.h"
 
 namespace vantor::textio {
 namespace detail {

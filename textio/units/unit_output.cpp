@@ -20,10 +20,10 @@
 #include <string_view>
 #include <utility>
 
-#include "textio/fatal.h"
-#include "textio/platform.h"
-#include "textio/unit_table.h"
-#include "textio/units.h"
+#include "textio/console/fatal.h"
+#include "textio/platform/platform.h"
+#include "textio/units/unit_table.h"
+#include "textio/units/units.h"
 
 namespace vantor::textio {
 namespace detail {

@@ -1,4 +1,4 @@
-#include "textio/integer_answer.h"
+#include "textio/console/integer_answer.h"
 
 #include <algorithm>
 #include <charconv>

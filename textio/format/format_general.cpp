@@ -1,14 +1,14 @@
-#include "textio/format_general.h"
+#include "textio/format/format_general.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <system_error>
 
-#include "textio/field_digits.h"
-#include "textio/fixed_word.h"
-#include "textio/number_format.h"
-#include "textio/short_digits.h"
+#include "textio/format/field_digits.h"
+#include "textio/format/fixed_word.h"
+#include "textio/format/number_format.h"
+#include "textio/format/short_digits.h"
 
 namespace vantor::textio::detail {
 namespace {

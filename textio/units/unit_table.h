@@ -1,10 +1,10 @@
-// Inside the unit table (textio/units.h): the slots of the units and the one
+// Inside the unit table (textio/units/units.h): the slots of the units and the one
 // lock that guards them. Only the files of the unit table include this.
 //
 // Threads: the main thread changes the table and fills the buffers; full
 // blocks of a file are written out by the writer thread (unit_output.cpp), in
 // the order they were filled; a console event is handled on a thread of its
-// own (textio/platform.h), which takes over the end of the run. The lock is
+// own (textio/platform/platform.h), which takes over the end of the run. The lock is
 // held only for short work in memory, never across a system write, so the
 // event thread never waits on a stuck write: a block being written is marked
 // busy, and the event thread leaves it to the writing thread or, when that
@@ -19,8 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "textio/platform.h"
-#include "textio/units.h"
+#include "textio/platform/platform.h"
+#include "textio/units/units.h"
 
 namespace vantor::textio::detail {
 

@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "textio/powers_of_ten.h"
-#include "textio/short_digits.h"
+#include "textio/format/powers_of_ten.h"
+#include "textio/format/short_digits.h"
 
 namespace vantor::textio::detail {
 

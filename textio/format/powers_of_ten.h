@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "textio/pow10_table.h"
+#include "textio/format/pow10_table.h"
 
 namespace vantor::textio {
 

@@ -17,7 +17,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "textio/powers_of_ten.h"
+#include "textio/format/powers_of_ten.h"
 
 namespace vantor::textio {
 

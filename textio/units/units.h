@@ -11,7 +11,7 @@
 // block (a full disk, a file-size limit) is cut back to its last complete
 // record. The console is flushed before every console read, so a prompt is
 // visible before the answer is typed. The operating system is reached through
-// textio/platform.h only.
+// textio/platform/platform.h only.
 //
 // The full blocks of a file are written by a writer thread while the caller
 // goes on gathering the next (a few blocks per file at most). Everything seen

@@ -1,12 +1,12 @@
-#include "textio/fatal.h"
+#include "textio/console/fatal.h"
 
 #include <array>
 #include <atomic>
 #include <string>
 
-#include "textio/platform.h"
-#include "textio/process_exit.h"
-#include "textio/units.h"
+#include "textio/console/process_exit.h"
+#include "textio/platform/platform.h"
+#include "textio/units/units.h"
 
 namespace vantor::textio {
 namespace {

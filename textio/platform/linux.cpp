@@ -17,8 +17,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "textio/fatal.h"
-#include "textio/platform.h"
+#include "textio/console/fatal.h"
+#include "textio/platform/platform.h"
 
 namespace vantor::platform {
 namespace {

@@ -1,11 +1,11 @@
-#include "textio/console.h"
+#include "textio/console/console.h"
 
 #include <algorithm>
 #include <string_view>
 
-#include "textio/fatal.h"
-#include "textio/integer_answer.h"
-#include "textio/units.h"
+#include "textio/console/fatal.h"
+#include "textio/console/integer_answer.h"
+#include "textio/units/units.h"
 
 namespace vantor::textio {
 namespace {

@@ -1,4 +1,4 @@
-#include "textio/writer.h"
+#include "textio/format/writer.h"
 
 #include <algorithm>
 #include <array>
@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "textio/fatal.h"
-#include "textio/field.h"
-#include "textio/number_format.h"
-#include "textio/units.h"
+#include "textio/console/fatal.h"
+#include "textio/format/field.h"
+#include "textio/format/number_format.h"
+#include "textio/units/units.h"
 
 namespace vantor::textio {
 

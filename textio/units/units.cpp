@@ -1,14 +1,14 @@
 // The unit table: connecting units to files and the console, names, closing.
-#include "textio/units.h"
+#include "textio/units/units.h"
 
 #include <array>
 #include <atomic>
 #include <string>
 #include <thread>
 
-#include "textio/fatal.h"
-#include "textio/platform.h"
-#include "textio/unit_table.h"
+#include "textio/console/fatal.h"
+#include "textio/platform/platform.h"
+#include "textio/units/unit_table.h"
 
 namespace vantor::textio {
 namespace detail {

@@ -22,8 +22,8 @@
 #include <cstring>
 #include <string>
 
-#include "textio/fatal.h"
-#include "textio/platform.h"
+#include "textio/console/fatal.h"
+#include "textio/platform/platform.h"
 
 namespace vantor::platform {
 namespace {

@@ -1,10 +1,10 @@
 // The record writer: every line the system writes is rendered here from a
-// layout (textio/layout.h) and a list of items. Rendering rounds the exact
+// layout (textio/format/layout.h) and a list of items. Rendering rounds the exact
 // binary value to nearest, ties to even; a value too wide for its field gives
 // asterisks.
 //
 // Destinations: a unit (6 the console, or an open file unit), through
-// put_record of textio/units.h, or a text variable (internal record of fixed
+// put_record of textio/units/units.h, or a text variable (internal record of fixed
 // length; a layout that needs more columns, or a second record, ends the run
 // with fatal 66).
 //
@@ -22,7 +22,7 @@
 #include <string>
 #include <string_view>
 
-#include "textio/layout.h"
+#include "textio/format/layout.h"
 
 namespace vantor::textio {
 

@@ -1,7 +1,7 @@
 // The entry points of the number fields: the integer, text and non-finite
 // fields whole, the F and E fields through their fast paths (fixed_word.h,
 // e12_4.h) with the general paths behind them (format_general.h).
-#include "textio/number_format.h"
+#include "textio/format/number_format.h"
 
 #include <algorithm>
 #include <array>
@@ -11,11 +11,11 @@
 #include <cstring>
 #include <string_view>
 
-#include "textio/e12_4.h"
-#include "textio/field_digits.h"
-#include "textio/fixed_word.h"
-#include "textio/format_general.h"
-#include "textio/short_digits.h"
+#include "textio/format/e12_4.h"
+#include "textio/format/field_digits.h"
+#include "textio/format/fixed_word.h"
+#include "textio/format/format_general.h"
+#include "textio/format/short_digits.h"
 
 namespace vantor::textio {
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <span>
 
-#include "textio/powers_of_ten.h"
+#include "textio/format/powers_of_ten.h"
 
 namespace vantor::textio::detail {
 

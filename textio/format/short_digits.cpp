@@ -1,4 +1,4 @@
-#include "textio/short_digits.h"
+#include "textio/format/short_digits.h"
 
 #include <array>
 #include <bit>

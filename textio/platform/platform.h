@@ -2,7 +2,7 @@
 // the console streams, the console events, the local clock, the address space
 // of the run's tables, threads and their waiting, and the end of the process. Nothing else in
 // the program includes a system header or knows which system it runs on.
-// One implementation is built per system (platform_linux.cpp, platform_windows.cpp).
+// One implementation is built per system (linux.cpp, windows.cpp beside this header).
 //
 // Rules every implementation keeps:
 // - Names are bytes, passed as they are (no translation of code pages or of

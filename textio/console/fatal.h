@@ -6,7 +6,7 @@
 // Console events (control-C, control-BREAK, the console closed; on POSIX
 // SIGINT, SIGQUIT, SIGHUP and SIGTERM) write "forrtl: error (200): program
 // aborting due to <event> event", keep every complete record and end the
-// process with the system's status for the event (textio/platform.h).
+// process with the system's status for the event (textio/platform/platform.h).
 #pragma once
 
 #include <string_view>

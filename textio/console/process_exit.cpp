@@ -1,7 +1,7 @@
-#include "textio/process_exit.h"
+#include "textio/console/process_exit.h"
 
-#include "textio/platform.h"
-#include "textio/units.h"
+#include "textio/platform/platform.h"
+#include "textio/units/units.h"
 
 namespace vantor::textio {
 
