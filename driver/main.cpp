@@ -7,7 +7,7 @@
 
 #include "driver/run.h"
 #include "formats/version.h"
-#include "textio/console/fatal.h"
+#include "textio/console/run_end.h"
 #include "textio/platform/platform.h"
 
 namespace {

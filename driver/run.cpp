@@ -12,7 +12,7 @@
 #include "freeinput/files.h"
 #include "freeinput/text.h"
 #include "textio/console/console.h"
-#include "textio/console/fatal.h"
+#include "textio/console/run_end.h"
 #include "textio/format/field.h"
 #include "textio/format/writer.h"
 #include "textio/units/units.h"

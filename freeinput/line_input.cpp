@@ -12,7 +12,7 @@
 #include "freeinput/reader.h"
 #include "freeinput/scan.h"
 #include "freeinput/state.h"
-#include "textio/console/fatal.h"
+#include "textio/console/run_end.h"
 #include "textio/format/writer.h"
 #include "textio/units/units.h"
 

@@ -42,7 +42,7 @@
 #include "freeinput/state.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/run_end_hook.h"
-#include "textio/console/fatal.h"
+#include "textio/console/run_end.h"
 #include "textio/units/units.h"
 
 namespace vantor::fuzz {

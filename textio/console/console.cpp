@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "textio/console/fatal.h"
 #include "textio/console/integer_answer.h"
+#include "textio/console/run_end.h"
 #include "textio/units/units.h"
 
 namespace vantor::textio {

@@ -1,7 +1,7 @@
 #include "textio/console/process_exit.h"
 
+#include "textio/console/run_end.h"
 #include "textio/platform/platform.h"
-#include "textio/units/units.h"
 
 namespace vantor::textio {
 

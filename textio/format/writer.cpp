@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "textio/console/fatal.h"
+#include "textio/console/run_end.h"
 #include "textio/format/field.h"
 #include "textio/format/number_format.h"
 #include "textio/units/units.h"

@@ -17,7 +17,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "textio/console/fatal.h"
+#include "textio/console/run_end.h"
 #include "textio/platform/platform.h"
 
 namespace vantor::platform {

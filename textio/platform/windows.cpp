@@ -22,7 +22,7 @@
 #include <cstring>
 #include <string>
 
-#include "textio/console/fatal.h"
+#include "textio/console/run_end.h"
 #include "textio/platform/platform.h"
 
 namespace vantor::platform {

@@ -2,7 +2,7 @@
 // lock that guards them. Only the files of the unit table include this.
 //
 // Threads: the main thread changes the table and fills the buffers; full
-// blocks of a file are written out by the writer thread (unit_output.cpp), in
+// blocks of a file are written out by the writer thread (writer_queue.cpp), in
 // the order they were filled; a console event is handled on a thread of its
 // own (textio/platform/platform.h), which takes over the end of the run. The lock is
 // held only for short work in memory, never across a system write, so the
@@ -101,6 +101,10 @@ void sync_writes();
 
 // Records gathered or queued for the file, not yet written.
 bool has_output(const unit_slot& s);
+
+// Whether the calling thread holds the lock of the table (for the end after
+// an allocation failure, which may come in the middle of a change).
+bool table_held_by_caller() noexcept;
 
 // Clears everything of a slot but its buffers; closes an owned file.
 void release_slot(unit_slot& s);

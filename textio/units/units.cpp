@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "textio/console/fatal.h"
+#include "textio/console/run_end.h"
 #include "textio/platform/platform.h"
 #include "textio/units/unit_table.h"
 
@@ -84,6 +84,10 @@ void release_slot(unit_slot& s) {
   s.in_pos = s.in_end = 0;
   s.in_eof = false;
   s.name.clear();
+}
+
+bool table_held_by_caller() noexcept {
+  return t_holds_lock;
 }
 
 void cut_if_pending(unit_slot& s) {
@@ -164,10 +168,6 @@ void close_unit(int unit) {
     }
   }
   if (!ok) fatal(kErrWrite, unit, failed_name);
-}
-
-bool table_held_by_caller() noexcept {
-  return detail::t_holds_lock;
 }
 
 bool unit_is_open(int unit) {

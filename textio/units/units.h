@@ -5,13 +5,12 @@
 // excepted) by open_unit. At most one file per unit is open at a time.
 //
 // Output is buffered per unit in blocks of whole records; a record handed to
-// put_record is complete and is never lost: flush_all_units (called by the
-// stop and by every fatal report) and the console event's end write out every
-// complete record before the process ends. A file that takes only part of a
-// block (a full disk, a file-size limit) is cut back to its last complete
-// record. The console is flushed before every console read, so a prompt is
-// visible before the answer is typed. The operating system is reached through
-// textio/platform/platform.h only.
+// put_record is complete and is never lost: every end of the run writes out
+// every complete record before the process ends (textio/console/run_end.h). A
+// file that takes only part of a block (a full disk, a file-size limit) is
+// cut back to its last complete record. The console is flushed before every
+// console read, so a prompt is visible before the answer is typed. The
+// operating system is reached through textio/platform/platform.h only.
 //
 // The full blocks of a file are written by a writer thread while the caller
 // goes on gathering the next (a few blocks per file at most). Everything seen
@@ -88,41 +87,6 @@ void put_record(int unit, std::string_view text, bool terminate);
 
 // Writes out the unit's buffered records now (fatal 38 on failure).
 void flush_unit(int unit);
-
-// Writes out every unit's buffered records; failures are ignored (used on the
-// way out of the process).
-void flush_all_units() noexcept;
-
-// Flushes and closes every unit.
-void close_all_units() noexcept;
-
-// Waits until the writer thread has written every block handed to it. When
-// one of them could not be written, returns its unit and sets name to its file
-// (the caller reports it; the records gathered after it are dropped), else 0.
-// Called by fatal() and stop() before anything else.
-int finish_writes(std::string& name) noexcept;
-
-// --- The end of the process ----------------------------------------------------
-//
-// A console event is handled on a thread of its own while the main thread may
-// be anywhere, even blocked in a write that never ends. The event thread calls
-// claim_end_for_event(); when it returns true the event owns the end: the main
-// thread stops at its next step in the table (it waits for ever there), and
-// write_out_for_event(report) writes the report line on standard error, then
-// writes out every complete record that is not being written already. It
-// waits a bounded time (well under a second each) for the report line and a
-// write under way, and for its own writes, and cuts a file whose write did not
-// end in time back to its records before that write. It returns; the caller
-// ends the process. report must stay valid until the process ends. claim_end_for_exit() is called
-// by the main thread right before it ends the process itself: an event that came first keeps the
-// end (the call then never returns), a later one is ignored.
-bool claim_end_for_event() noexcept;
-void write_out_for_event(std::string_view report) noexcept;
-void claim_end_for_exit() noexcept;
-
-// Whether the calling thread holds the lock of the unit table (for the end
-// after an allocation failure, which may come in the middle of a change).
-bool table_held_by_caller() noexcept;
 
 // --- Input -------------------------------------------------------------------
 

@@ -1,4 +1,6 @@
-#include "textio/console/fatal.h"
+// The reports and the stop (textio/console/run_end.h); the console events are
+// in console_event.cpp.
+#include "textio/console/run_end.h"
 
 #include <array>
 #include <atomic>
@@ -6,6 +8,8 @@
 
 #include "textio/console/process_exit.h"
 #include "textio/platform/platform.h"
+#include "textio/units/unit_output.h"
+#include "textio/units/unit_table.h"
 #include "textio/units/units.h"
 
 namespace vantor::textio {
@@ -36,31 +40,15 @@ void write_stderr(std::string_view text) noexcept {
   (void)platform::write_all(platform::console_error(), text.data(), text.size());
 }
 
-// Console events. The reports are fixed texts.
-constexpr std::string_view kControlC =
-    "forrtl: error (200): program aborting due to control-C event\n";
-constexpr std::string_view kControlBreak =
-    "forrtl: error (200): program aborting due to control-BREAK event\n";
-constexpr std::string_view kWindowClose =
-    "forrtl: error (200): program aborting due to window-CLOSE event\n";
-
-// Runs on the event thread: the first event takes over the end of the run.
-void on_console_event(const platform::event_info& info) {
-  if (!claim_end_for_event()) return;  // the process is ending already
-  // A stalled standard error does not hold the end up: the report line gets
-  // the same bounded wait as the last records.
-  switch (info.event) {
-    case platform::console_event::interrupt:
-      write_out_for_event(kControlC);
-      break;
-    case platform::console_event::brk:
-      write_out_for_event(kControlBreak);
-      break;
-    case platform::console_event::close:
-      write_out_for_event(kWindowClose);
-      break;
+// Writes out every unit's buffered records; failures are ignored (used on the
+// way out of the process).
+void flush_all_units() noexcept {
+  std::string ignored;
+  (void)detail::finish_writes(ignored);
+  for (std::size_t u = 0; u < detail::kSlots; ++u) {
+    detail::unit_slot& s = detail::slot_at(u);
+    if (s.open && s.writable && s.out_len > 0) (void)detail::flush_slot(s);
   }
-  platform::exit_after_event(info);
 }
 
 }  // namespace
@@ -75,7 +63,7 @@ std::string_view message_text(int number) {
 [[noreturn]] void fatal(int number, int unit, std::string_view file_name) {
   // A write that failed before this call, on the writer thread, came first.
   std::string failed_name;
-  if (const int failed = finish_writes(failed_name); failed != 0) {
+  if (const int failed = detail::finish_writes(failed_name); failed != 0) {
     number = kErrWrite;
     unit = failed;
     file_name = failed_name;
@@ -96,7 +84,7 @@ std::string_view message_text(int number) {
 
 [[noreturn]] void stop(int status) {
   std::string failed_name;
-  if (const int failed = finish_writes(failed_name); failed != 0) {
+  if (const int failed = detail::finish_writes(failed_name); failed != 0) {
     fatal(kErrWrite, failed, failed_name);
   }
   // The last records, the console's closing line among them, are written like
@@ -117,15 +105,20 @@ std::string_view message_text(int number) {
   write_stderr("Vantor: out of memory\n");
   // Every complete record is written out, unless the allocation failed in
   // the middle of a change of the unit table.
-  if (!table_held_by_caller()) {
+  if (!detail::table_held_by_caller()) {
     close_all_units();
     claim_end_for_exit();
   }
   platform::exit_with_status(1);
 }
 
-void install_console_handlers() {
-  platform::install_console_events(on_console_event);
+void close_all_units() noexcept {
+  flush_all_units();
+  detail::table_guard guard;
+  for (std::size_t u = 0; u < detail::kSlots; ++u) {
+    detail::unit_slot& s = detail::slot_at(u);
+    if (s.open && s.owns_file) detail::release_slot(s);
+  }
 }
 
 }  // namespace vantor::textio
