@@ -13,9 +13,11 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include "textio/console/run_end.h"
 #include "textio/platform/platform.h"
@@ -242,8 +244,47 @@ bool is_regular_file(handle h) noexcept {
   return ::fstat(fd_of(h), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-void close_file(handle h) noexcept {
-  if (h > 2) ::close(fd_of(h));
+bool close_file(handle h) noexcept {
+  return h <= 2 || ::close(fd_of(h)) == 0;
+}
+
+bool rename_replacing(std::string_view from, std::string_view to) noexcept {
+  try {
+    return ::rename(std::string(from).c_str(), std::string(to).c_str()) == 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool remove_file(std::string_view name) noexcept {
+  try {
+    return ::unlink(std::string(name).c_str()) == 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+entry_kind entry_at(std::string_view name) noexcept {
+  try {
+    struct stat st {};
+    if (::lstat(std::string(name).c_str(), &st) != 0) return entry_kind::none;
+    return S_ISDIR(st.st_mode) ? entry_kind::folder : entry_kind::other;
+  } catch (...) {
+    return entry_kind::none;
+  }
+}
+
+bool is_folder(std::string_view name) noexcept {
+  try {
+    struct stat st {};
+    return ::stat(std::string(name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool names_are_utf8() noexcept {
+  return false;
 }
 
 handle console_input() noexcept {
@@ -259,6 +300,15 @@ handle console_output() noexcept {
 handle console_error() noexcept {
   ensure_console();
   return 2;
+}
+
+void binary_standard_streams() noexcept {}
+
+void let_oversize_writes_fail() noexcept {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
 void install_console_events(event_callback callback) {

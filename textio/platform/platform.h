@@ -1,4 +1,5 @@
 // The operating system behind one small interface: files by name and handle,
+// names (renamed, removed, looked at),
 // the console streams, the console events, the local clock, the address space
 // of the run's tables, threads and their waiting, and the end of the process. Nothing else in
 // the program includes a system header or knows which system it runs on.
@@ -31,7 +32,7 @@ inline constexpr handle kNoHandle = -1;
 
 enum class file_status {
   old_file,  // must exist
-  new_file,  // must not exist; created
+  new_file,  // must not exist (a link, even one to nothing, exists); created, no link followed
   unknown,   // opened when it exists, created otherwise
 };
 
@@ -83,8 +84,35 @@ bool seek_start(handle h) noexcept;
 // A regular file on disk (not a directory, pipe, device or console).
 bool is_regular_file(handle h) noexcept;
 
-// Closes a file handle. The console handles below are never closed.
-void close_file(handle h) noexcept;
+// Closes a file handle; false when the system reports a failure (the last
+// writes may then be lost). The console handles below are never closed.
+bool close_file(handle h) noexcept;
+
+// --- Names -----------------------------------------------------------------------
+
+// Gives the file at from the name to, replacing a file of that name (not a
+// folder); false when the system refuses.
+bool rename_replacing(std::string_view from, std::string_view to) noexcept;
+
+// Removes the file of that name; false when the system refuses.
+bool remove_file(std::string_view name) noexcept;
+
+enum class entry_kind {
+  none,    // nothing (also when the name cannot be looked at)
+  folder,  // a directory
+  other,   // a file, a link, a device, anything else
+};
+
+// What is at the name itself: a link is other, never followed.
+entry_kind entry_at(std::string_view name) noexcept;
+
+// Whether the name leads to a folder, through links.
+bool is_folder(std::string_view name) noexcept;
+
+// Whether names are read as UTF-8: Windows when the process code page is
+// UTF-8 (the programs' manifest), where a library that reads narrow names in
+// a code page of its own must be told; false on POSIX, where a name is bytes.
+bool names_are_utf8() noexcept;
 
 // --- Console -----------------------------------------------------------------
 
@@ -95,6 +123,11 @@ void close_file(handle h) noexcept;
 handle console_input() noexcept;
 handle console_output() noexcept;
 handle console_error() noexcept;
+
+// The C library's standard output and error (std::cout, std::cerr) pass the
+// bytes as they are: no carriage return added before a line feed (Windows;
+// nothing to do on POSIX).
+void binary_standard_streams() noexcept;
 
 // --- Console events ----------------------------------------------------------
 
@@ -122,6 +155,10 @@ using event_callback = void (*)(const event_info& info);
 // process: the write fails instead (POSIX: SIGXFSZ and SIGPIPE ignored).
 // Call before starting any other thread.
 void install_console_events(event_callback callback);
+
+// For a program without console events: a write past a file-size limit fails
+// instead of ending the process (POSIX: SIGXFSZ ignored).
+void let_oversize_writes_fail() noexcept;
 
 // --- Clock ---------------------------------------------------------------------
 

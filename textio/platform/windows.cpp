@@ -7,17 +7,16 @@
 // writing with other processes (a viewer may open a report while it is
 // written). Reads and writes go straight to the handles: binary, nothing
 // translated; only a console, which holds characters rather than bytes, is
-// read and written as UTF-16 text converted from and to that code page, so
-// that answers typed there arrive in it whatever the console's own code page,
-// and names show as typed.
-#define WIN32_LEAN_AND_MEAN
-#define NOMINMAX
-#include <windows.h>
+// read and written as UTF-16 text converted from and to that code page
+// (windows_console.cpp), so that answers typed there arrive in it whatever
+// the console's own code page, and names show as typed.
+#include "textio/platform/windows_console.h"
 // after windows.h
 #include <process.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -28,13 +27,12 @@
 namespace vantor::platform {
 namespace {
 
-HANDLE native(handle h) {
-  return reinterpret_cast<HANDLE>(h);
-}
-
-handle wrap(HANDLE h) {
-  return reinterpret_cast<handle>(h);
-}
+using windows::is_console;
+using windows::kShare;
+using windows::native;
+using windows::standard_streams;
+using windows::streams;
+using windows::wrap;
 
 int open_failure_number(DWORD error) {
   switch (error) {
@@ -68,8 +66,6 @@ opened_file failed(int number) {
   return opened_file{kNoHandle, number, false};
 }
 
-constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
-
 HANDLE create(const std::string& name, DWORD access, DWORD disposition, DWORD flags) {
   return ::CreateFileA(name.c_str(), access, kShare, nullptr, disposition, flags, nullptr);
 }
@@ -84,124 +80,6 @@ bool is_directory(HANDLE h) {
   BY_HANDLE_FILE_INFORMATION info{};
   return ::GetFileInformationByHandle(h, &info) != 0 &&
          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// --- Console -----------------------------------------------------------------
-
-struct standard_streams {
-  HANDLE in = INVALID_HANDLE_VALUE;
-  HANDLE out = INVALID_HANDLE_VALUE;
-  HANDLE err = INVALID_HANDLE_VALUE;
-};
-
-// A standard stream missing at start is held by the null device opened for the
-// other direction: using it fails as a closed stream does.
-HANDLE standard_stream(DWORD which, DWORD other_direction) {
-  HANDLE h = ::GetStdHandle(which);
-  if (h != nullptr && h != INVALID_HANDLE_VALUE) return h;
-  h = ::CreateFileA("NUL", other_direction, kShare, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h != INVALID_HANDLE_VALUE) ::SetStdHandle(which, h);
-  return h;
-}
-
-const standard_streams& streams() {
-  static const standard_streams s{
-      standard_stream(STD_INPUT_HANDLE, GENERIC_WRITE),
-      standard_stream(STD_OUTPUT_HANDLE, GENERIC_READ),
-      standard_stream(STD_ERROR_HANDLE, GENERIC_READ),
-  };
-  return s;
-}
-
-bool is_console(HANDLE h) {
-  DWORD mode = 0;
-  return ::GetFileType(h) == FILE_TYPE_CHAR && ::GetConsoleMode(h, &mode) != 0;
-}
-
-// Console text in the process code page (UTF-8 under the manifest), whatever
-// the console's own code pages, which are left as they are.
-
-// Converted input not yet handed out (of the one console input handle).
-std::string g_console_bytes;
-std::size_t g_console_taken = 0;
-wchar_t g_high_surrogate = 0;  // the first half of a pair split between two reads
-
-// Reads the next characters typed on the console into g_console_bytes: the
-// count of characters read, 0 at an end, -1 for a failed read (the system's
-// error kept).
-std::ptrdiff_t read_console_text(HANDLE h) {
-  wchar_t wide[4097];
-  std::size_t held = 0;
-  if (g_high_surrogate != 0) {
-    wide[held++] = g_high_surrogate;
-    g_high_surrogate = 0;
-  }
-  DWORD got = 0;
-  ::SetLastError(ERROR_SUCCESS);
-  if (::ReadConsoleW(h, wide + held, static_cast<DWORD>(4096 - held), &got, nullptr) == 0) {
-    return -1;
-  }
-  // control-Z first on a line ends the input, as a read of the bytes does.
-  if (got == 0 || (held == 0 && wide[0] == 0x1A)) return 0;
-  held += got;
-  if (wide[held - 1] >= 0xD800 && wide[held - 1] <= 0xDBFF) g_high_surrogate = wide[--held];
-  if (held == 0) return static_cast<std::ptrdiff_t>(got);
-  const int size = static_cast<int>(held);
-  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, wide, size, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return -1;
-  g_console_bytes.resize(static_cast<std::size_t>(bytes));
-  ::WideCharToMultiByte(CP_ACP, 0, wide, size, g_console_bytes.data(), bytes, nullptr, nullptr);
-  g_console_taken = 0;
-  return static_cast<std::ptrdiff_t>(got);
-}
-
-// Writes text in the process code page to a console as UTF-16.
-bool write_console_text(HANDLE h, const char* data, std::size_t size) {
-  if (size > 0x7FFFFFFF) return false;
-  const int n = static_cast<int>(size);
-  const int chars = ::MultiByteToWideChar(CP_ACP, 0, data, n, nullptr, 0);
-  if (chars <= 0) return false;
-  std::wstring wide(static_cast<std::size_t>(chars), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, data, n, wide.data(), chars);
-  for (std::size_t done = 0; done < wide.size();) {
-    const DWORD left = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 1U << 15));
-    DWORD put = 0;
-    if (::WriteConsoleW(h, wide.data() + done, left, &put, nullptr) == 0 || put == 0) return false;
-    done += put;
-  }
-  return true;
-}
-
-// --- Console events ----------------------------------------------------------
-
-event_callback g_callback = nullptr;
-std::atomic<bool> g_event_taken{false};
-
-BOOL WINAPI console_handler(DWORD type) {
-  event_info info;
-  info.native = static_cast<int>(type);
-  switch (type) {
-    case CTRL_C_EVENT:
-      info.event = console_event::interrupt;
-      break;
-    case CTRL_BREAK_EVENT:
-      info.event = console_event::brk;
-      break;
-    case CTRL_CLOSE_EVENT:
-    case CTRL_LOGOFF_EVENT:
-    case CTRL_SHUTDOWN_EVENT:
-      info.event = console_event::close;
-      break;
-    default:
-      return FALSE;
-  }
-  // The first event decides; a later one waits for the process to end.
-  if (g_event_taken.exchange(true)) {
-    ::Sleep(INFINITE);
-    return TRUE;
-  }
-  g_callback(info);
-  return TRUE;
 }
 
 [[noreturn]] void end_process(UINT status) {
@@ -271,35 +149,11 @@ opened_file open_scratch(std::string& name) {
   return opened_file{wrap(h), 0, true};
 }
 
-namespace {
-
-// read_some of a console: characters converted to the process code page.
-std::ptrdiff_t read_console(HANDLE h, char* data, std::size_t size) {
-  for (int aborted = 0; g_console_taken == g_console_bytes.size();) {
-    const std::ptrdiff_t got = read_console_text(h);
-    if (got > 0) continue;
-    // control-C at a console read ends the read with nothing and the handler
-    // runs on a thread of its own: give it the time to end the process rather
-    // than taking the empty read for the end of the input.
-    if (aborted++ < 50 && ::GetLastError() == ERROR_OPERATION_ABORTED) {
-      ::Sleep(100);
-      continue;
-    }
-    return got;
-  }
-  const std::size_t n = std::min(size, g_console_bytes.size() - g_console_taken);
-  std::memcpy(data, g_console_bytes.data() + g_console_taken, n);
-  g_console_taken += n;
-  return static_cast<std::ptrdiff_t>(n);
-}
-
-}  // namespace
-
 std::ptrdiff_t read_some(handle h, char* data, std::size_t size) noexcept {
   if (size == 0) return 0;
   if (is_console(native(h))) {
     try {
-      return read_console(native(h), data, size);
+      return windows::read_console(native(h), data, size);
     } catch (...) {
       return -1;
     }
@@ -333,7 +187,7 @@ bool write_all(handle h, const char* data, std::size_t size, std::size_t* writte
   if (size > 0 && is_console(native(h))) {
     bool ok = false;
     try {
-      ok = write_console_text(native(h), data, size);
+      ok = windows::write_console_text(native(h), data, size);
     } catch (...) {
     }
     if (written != nullptr) *written = ok ? size : 0;
@@ -430,30 +284,48 @@ bool is_regular_file(handle h) noexcept {
   return ::GetFileType(native(h)) == FILE_TYPE_DISK && !is_directory(native(h));
 }
 
-void close_file(handle h) noexcept {
+bool close_file(handle h) noexcept {
   const standard_streams& s = streams();
   const HANDLE n = native(h);
-  if (h == kNoHandle || n == s.in || n == s.out || n == s.err) return;
-  ::CloseHandle(n);
+  if (h == kNoHandle || n == s.in || n == s.out || n == s.err) return true;
+  return ::CloseHandle(n) != 0;
 }
 
-handle console_input() noexcept {
-  return wrap(streams().in);
+bool rename_replacing(std::string_view from, std::string_view to) noexcept {
+  try {
+    return ::MoveFileExA(std::string(from).c_str(), std::string(to).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+  } catch (...) {
+    return false;
+  }
 }
 
-handle console_output() noexcept {
-  return wrap(streams().out);
+bool remove_file(std::string_view name) noexcept {
+  try {
+    return ::DeleteFileA(std::string(name).c_str()) != 0;
+  } catch (...) {
+    return false;
+  }
 }
 
-handle console_error() noexcept {
-  return wrap(streams().err);
+// The attributes of the name itself (a link's own, not its target's).
+entry_kind entry_at(std::string_view name) noexcept {
+  try {
+    const DWORD attributes = ::GetFileAttributesA(std::string(name).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return entry_kind::none;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? entry_kind::folder : entry_kind::other;
+  } catch (...) {
+    return entry_kind::none;
+  }
 }
 
-void install_console_events(event_callback callback) {
-  if (g_callback != nullptr) return;
-  g_callback = callback;
-  // The system calls the handler on a thread it starts for each event.
-  ::SetConsoleCtrlHandler(console_handler, TRUE);
+// A link to a folder is itself a folder entry on Windows.
+bool is_folder(std::string_view name) noexcept {
+  return entry_at(name) == entry_kind::folder;
+}
+
+bool names_are_utf8() noexcept {
+  return ::GetACP() == CP_UTF8;
 }
 
 bool read_local_clock(local_time& t) noexcept {
