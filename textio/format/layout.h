@@ -93,24 +93,28 @@ constexpr bool is_data_letter(char c) {
   return u == 'I' || u == 'F' || u == 'E' || u == 'A';
 }
 
-// Parses a layout without throwing; usable at compile time and at run time.
-constexpr parse_result parse_layout(std::string_view text) {
-  parse_result r;
-  r.value.source = text;
+// The reading of a layout: the text, the position in it and the result so
+// far. Each step returns false once it has recorded an error, with the
+// position where it was found.
+struct layout_parser {
+  std::string_view text;
+  std::size_t n = 0;
   std::size_t i = 0;
-  const std::size_t n = text.size();
+  parse_result r;
 
-  auto fail = [&r, &i](layout_error e) {
+  constexpr bool fail(layout_error e) {
     r.error = e;
     r.where = i;
-    return r;
-  };
-  auto skip_blanks = [&] {
+    return false;
+  }
+
+  constexpr void skip_blanks() {
     while (i < n && text[i] == ' ') ++i;
-  };
+  }
+
   // Reads an unsigned decimal number; -1 when there is no digit, kMaxWidth + 1
   // when it is larger than kMaxWidth.
-  auto number = [&]() -> int {
+  constexpr int number() {
     if (i >= n || !is_digit(text[i])) return -1;
     int v = 0;
     while (i < n && is_digit(text[i])) {
@@ -118,143 +122,194 @@ constexpr parse_result parse_layout(std::string_view text) {
       ++i;
     }
     return v > kMaxWidth ? kMaxWidth + 1 : v;
-  };
-
-  skip_blanks();
-  if (i >= n || text[i] != '(') return fail(layout_error::no_open_paren);
-  ++i;
-  skip_blanks();
-  bool closed = false;
-  if (i < n && text[i] == ')') {
-    ++i;
-    closed = true;
   }
-  while (!closed) {
-    skip_blanks();
-    if (i >= n) return fail(layout_error::unbalanced_paren);
-    descriptor d;
-    bool after_scale = false;
-    const char c = text[i];
-    if (c == '\'') {
-      const std::size_t first = ++i;
-      while (true) {
-        if (i >= n) return fail(layout_error::unterminated_literal);
-        if (text[i] == '\'') {
-          if (i + 1 < n && text[i + 1] == '\'') {
-            i += 2;
-            continue;
-          }
-          break;
+
+  // A literal, from its opening apostrophe; '' inside it is one apostrophe.
+  constexpr bool literal(descriptor& d) {
+    const std::size_t first = ++i;
+    while (true) {
+      if (i >= n) return fail(layout_error::unterminated_literal);
+      if (text[i] == '\'') {
+        if (i + 1 < n && text[i + 1] == '\'') {
+          i += 2;
+          continue;
         }
-        ++i;
+        break;
       }
-      d.kind = op::literal;
-      d.text = text.substr(first, i - first);
       ++i;
-    } else if (c == '/') {
+    }
+    d.kind = op::literal;
+    d.text = text.substr(first, i - first);
+    ++i;
+    return true;
+  }
+
+  // TRn, from its T.
+  constexpr bool skip_tr(descriptor& d) {
+    ++i;
+    if (i >= n || upper(text[i]) != 'R') return fail(layout_error::unknown_descriptor);
+    ++i;
+    const int count = number();
+    if (count < 0) return fail(layout_error::missing_width);
+    if (count < 1 || count > kMaxWidth) return fail(layout_error::bad_width);
+    d.kind = op::skip;
+    d.w = count;
+    return true;
+  }
+
+  // The width (and digits) of I, F, E or A, after its letter.
+  constexpr bool data_width(descriptor& d, char letter) {
+    if (letter == 'A') {
+      d.kind = op::text_a;
+      const int w = number();
+      if (w == 0 || w > kMaxWidth) return fail(layout_error::bad_width);
+      d.w = w < 0 ? 0 : w;
+      return true;
+    }
+    d.kind = letter == 'I' ? op::int_i : (letter == 'F' ? op::fixed_f : op::exp_e);
+    const int w = number();
+    if (w < 0) return fail(layout_error::missing_width);
+    if (w < 1 || w > kMaxWidth) return fail(layout_error::bad_width);
+    d.w = w;
+    if (i < n && text[i] == '.') {
+      ++i;
+      const int m = number();
+      if (m < 0) return fail(layout_error::missing_width);
+      if (letter == 'I') {
+        if (m > w) return fail(layout_error::bad_width);
+        d.has_min = true;
+      } else if (m > kMaxDecimals || m >= w || (letter == 'E' && m < 1)) {
+        return fail(layout_error::bad_width);
+      }
+      d.d = m;
+    } else if (letter != 'I') {
+      return fail(layout_error::missing_width);
+    }
+    return true;
+  }
+
+  // A descriptor that may begin with a number: kP, nX, or I, F, E, A with
+  // their repeat count.
+  constexpr bool numbered(descriptor& d, bool& after_scale) {
+    const char c = text[i];
+    int lead = -1;
+    bool negative = false;
+    if (c == '+' || c == '-') {
+      negative = c == '-';
+      ++i;
+      if (i >= n || !is_digit(text[i])) return fail(layout_error::unknown_descriptor);
+    }
+    const bool signed_number = c == '+' || c == '-';
+    lead = number();
+    if (i >= n) return fail(layout_error::unbalanced_paren);
+    const char letter = upper(text[i]);
+    if (letter == 'P') {
+      ++i;
+      if (negative || lead > kMaxScale) return fail(layout_error::bad_scale);
+      d.kind = op::scale;
+      d.w = lead;
+      after_scale = true;
+      return true;
+    }
+    if (lead >= 0 && letter == 'X') {
+      ++i;
+      if (signed_number || lead < 1 || lead > kMaxWidth) return fail(layout_error::bad_width);
+      d.kind = op::skip;
+      d.w = lead;
+      return true;
+    }
+    if (is_data_letter(letter)) {
+      if (signed_number) return fail(layout_error::unknown_descriptor);
+      if (lead == 0 || lead > kMaxWidth) return fail(layout_error::bad_width);
+      d.repeat = lead < 0 ? 1 : lead;
+      ++i;
+      return data_width(d, letter);
+    }
+    if (lead >= 0 && (letter == '/' || letter == '$' || letter == '\'' || letter == 'T')) {
+      return fail(layout_error::repeat_not_allowed);
+    }
+    return fail(layout_error::unknown_descriptor);
+  }
+
+  // The descriptor at i.
+  constexpr bool descriptor_at(descriptor& d, bool& after_scale) {
+    const char c = text[i];
+    if (c == '\'') return literal(d);
+    if (c == '/') {
       d.kind = op::slash;
       ++i;
-    } else if (c == '$') {
+      return true;
+    }
+    if (c == '$') {
       d.kind = op::dollar;
       ++i;
-    } else if (c == '(') {
-      return fail(layout_error::nested_group);
-    } else if (upper(c) == 'T') {
-      ++i;
-      if (i >= n || upper(text[i]) != 'R') return fail(layout_error::unknown_descriptor);
-      ++i;
-      const int count = number();
-      if (count < 0) return fail(layout_error::missing_width);
-      if (count < 1 || count > kMaxWidth) return fail(layout_error::bad_width);
-      d.kind = op::skip;
-      d.w = count;
-    } else if (upper(c) == 'X' || upper(c) == 'P') {
-      return fail(layout_error::missing_width);
-    } else {
-      int lead = -1;
-      bool negative = false;
-      if (c == '+' || c == '-') {
-        negative = c == '-';
-        ++i;
-        if (i >= n || !is_digit(text[i])) return fail(layout_error::unknown_descriptor);
-      }
-      const bool signed_number = c == '+' || c == '-';
-      lead = number();
-      if (i >= n) return fail(layout_error::unbalanced_paren);
-      const char letter = upper(text[i]);
-      if (letter == 'P') {
-        ++i;
-        if (negative || lead > kMaxScale) return fail(layout_error::bad_scale);
-        d.kind = op::scale;
-        d.w = lead;
-        after_scale = true;
-      } else if (lead >= 0 && letter == 'X') {
-        ++i;
-        if (signed_number || lead < 1 || lead > kMaxWidth) return fail(layout_error::bad_width);
-        d.kind = op::skip;
-        d.w = lead;
-      } else if (is_data_letter(letter)) {
-        if (signed_number) return fail(layout_error::unknown_descriptor);
-        if (lead == 0 || lead > kMaxWidth) return fail(layout_error::bad_width);
-        d.repeat = lead < 0 ? 1 : lead;
-        ++i;
-        if (letter == 'A') {
-          d.kind = op::text_a;
-          const int w = number();
-          if (w == 0 || w > kMaxWidth) return fail(layout_error::bad_width);
-          d.w = w < 0 ? 0 : w;
-        } else {
-          d.kind = letter == 'I' ? op::int_i : (letter == 'F' ? op::fixed_f : op::exp_e);
-          const int w = number();
-          if (w < 0) return fail(layout_error::missing_width);
-          if (w < 1 || w > kMaxWidth) return fail(layout_error::bad_width);
-          d.w = w;
-          if (i < n && text[i] == '.') {
-            ++i;
-            const int m = number();
-            if (m < 0) return fail(layout_error::missing_width);
-            if (letter == 'I') {
-              if (m > w) return fail(layout_error::bad_width);
-              d.has_min = true;
-            } else if (m > kMaxDecimals || m >= w || (letter == 'E' && m < 1)) {
-              return fail(layout_error::bad_width);
-            }
-            d.d = m;
-          } else if (letter != 'I') {
-            return fail(layout_error::missing_width);
-          }
-        }
-      } else if (lead >= 0 && (letter == '/' || letter == '$' || letter == '\'' || letter == 'T')) {
-        return fail(layout_error::repeat_not_allowed);
-      } else {
-        return fail(layout_error::unknown_descriptor);
-      }
+      return true;
     }
-    if (r.value.count == kMaxDescriptors) return fail(layout_error::too_many_descriptors);
-    r.value.items[r.value.count++] = d;
+    if (c == '(') return fail(layout_error::nested_group);
+    if (upper(c) == 'T') return skip_tr(d);
+    if (upper(c) == 'X' || upper(c) == 'P') return fail(layout_error::missing_width);
+    return numbered(d, after_scale);
+  }
+
+  // What follows a descriptor: a comma, the closing parenthesis (closed set),
+  // or, after a scale factor, its data descriptor.
+  constexpr bool separator(bool after_scale, bool& closed) {
     skip_blanks();
     if (i >= n) return fail(layout_error::unbalanced_paren);
     if (text[i] == ',') {
       ++i;
       skip_blanks();
       if (i < n && text[i] == ')') return fail(layout_error::unknown_descriptor);
-    } else if (text[i] == ')') {
+      return true;
+    }
+    if (text[i] == ')') {
       ++i;
       closed = true;
-    } else if (after_scale && (is_data_letter(text[i]) || is_digit(text[i]))) {
-      // 1PE12.4: a scale factor may be followed directly by its data descriptor.
-    } else if (text[i] == '(') {
-      return fail(layout_error::nested_group);
-    } else if (text[i] == '\'' || text[i] == '/' || text[i] == '$' || upper(text[i]) == 'T' ||
-               is_digit(text[i]) || is_data_letter(text[i])) {
-      return fail(layout_error::missing_comma);
-    } else {
-      return fail(layout_error::unknown_descriptor);
+      return true;
     }
+    if (after_scale && (is_data_letter(text[i]) || is_digit(text[i]))) {
+      return true;  // 1PE12.4: a scale factor may be followed directly by its data descriptor.
+    }
+    if (text[i] == '(') return fail(layout_error::nested_group);
+    if (text[i] == '\'' || text[i] == '/' || text[i] == '$' || upper(text[i]) == 'T' ||
+        is_digit(text[i]) || is_data_letter(text[i])) {
+      return fail(layout_error::missing_comma);
+    }
+    return fail(layout_error::unknown_descriptor);
   }
-  skip_blanks();
-  if (i != n) return fail(layout_error::trailing_text);
-  return r;
+
+  constexpr bool parse() {
+    skip_blanks();
+    if (i >= n || text[i] != '(') return fail(layout_error::no_open_paren);
+    ++i;
+    skip_blanks();
+    bool closed = false;
+    if (i < n && text[i] == ')') {
+      ++i;
+      closed = true;
+    }
+    while (!closed) {
+      skip_blanks();
+      if (i >= n) return fail(layout_error::unbalanced_paren);
+      descriptor d;
+      bool after_scale = false;
+      if (!descriptor_at(d, after_scale)) return false;
+      if (r.value.count == kMaxDescriptors) return fail(layout_error::too_many_descriptors);
+      r.value.items[r.value.count++] = d;
+      if (!separator(after_scale, closed)) return false;
+    }
+    skip_blanks();
+    if (i != n) return fail(layout_error::trailing_text);
+    return true;
+  }
+};
+
+// Parses a layout without throwing; usable at compile time and at run time.
+constexpr parse_result parse_layout(std::string_view text) {
+  layout_parser p{text, text.size(), 0, parse_result{}};
+  p.r.value.source = text;
+  (void)p.parse();
+  return p.r;
 }
 
 }  // namespace detail
