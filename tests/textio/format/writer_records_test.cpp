@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/textio/system_layouts.h"
+#include "tests/textio/format/system_layouts.h"
 #include "textio/format/field.h"
 #include "textio/format/writer.h"
 #include "textio/units/units.h"

@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/textio/system_layouts.h"
+#include "tests/textio/format/system_layouts.h"
 #include "textio/format/field.h"
 #include "textio/format/number_format.h"
 #include "textio/units/units.h"
