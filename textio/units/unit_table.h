@@ -1,14 +1,16 @@
-// Inside the unit table (textio/units/units.h): the slots of the units and the one
-// lock that guards them. Only the files of the unit table include this.
+// Inside the unit table (textio/units/units.h): the slots of the units and
+// the one lock that guards them. Only the files of the unit table, and the
+// end of the run that writes out its last records (textio/console/), include
+// this.
 //
 // Threads: the main thread changes the table and fills the buffers; full
-// blocks of a file are written out by the writer thread (writer_queue.cpp), in
-// the order they were filled; a console event is handled on a thread of its
-// own (textio/platform/platform.h), which takes over the end of the run. The lock is
-// held only for short work in memory, never across a system write, so the
-// event thread never waits on a stuck write: a block being written is marked
-// busy, and the event thread leaves it to the writing thread or, when that
-// write does not end in time, gives up on it.
+// blocks of a file are written out by the writer thread (writer_queue.cpp),
+// in the order they were filled; a console event is handled on a thread of
+// its own (textio/console/console_event.cpp), which takes over the end of the
+// run. The lock is held only for short work in memory, never across a system
+// write, so the event thread never waits on a stuck write: a block being
+// written is marked busy, and the event thread leaves it to the writing
+// thread or, when that write does not end in time, gives up on it.
 #pragma once
 
 #include <array>
