@@ -13,7 +13,7 @@
 #include "freeinput/reader.h"
 #include "freeinput/state.h"
 #include "tests/support/generate_run.h"
-#include "textio/units.h"
+#include "textio/units/units.h"
 
 namespace {
 

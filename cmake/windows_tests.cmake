@@ -10,7 +10,7 @@ add_subdirectory(${VANTOR_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_F
 # Under Wine with the build's private prefix, without its log.
 set(CMAKE_CROSSCOMPILING_EMULATOR env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all
     WINEDLLOVERRIDES=mscoree,mshtml= DISPLAY= ${CMAKE_CROSSCOMPILING_EMULATOR})
-add_executable(vantor_platform_tests ${CMAKE_SOURCE_DIR}/tests/textio/platform_layer_test.cpp
+add_executable(vantor_platform_tests ${CMAKE_SOURCE_DIR}/tests/textio/platform/platform_layer_test.cpp
   ${CMAKE_SOURCE_DIR}/tests/freeinput/math_table_test.cpp)
 target_link_libraries(vantor_platform_tests PRIVATE vantor_text gtest gtest_main)
 include(GoogleTest)

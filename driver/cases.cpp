@@ -11,9 +11,9 @@
 #include "freeinput/reader.h"
 #include "freeinput/state.h"
 #include "freeinput/text.h"
-#include "textio/field.h"
-#include "textio/units.h"
-#include "textio/writer.h"
+#include "textio/format/field.h"
+#include "textio/format/writer.h"
+#include "textio/units/units.h"
 
 namespace vantor::driver {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstddef>
 
 #include "formats/file_formats.h"
-#include "textio/writer.h"
+#include "textio/format/writer.h"
 
 namespace vantor::driver {
 

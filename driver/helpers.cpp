@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "textio/writer.h"
+#include "textio/format/writer.h"
 
 namespace vantor::driver {
 namespace {

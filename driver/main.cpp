@@ -7,8 +7,8 @@
 
 #include "driver/run.h"
 #include "formats/version.h"
-#include "textio/fatal.h"
-#include "textio/platform.h"
+#include "textio/console/run_end.h"
+#include "textio/platform/platform.h"
 
 namespace {
 

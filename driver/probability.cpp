@@ -10,9 +10,9 @@
 #include "freeinput/files.h"
 #include "freeinput/reader.h"
 #include "freeinput/state.h"
-#include "textio/console.h"
-#include "textio/field.h"
-#include "textio/writer.h"
+#include "textio/console/console.h"
+#include "textio/format/field.h"
+#include "textio/format/writer.h"
 
 namespace vantor::driver {
 namespace {

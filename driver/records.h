@@ -11,8 +11,8 @@
 #include "driver/file_layouts.h"
 #include "driver/state.h"
 #include "freeinput/text.h"
-#include "textio/field.h"
-#include "textio/writer.h"
+#include "textio/format/field.h"
+#include "textio/format/writer.h"
 
 namespace vantor::driver {
 

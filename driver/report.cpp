@@ -10,9 +10,9 @@
 #include "driver/run.h"
 #include "driver/state.h"
 #include "freeinput/text.h"
-#include "textio/field.h"
-#include "textio/units.h"
-#include "textio/writer.h"
+#include "textio/format/field.h"
+#include "textio/format/writer.h"
+#include "textio/units/units.h"
 
 namespace vantor::driver {
 namespace {

@@ -11,11 +11,11 @@
 #include "freeinput/date.h"
 #include "freeinput/files.h"
 #include "freeinput/text.h"
-#include "textio/console.h"
-#include "textio/fatal.h"
-#include "textio/field.h"
-#include "textio/units.h"
-#include "textio/writer.h"
+#include "textio/console/console.h"
+#include "textio/console/run_end.h"
+#include "textio/format/field.h"
+#include "textio/format/writer.h"
+#include "textio/units/units.h"
 
 namespace vantor::driver {
 namespace {

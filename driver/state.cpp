@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "textio/platform.h"
+#include "textio/platform/platform.h"
 
 namespace vantor::driver {
 namespace {

@@ -18,7 +18,7 @@
 #include <type_traits>
 
 #include "formats/file_formats.h"
-#include "textio/field.h"
+#include "textio/format/field.h"
 
 namespace vantor::driver {
 

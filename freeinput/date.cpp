@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "freeinput/text.h"
-#include "textio/field.h"
-#include "textio/platform.h"
-#include "textio/writer.h"
+#include "textio/format/field.h"
+#include "textio/format/writer.h"
+#include "textio/platform/platform.h"
 
 namespace vantor::freeinput {
 

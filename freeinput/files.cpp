@@ -3,9 +3,9 @@
 #include <climits>
 
 #include "freeinput/text.h"
-#include "textio/field.h"
-#include "textio/units.h"
-#include "textio/writer.h"
+#include "textio/format/field.h"
+#include "textio/format/writer.h"
+#include "textio/units/units.h"
 
 namespace vantor::freeinput {
 

@@ -12,9 +12,9 @@
 #include "freeinput/reader.h"
 #include "freeinput/scan.h"
 #include "freeinput/state.h"
-#include "textio/fatal.h"
-#include "textio/units.h"
-#include "textio/writer.h"
+#include "textio/console/run_end.h"
+#include "textio/format/writer.h"
+#include "textio/units/units.h"
 
 namespace vantor::freeinput {
 namespace {

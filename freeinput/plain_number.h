@@ -15,7 +15,7 @@
 #include <limits>
 
 #include "freeinput/digit_runs.h"
-#include "textio/powers_of_ten.h"
+#include "textio/format/powers_of_ten.h"
 
 namespace vantor::freeinput {
 

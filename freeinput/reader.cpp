@@ -14,8 +14,8 @@
 #include "freeinput/plain_number.h"
 #include "freeinput/scan.h"
 #include "freeinput/state.h"
-#include "textio/units.h"
-#include "textio/writer.h"
+#include "textio/format/writer.h"
+#include "textio/units/units.h"
 
 namespace vantor::freeinput {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <span>
 
-#include "textio/field.h"
+#include "textio/format/field.h"
 
 namespace vantor::freeinput {
 

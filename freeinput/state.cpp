@@ -1,7 +1,7 @@
 #include "freeinput/state.h"
 
-#include "textio/units.h"
-#include "textio/writer.h"
+#include "textio/format/writer.h"
+#include "textio/units/units.h"
 
 namespace vantor::freeinput {
 namespace {

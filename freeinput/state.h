@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "textio/units.h"
+#include "textio/units/units.h"
 
 namespace vantor::freeinput {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "textio/field.h"
-#include "textio/writer.h"
+#include "textio/format/field.h"
+#include "textio/format/writer.h"
 
 namespace vantor::freeinput {
 

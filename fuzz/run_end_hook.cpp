@@ -1,8 +1,8 @@
 #include "fuzz/run_end_hook.h"
 
-#include "textio/platform.h"
-#include "textio/process_exit.h"
-#include "textio/units.h"
+#include "textio/console/process_exit.h"
+#include "textio/console/run_end.h"
+#include "textio/platform/platform.h"
 
 namespace vantor::fuzz {
 namespace {

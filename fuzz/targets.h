@@ -6,7 +6,8 @@
 // input, in a work folder that is the current directory, and then checks what
 // the run left behind. The program ends its run as it always does (fatal(),
 // stop()); the harness links its own end of a run (fuzz/run_end_hook.h),
-// which turns that end into a return to the target. A broken promise aborts, which the fuzzer reports as a crash.
+// which turns that end into a return to the target. A broken promise aborts, which the fuzzer
+// reports as a crash.
 //
 //   read_to_end:  the input is a free-format file, read record by record with
 //                 RDMIX to its end (line widths 512, as the driver reads, and
@@ -41,8 +42,8 @@
 #include "freeinput/state.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/run_end_hook.h"
-#include "textio/fatal.h"
-#include "textio/units.h"
+#include "textio/console/run_end.h"
+#include "textio/units/units.h"
 
 namespace vantor::fuzz {
 

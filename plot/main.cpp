@@ -4,21 +4,13 @@
 #include <string_view>
 #include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 #include "plot/app.h"
-#include "plot/output_file.h"
+#include "textio/platform/platform.h"
 
 int main(int argc, char** argv) {
-  vantor::plot::prepare_output_signals();
-#ifdef _WIN32
+  vantor::platform::let_oversize_writes_fail();
   // The same bytes as on every system: no CR added before a line feed.
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-#endif
+  vantor::platform::binary_standard_streams();
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   const int status = vantor::plot::run_plot(args, std::cout, std::cerr);
   std::cout.flush();

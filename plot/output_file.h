@@ -3,8 +3,8 @@
 // a link included, is never opened), and the files are renamed over their
 // targets only once every one of them is complete. A failure before the
 // renames removes the temporary files and leaves every target as it was, so a
-// run leaves either all its new outputs or all the old ones. The only
-// OS-specific part of vantor-plot lives here.
+// run leaves either all its new outputs or all the old ones. The system is
+// reached through textio/platform/platform.h.
 #pragma once
 
 #include <filesystem>
@@ -15,10 +15,6 @@
 #include "plot/record_file.h"
 
 namespace vantor::plot {
-
-// Lets a write beyond the file-size limit fail with an error instead of
-// ending the process; called once at start-up.
-void prepare_output_signals();
 
 // The path of the file of that name: the bytes a name is to the system's
 // file functions (on Windows in the process code page, UTF-8 under the

@@ -8,8 +8,8 @@
 #include "freeinput/reader.h"
 #include "freeinput/state.h"
 #include "plot/text.h"
-#include "textio/fatal.h"
-#include "textio/units.h"
+#include "textio/console/run_end.h"
+#include "textio/units/units.h"
 
 namespace vantor::plot {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "fuzz/targets.h"
 #include "tests/e2e/harness.h"
-#include "textio/writer.h"
+#include "textio/format/writer.h"
 
 namespace vantor::fuzz {
 namespace {

@@ -13,7 +13,7 @@
 #include "freeinput/plain_number.h"
 #include "freeinput/reader.h"
 #include "freeinput/state.h"
-#include "textio/powers_of_ten.h"
+#include "textio/format/powers_of_ten.h"
 
 namespace vantor::freeinput {
 namespace {

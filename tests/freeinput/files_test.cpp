@@ -9,8 +9,8 @@
 #include <iterator>
 #include <string>
 
-#include "textio/field.h"
-#include "textio/units.h"
+#include "textio/format/field.h"
+#include "textio/units/units.h"
 
 namespace vantor::freeinput {
 namespace {

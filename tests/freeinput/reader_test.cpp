@@ -16,7 +16,7 @@
 
 #include "freeinput/scan.h"
 #include "freeinput/state.h"
-#include "textio/units.h"
+#include "textio/units/units.h"
 
 namespace vantor::freeinput {
 namespace {

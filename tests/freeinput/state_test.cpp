@@ -10,7 +10,7 @@
 #include <string>
 
 #include "freeinput/reader.h"
-#include "textio/units.h"
+#include "textio/units/units.h"
 
 namespace vantor::freeinput {
 namespace {

@@ -19,9 +19,9 @@
 #include "freeinput/reader.h"
 #include "freeinput/state.h"
 #include "tests/support/child_process.h"
-#include "textio/console.h"
-#include "textio/units.h"
-#include "textio/writer.h"
+#include "textio/console/console.h"
+#include "textio/format/writer.h"
+#include "textio/units/units.h"
 
 namespace vantor::golden {
 

@@ -1,0 +1,350 @@
+// Faults from outside, end to end on the real program, in a child with
+// limits: file-size and address-space limits, another user, a standard
+// output nobody reads, console events while a write is blocked. Whatever
+// happens, the run ends in a defined way, and every file keeps the complete
+// records written before the fault and nothing else.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "driver/state.h"
+#include "tests/e2e/faults.h"
+#include "tests/e2e/harness.h"
+#include "tests/support/expected.h"
+#include "tests/support/generate_run.h"
+
+namespace vantor::testing {
+namespace {
+
+// --- Limits, blocked writes and permissions -------------------------------------
+
+// A run in a child with limits, another user, a stalled standard output or a
+// console event sent once a moment has passed.
+struct fault_setup {
+  rlim_t file_size = RLIM_INFINITY;      // ulimit -f, in bytes
+  rlim_t address_space = RLIM_INFINITY;  // ulimit -v, in bytes
+  bool as_nobody = false;
+  bool stalled_output = false;       // standard output a pipe that nobody reads
+  bool error_on_output = false;      // standard error on standard output's pipe
+  std::array<int, 2> events{};       // signals sent in turn once the run is ready (0: none)
+  const char* ready_file = nullptr;  // ready: this file holds ready_bytes (else at once)
+  std::size_t ready_bytes = 0;
+  const char* subdir = "";        // the run's folder inside the scratch folder
+  const char* program = nullptr;  // the program to run, if not the one under test
+};
+
+constexpr uid_t kNobody = 65534;
+
+// Whether the unprivileged user can start the program: every folder on its
+// way searchable and the file executable for that user.
+bool nobody_can_execute(const fs::path& program) {
+  child_spec spec;
+  spec.body = [&program] {
+    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) return 2;
+    return ::access(program.c_str(), X_OK) == 0 ? 0 : 1;
+  };
+  return run_child(spec).status == 0;
+}
+
+struct fault_result {
+  run_result run;
+  double seconds_after_event = 0;
+};
+
+using namespace std::chrono_literals;
+
+fault_result run_faulted(const fs::path& dir, const std::string& answers, const fault_setup& f) {
+  const fs::path answers_file = dir / "answers.in";
+  std::ofstream(answers_file, std::ios::binary) << answers;
+  child_spec spec;
+  spec.command = command(f.program != nullptr ? f.program : vantor_binary());
+  spec.folder = dir;
+  spec.in = stream::to_file(answers_file);
+  spec.out = {f.stalled_output ? stream::kind::stalled : stream::kind::pipe};
+  spec.err = {f.error_on_output ? stream::kind::to_output : stream::kind::pipe};
+  spec.in_child = [&f] {
+    const rlimit fsize{f.file_size, f.file_size};
+    const rlimit as{f.address_space, f.address_space};
+    if (::setrlimit(RLIMIT_FSIZE, &fsize) != 0 || ::setrlimit(RLIMIT_AS, &as) != 0) ::_exit(127);
+    if (f.as_nobody && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(127);
+  };
+  // A run that hangs is ended at the time limit, and shows as killed.
+  child_process child(spec);
+  std::chrono::steady_clock::time_point sent;
+  if (f.events[0] != 0) {
+    std::error_code ec;
+    for (int i = 0; i < 2000 && f.ready_file != nullptr &&
+                    fs::file_size(dir / f.ready_file, ec) != f.ready_bytes;
+         ++i) {
+      std::this_thread::sleep_for(10ms);
+    }
+    std::this_thread::sleep_for(300ms);  // the next write under way, or stuck
+    sent = std::chrono::steady_clock::now();
+    for (const int e : f.events) {
+      if (e == 0) break;
+      ::kill(child.pid(), e);
+      std::this_thread::sleep_for(100ms);  // the first one received decides
+    }
+  }
+  const child_result ended = child.wait();
+  fault_result r;
+  r.run = {ended.out, ended.err, ended.status};
+  if (f.events[0] != 0) {
+    r.seconds_after_event =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+  }
+  return r;
+}
+
+constexpr int kFaultCases = 3;
+const std::string kFaultAnswers = "1\n3\nprobs.txt\nriser\n\n";
+
+void write_fault_run(const scratch_dir& dir) {
+  static const std::string text = large_case_text();
+  for (int c = 1; c <= kFaultCases; ++c) dir.write(case_name(c, ".RawDam"), text);
+  dir.write("probs.txt", "0.5 0.3 0.2\n");
+}
+
+// The complete records of text that fit in its first limit bytes.
+std::string records_within(const std::string& text, std::size_t limit) {
+  const std::size_t at = text.rfind("\r\n", limit - 2);
+  return at == std::string::npos ? std::string() : text.substr(0, at + 2);
+}
+
+// A fault on the first or second weighted file, for a table of how the run
+// ends: the file before it complete, the file of the fault as the rule says,
+// none after it.
+TEST(Faults, LimitsBlockedWritesAndPermissions) {
+  if (test_launcher() != nullptr) GTEST_SKIP() << kNoSignalsThroughLauncher;
+  const reference ref = complete_run(write_fault_run, kFaultCases, kFaultAnswers);
+  const std::string first = ref.texts[0];
+  const std::string typical_count = count_line(4);
+  const std::string wrong_names = repeat("nothere.txt\n", 3000);
+  const std::string term = "forrtl: error (200): program aborting due to window-CLOSE event\n";
+  const std::string ctrl_c = "forrtl: error (200): program aborting due to control-C event\n";
+  const std::string reserve_failed = "Vantor: cannot reserve the run's tables (" +
+                                     std::to_string(sizeof(driver::run_state)) +
+                                     " bytes): Cannot allocate memory\n";
+  constexpr rlim_t kFileLimit = 200 * 1024;
+  constexpr std::size_t kTmpfsBytes = 600 * 1024;
+  constexpr std::size_t kPage = 4096;
+
+  enum class made { fault_run, typical_run };
+  struct fault_case {
+    const char* name;
+    made run;
+    fault_setup setup;
+    std::string answers;
+    // Sets the folder up; returns why the case cannot run here, or "".
+    std::function<std::string(const scratch_dir&)> prepare;
+    int status;
+    std::string err;
+    std::function<void(const scratch_dir&, const run_result&)> check;
+  };
+  const auto no_prepare = [](const scratch_dir&) { return std::string(); };
+  const auto fifo_second = [](const scratch_dir& dir) {
+    return ::mkfifo((dir.path() / "riser_002.WghDam").c_str(), 0600) == 0 ? "" : "no FIFO here";
+  };
+  const auto first_complete_only = [&](const scratch_dir& dir, const run_result&) {
+    EXPECT_EQ(mask_date(dir.read("riser_001.WghDam")), first);
+    EXPECT_FALSE(dir.exists("riser_003.WghDam"));
+    EXPECT_FALSE(dir.exists("riser.AccDam"));
+  };
+  const fault_case cases[] = {
+      {"ulimit -f: the file cut at its last complete record",
+       made::fault_run,
+       {.file_size = kFileLimit},
+       kFaultAnswers,
+       no_prepare,
+       38,
+       "forrtl: severe (38): error during write, unit 90, file riser_001.WghDam\n",
+       [&](const scratch_dir& dir, const run_result&) {
+         EXPECT_EQ(mask_date(dir.read("riser_001.WghDam")), records_within(first, kFileLimit));
+         EXPECT_FALSE(dir.exists("riser_002.WghDam"));
+       }},
+      {"a full tmpfs: the file cut at its last complete record",
+       made::fault_run,
+       {.subdir = "small"},
+       kFaultAnswers,
+       [&](const scratch_dir& dir) -> std::string {
+         if (::geteuid() != 0) return "mounting a tmpfs needs root";
+         const fs::path small = dir.path() / "small";
+         fs::create_directory(small);
+         const std::string options = "size=" + std::to_string(kTmpfsBytes);
+         if (::mount("tmpfs", small.c_str(), "tmpfs", 0, options.c_str()) != 0) {
+           return std::string("cannot mount a tmpfs here: ") + std::strerror(errno);
+         }
+         fs::create_symlink(dir.path() / "probs.txt", small / "probs.txt");
+         for (int k = 1; k <= kFaultCases; ++k) {
+           fs::create_symlink(dir.path() / case_name(k, ".RawDam"),
+                              small / case_name(k, ".RawDam"));
+         }
+         return "";
+       },
+       38,
+       "forrtl: severe (38): error during write, unit 90, file riser_001.WghDam\n",
+       [&](const scratch_dir& dir, const run_result&) {
+         const std::string cut = mask_date(dir.read("small/riser_001.WghDam"));
+         ::umount((dir.path() / "small").c_str());
+         EXPECT_TRUE(ends_with_record(cut));
+         EXPECT_TRUE(first.starts_with(cut));
+         EXPECT_GE(cut.size(), kTmpfsBytes - 2 * kPage - 300) << "complete records lost";
+       }},
+      {"ulimit -v: no room for the tables",
+       made::typical_run,
+       {.address_space = 300000 * 1024},
+       kTypicalAnswers,
+       [](const scratch_dir&) -> std::string {
+#if defined(__SANITIZE_ADDRESS__)
+         return "the address sanitizer's shadow memory does not fit in the limit";
+#else
+         return "";
+#endif
+       },
+       1,
+       reserve_failed,
+       [](const scratch_dir& dir, const run_result& r) {
+         EXPECT_EQ(r.out, "");
+         EXPECT_FALSE(dir.exists("riser_001.WghDam"));
+       }},
+      {"a read-only weighted file, as an unprivileged user",
+       made::typical_run,
+       {.as_nobody = true},
+       kTypicalAnswers,
+       [](const scratch_dir& dir) -> std::string {
+         if (::geteuid() != 0) return "needs root to run as nobody";
+         dir.write("riser_002.WghDam", "an earlier run\r\n");
+         fs::permissions(dir.path() / "riser_002.WghDam", fs::perms(0444));
+         fs::permissions(dir.path(), fs::perms(0777));
+         return "";
+       },
+       1,
+       "",
+       [&](const scratch_dir& dir, const run_result& r) {
+         EXPECT_TRUE(
+             r.out.ends_with(" Cannot Open : riser_002.WghDam\r\n" + kErrorHeader + typical_count))
+             << r.out;
+         EXPECT_EQ(dir.read("riser_002.WghDam"), "an earlier run\r\n");
+       }},
+      {"a FIFO nobody reads in place of riser_002.WghDam, SIGTERM then SIGINT",
+       made::fault_run,
+       {.events = {SIGTERM, SIGINT}, .ready_file = "riser_001.WghDam", .ready_bytes = first.size()},
+       kFaultAnswers,
+       fifo_second,
+       128 + SIGTERM,
+       term,
+       first_complete_only},
+      {"standard output stalled, control-C",
+       made::typical_run,
+       {.stalled_output = true, .events = {SIGINT}},
+       "1\n3\n" + wrong_names,
+       no_prepare,
+       128 + SIGINT,
+       ctrl_c,
+       [](const scratch_dir&, const run_result&) {}},
+      // The report line cannot get out either: the end comes all the same.
+      {"standard output and error on one stalled pipe, control-C then SIGTERM",
+       made::typical_run,
+       {.stalled_output = true, .error_on_output = true, .events = {SIGINT, SIGTERM}},
+       "1\n3\n" + wrong_names,
+       no_prepare,
+       128 + SIGINT,
+       "",
+       [](const scratch_dir&, const run_result&) {}},
+  };
+  for (const fault_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    scratch_dir dir;
+    if (c.run == made::fault_run) {
+      write_fault_run(dir);
+    } else {
+      write_typical_run(dir);
+    }
+    if (const std::string why = c.prepare(dir); !why.empty()) {
+      std::printf("[  SKIPPED ] %s: %s\n", c.name, why.c_str());
+      continue;
+    }
+    // A checkout in a private folder (mode 700) keeps the unprivileged user from
+    // the program: that user runs a copy in the run's own folder.
+    fault_setup setup = c.setup;
+    const fs::path copy = dir.path() / "vantor-copy";
+    if (setup.as_nobody && !nobody_can_execute(vantor_binary())) {
+      fs::copy_file(vantor_binary(), copy);
+      fs::permissions(copy, fs::perms(0755));
+      if (!nobody_can_execute(copy)) {
+        std::printf(
+            "[  SKIPPED ] %s: the unprivileged user can reach neither the program nor "
+            "the scratch folder\n",
+            c.name);
+        continue;
+      }
+      setup.program = copy.c_str();
+    }
+    const fault_result r = run_faulted(dir.path() / setup.subdir, c.answers, setup);
+    EXPECT_EQ(r.run.status, c.status) << r.run.err;
+    EXPECT_EQ(r.run.err, c.err);
+    if (c.setup.events[0] != 0) {
+      EXPECT_LT(r.seconds_after_event, 1.5) << "not ended promptly";
+    }
+    c.check(dir, r.run);
+  }
+}
+
+// Address-space limits from just above the tables up to enough for the run:
+// every run ends in a defined way, with one line on standard error when it
+// cannot go on, never by a signal.
+TEST(Faults, AddressSpaceLimitsAboveTheTables) {
+  if (test_launcher() != nullptr) GTEST_SKIP() << "a limit on Wine's address space is no test";
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer's shadow memory does not fit in the limits";
+#endif
+  const reference ref = complete_run(write_fault_run, kFaultCases, kFaultAnswers);
+  const std::string reserve_failed = "Vantor: cannot reserve the run's tables (" +
+                                     std::to_string(sizeof(driver::run_state)) +
+                                     " bytes): Cannot allocate memory\n";
+  constexpr rlim_t kStep = 256 * 1024;
+  const rlim_t tables = sizeof(driver::run_state) / kStep * kStep;
+  int out_of_memory = 0;
+  int complete_in_a_row = 0;
+  for (rlim_t limit = tables; limit < tables + 256 * kStep && complete_in_a_row < 4;
+       limit += kStep) {
+    SCOPED_TRACE(limit / 1024);
+    scratch_dir dir;
+    write_fault_run(dir);
+    const run_result r = run_faulted(dir.path(), kFaultAnswers, {.address_space = limit}).run;
+    complete_in_a_row = r.status == 0 ? complete_in_a_row + 1 : 0;
+    if (r.status == 0) {
+      EXPECT_EQ(r.err, "");
+      continue;
+    }
+    EXPECT_EQ(r.status, 1);
+    if (r.err == reserve_failed) continue;
+    EXPECT_EQ(r.err, "Vantor: out of memory\n");
+    ++out_of_memory;
+    // What was written is complete records of the run's files.
+    for (std::size_t k = 0; k < ref.names.size() && dir.exists(ref.names[k]); ++k) {
+      const std::string text = mask_date(dir.read(ref.names[k]));
+      EXPECT_TRUE(text.empty() || ends_with_record(text)) << ref.names[k];
+      EXPECT_TRUE(ref.texts[k].starts_with(text)) << ref.names[k];
+    }
+  }
+  EXPECT_EQ(complete_in_a_row, 4) << "no limit let the run complete";
+  std::printf("[          ] %d of the limits ended out of memory\n", out_of_memory);
+}
+
+}  // namespace
+}  // namespace vantor::testing
