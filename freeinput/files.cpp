@@ -29,6 +29,34 @@ constexpr int kFirstUnit = 1;
 constexpr int kDefaultRecordLength = 128;
 constexpr int kBytesPerWord = 4;
 
+// The status of the open for the file layer; status receives its word for
+// the report (it stays as it was, "UNKNOWN", for any other number).
+textio::open_status open_status_of(int istat, textio::field<7>& status) {
+  switch (istat) {
+    case kStatusOld:
+      textio::assign(status, "OLD");
+      return textio::open_status::old_file;
+    case kStatusNew:
+      textio::assign(status, "NEW");
+      return textio::open_status::new_file;
+    case kStatusScratch:
+      textio::assign(status, "SCRATCH");
+      return textio::open_status::scratch;
+    default:
+      return textio::open_status::unknown;
+  }
+}
+
+// The characteristics of an opened file, with its blank handling when it is
+// formatted (blank given).
+void report_characteristics(int lunmsg, const textio::field<7>& status,
+                            const textio::field<10>& access, const textio::field<11>& form,
+                            const textio::field<4>* blank, int record_length) {
+  textio::write(lunmsg, kCharacteristics, textio::view(status), textio::view(access),
+                textio::view(form), record_length);
+  if (blank != nullptr) textio::write(lunmsg, kBlankLine, textio::view(*blank));
+}
+
 }  // namespace
 
 void FIIOPN(std::string_view name, int unit, int istat, int iacc, int iform, int iblank, int irecw,
@@ -53,23 +81,7 @@ void FIIOPN(std::string_view name, int unit, int istat, int iacc, int iform, int
   textio::assign(blank, "NULL");
 
   textio::open_spec spec;
-  switch (istat) {
-    case kStatusOld:
-      textio::assign(status, "OLD");
-      spec.status = textio::open_status::old_file;
-      break;
-    case kStatusNew:
-      textio::assign(status, "NEW");
-      spec.status = textio::open_status::new_file;
-      break;
-    case kStatusScratch:
-      textio::assign(status, "SCRATCH");
-      spec.status = textio::open_status::scratch;
-      break;
-    default:
-      spec.status = textio::open_status::unknown;
-      break;
-  }
+  spec.status = open_status_of(istat, status);
 
   const bool direct = iacc == kAccessDirect || iacc == kAccessDirect128;
   bool formatted = !direct;
@@ -122,9 +134,8 @@ void FIIOPN(std::string_view name, int unit, int istat, int iacc, int iform, int
       } else {
         textio::write(lunmsg, kOpenedNamed, name, unit);
       }
-      textio::write(lunmsg, kCharacteristics, textio::view(status), textio::view(access),
-                    textio::view(form), record_length);
-      if (formatted) textio::write(lunmsg, kBlankLine, textio::view(blank));
+      report_characteristics(lunmsg, status, access, form, formatted ? &blank : nullptr,
+                             record_length);
     }
     return;
   }

@@ -125,46 +125,37 @@ std::string records_within(const std::string& text, std::size_t limit) {
   return at == std::string::npos ? std::string() : text.substr(0, at + 2);
 }
 
+constexpr rlim_t kFileLimit = 200 * 1024;
+constexpr std::size_t kTmpfsBytes = 600 * 1024;
+constexpr std::size_t kPage = 4096;
+
+enum class made { fault_run, typical_run };
+
 // A fault on the first or second weighted file, for a table of how the run
 // ends: the file before it complete, the file of the fault as the rule says,
 // none after it.
-TEST(Faults, LimitsBlockedWritesAndPermissions) {
-  if (test_launcher() != nullptr) GTEST_SKIP() << kNoSignalsThroughLauncher;
-  const reference ref = complete_run(write_fault_run, kFaultCases, kFaultAnswers);
-  const std::string first = ref.texts[0];
+struct limit_case {
+  const char* name;
+  made run;
+  fault_setup setup;
+  std::string answers;
+  // Sets the folder up; returns why the case cannot run here, or "".
+  std::function<std::string(const scratch_dir&)> prepare;
+  int status;
+  std::string err;
+  std::function<void(const scratch_dir&, const run_result&)> check;
+};
+
+// Limits and refusals: the file size, a full file system, the address space, a
+// file the user may not write. first: the first weighted file of the complete
+// fault run.
+std::vector<limit_case> limit_cases(const std::string& first) {
   const std::string typical_count = count_line(4);
-  const std::string wrong_names = repeat("nothere.txt\n", 3000);
-  const std::string term = "forrtl: error (200): program aborting due to window-CLOSE event\n";
-  const std::string ctrl_c = "forrtl: error (200): program aborting due to control-C event\n";
   const std::string reserve_failed = "Vantor: cannot reserve the run's tables (" +
                                      std::to_string(sizeof(driver::run_state)) +
                                      " bytes): Cannot allocate memory\n";
-  constexpr rlim_t kFileLimit = 200 * 1024;
-  constexpr std::size_t kTmpfsBytes = 600 * 1024;
-  constexpr std::size_t kPage = 4096;
-
-  enum class made { fault_run, typical_run };
-  struct fault_case {
-    const char* name;
-    made run;
-    fault_setup setup;
-    std::string answers;
-    // Sets the folder up; returns why the case cannot run here, or "".
-    std::function<std::string(const scratch_dir&)> prepare;
-    int status;
-    std::string err;
-    std::function<void(const scratch_dir&, const run_result&)> check;
-  };
   const auto no_prepare = [](const scratch_dir&) { return std::string(); };
-  const auto fifo_second = [](const scratch_dir& dir) {
-    return ::mkfifo((dir.path() / "riser_002.WghDam").c_str(), 0600) == 0 ? "" : "no FIFO here";
-  };
-  const auto first_complete_only = [&](const scratch_dir& dir, const run_result&) {
-    EXPECT_EQ(mask_date(dir.read("riser_001.WghDam")), first);
-    EXPECT_FALSE(dir.exists("riser_003.WghDam"));
-    EXPECT_FALSE(dir.exists("riser.AccDam"));
-  };
-  const fault_case cases[] = {
+  return {
       {"ulimit -f: the file cut at its last complete record",
        made::fault_run,
        {.file_size = kFileLimit},
@@ -172,7 +163,7 @@ TEST(Faults, LimitsBlockedWritesAndPermissions) {
        no_prepare,
        38,
        "forrtl: severe (38): error during write, unit 90, file riser_001.WghDam\n",
-       [&](const scratch_dir& dir, const run_result&) {
+       [first](const scratch_dir& dir, const run_result&) {
          EXPECT_EQ(mask_date(dir.read("riser_001.WghDam")), records_within(first, kFileLimit));
          EXPECT_FALSE(dir.exists("riser_002.WghDam"));
        }},
@@ -180,7 +171,7 @@ TEST(Faults, LimitsBlockedWritesAndPermissions) {
        made::fault_run,
        {.subdir = "small"},
        kFaultAnswers,
-       [&](const scratch_dir& dir) -> std::string {
+       [](const scratch_dir& dir) -> std::string {
          if (::geteuid() != 0) return "mounting a tmpfs needs root";
          const fs::path small = dir.path() / "small";
          fs::create_directory(small);
@@ -197,7 +188,7 @@ TEST(Faults, LimitsBlockedWritesAndPermissions) {
        },
        38,
        "forrtl: severe (38): error during write, unit 90, file riser_001.WghDam\n",
-       [&](const scratch_dir& dir, const run_result&) {
+       [first](const scratch_dir& dir, const run_result&) {
          const std::string cut = mask_date(dir.read("small/riser_001.WghDam"));
          ::umount((dir.path() / "small").c_str());
          EXPECT_TRUE(ends_with_record(cut));
@@ -234,12 +225,31 @@ TEST(Faults, LimitsBlockedWritesAndPermissions) {
        },
        1,
        "",
-       [&](const scratch_dir& dir, const run_result& r) {
+       [typical_count](const scratch_dir& dir, const run_result& r) {
          EXPECT_TRUE(
              r.out.ends_with(" Cannot Open : riser_002.WghDam\r\n" + kErrorHeader + typical_count))
              << r.out;
          EXPECT_EQ(dir.read("riser_002.WghDam"), "an earlier run\r\n");
        }},
+  };
+}
+
+// Blocked writes ended by console events: a FIFO nobody reads, standard output
+// and standard error stalled.
+std::vector<limit_case> blocked_cases(const std::string& first) {
+  const std::string wrong_names = repeat("nothere.txt\n", 3000);
+  const std::string term = "forrtl: error (200): program aborting due to window-CLOSE event\n";
+  const std::string ctrl_c = "forrtl: error (200): program aborting due to control-C event\n";
+  const auto no_prepare = [](const scratch_dir&) { return std::string(); };
+  const auto fifo_second = [](const scratch_dir& dir) {
+    return ::mkfifo((dir.path() / "riser_002.WghDam").c_str(), 0600) == 0 ? "" : "no FIFO here";
+  };
+  const auto first_complete_only = [first](const scratch_dir& dir, const run_result&) {
+    EXPECT_EQ(mask_date(dir.read("riser_001.WghDam")), first);
+    EXPECT_FALSE(dir.exists("riser_003.WghDam"));
+    EXPECT_FALSE(dir.exists("riser.AccDam"));
+  };
+  return {
       {"a FIFO nobody reads in place of riser_002.WghDam, SIGTERM then SIGINT",
        made::fault_run,
        {.events = {SIGTERM, SIGINT}, .ready_file = "riser_001.WghDam", .ready_bytes = first.size()},
@@ -266,42 +276,51 @@ TEST(Faults, LimitsBlockedWritesAndPermissions) {
        "",
        [](const scratch_dir&, const run_result&) {}},
   };
-  for (const fault_case& c : cases) {
-    SCOPED_TRACE(c.name);
-    scratch_dir dir;
-    if (c.run == made::fault_run) {
-      write_fault_run(dir);
-    } else {
-      write_typical_run(dir);
-    }
-    if (const std::string why = c.prepare(dir); !why.empty()) {
-      std::printf("[  SKIPPED ] %s: %s\n", c.name, why.c_str());
-      continue;
-    }
-    // A checkout in a private folder (mode 700) keeps the unprivileged user from
-    // the program: that user runs a copy in the run's own folder.
-    fault_setup setup = c.setup;
-    const fs::path copy = dir.path() / "vantor-copy";
-    if (setup.as_nobody && !nobody_can_execute(vantor_binary())) {
-      fs::copy_file(vantor_binary(), copy);
-      fs::permissions(copy, fs::perms(0755));
-      if (!nobody_can_execute(copy)) {
-        std::printf(
-            "[  SKIPPED ] %s: the unprivileged user can reach neither the program nor "
-            "the scratch folder\n",
-            c.name);
-        continue;
-      }
-      setup.program = copy.c_str();
-    }
-    const fault_result r = run_faulted(dir.path() / setup.subdir, c.answers, setup);
-    EXPECT_EQ(r.run.status, c.status) << r.run.err;
-    EXPECT_EQ(r.run.err, c.err);
-    if (c.setup.events[0] != 0) {
-      EXPECT_LT(r.seconds_after_event, 1.5) << "not ended promptly";
-    }
-    c.check(dir, r.run);
+}
+
+// Runs one case of the table; a case that cannot run here says why.
+void run_limit_case(const limit_case& c) {
+  SCOPED_TRACE(c.name);
+  scratch_dir dir;
+  if (c.run == made::fault_run) {
+    write_fault_run(dir);
+  } else {
+    write_typical_run(dir);
   }
+  if (const std::string why = c.prepare(dir); !why.empty()) {
+    std::printf("[  SKIPPED ] %s: %s\n", c.name, why.c_str());
+    return;
+  }
+  // A checkout in a private folder (mode 700) keeps the unprivileged user from
+  // the program: that user runs a copy in the run's own folder.
+  fault_setup setup = c.setup;
+  const fs::path copy = dir.path() / "vantor-copy";
+  if (setup.as_nobody && !nobody_can_execute(vantor_binary())) {
+    fs::copy_file(vantor_binary(), copy);
+    fs::permissions(copy, fs::perms(0755));
+    if (!nobody_can_execute(copy)) {
+      std::printf(
+          "[  SKIPPED ] %s: the unprivileged user can reach neither the program nor "
+          "the scratch folder\n",
+          c.name);
+      return;
+    }
+    setup.program = copy.c_str();
+  }
+  const fault_result r = run_faulted(dir.path() / setup.subdir, c.answers, setup);
+  EXPECT_EQ(r.run.status, c.status) << r.run.err;
+  EXPECT_EQ(r.run.err, c.err);
+  if (c.setup.events[0] != 0) {
+    EXPECT_LT(r.seconds_after_event, 1.5) << "not ended promptly";
+  }
+  c.check(dir, r.run);
+}
+
+TEST(Faults, LimitsBlockedWritesAndPermissions) {
+  if (test_launcher() != nullptr) GTEST_SKIP() << kNoSignalsThroughLauncher;
+  const reference ref = complete_run(write_fault_run, kFaultCases, kFaultAnswers);
+  for (const limit_case& c : limit_cases(ref.texts[0])) run_limit_case(c);
+  for (const limit_case& c : blocked_cases(ref.texts[0])) run_limit_case(c);
 }
 
 // Address-space limits from just above the tables up to enough for the run:
