@@ -63,6 +63,10 @@ windows: $(WIN_BUILD)/build.ninja
 test-windows: build $(WIN_BUILD)/build.ninja
 	ninja -C $(WIN_BUILD) -j $(JOBS)
 	test -d $(WIN_BUILD)/wineprefix || $(WINE_ENV) $(WINE) wineboot --init
+	# A new prefix leaves its first server running for a few seconds: wait for
+	# it to end, so that the persistent server below is the one the tests meet
+	# (a test started as the first one went down failed at once, with no output).
+	$(WINE_ENV) $(WINESERVER) -w
 	-$(WINE_ENV) $(WINESERVER) -p
 	# The first program of a Wine session starts Wine's own services, which
 	# would hold its standard streams open: start them here, on /dev/null.
