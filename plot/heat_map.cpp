@@ -43,12 +43,7 @@ struct column {
 std::vector<column> heat_columns(const accumulated_report& report, const linear_axis& xs,
                                  const decade_range& decades) {
   const int nhot = report.hot_spot_count;
-  std::vector<int> order(report.sections.size());
-  for (std::size_t e = 0; e < order.size(); ++e) order[e] = static_cast<int>(e);
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-    return report.sections[static_cast<std::size_t>(a)].coordinate <
-           report.sections[static_cast<std::size_t>(b)].coordinate;
-  });
+  const std::vector<int> order = sections_by_coordinate(report);
   std::vector<column> columns;
   const auto level_of = [&](double v) {
     if (std::isnan(v)) return -2;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <numeric>
 #include <string_view>
 #include <system_error>
 
@@ -327,6 +328,16 @@ int worst_hot_spot(const accumulated_report& report, int section) {
     if (worst < 0 || v > report.accumulated(section, worst)) worst = j;
   }
   return worst;
+}
+
+std::vector<int> sections_by_coordinate(const accumulated_report& report) {
+  std::vector<int> order(report.sections.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    return report.sections[static_cast<std::size_t>(a)].coordinate <
+           report.sections[static_cast<std::size_t>(b)].coordinate;
+  });
+  return order;
 }
 
 }  // namespace vantor::plot

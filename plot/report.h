@@ -42,4 +42,8 @@ bool read_report(const std::string& path, accumulated_report& report, plot_error
 // first of equal ones; -1 when the section has no hot spot with a number.
 int worst_hot_spot(const accumulated_report& report, int section);
 
+// The sections (from 0) in the order of their coordinates S_Coo, equal ones
+// in the order of the report.
+std::vector<int> sections_by_coordinate(const accumulated_report& report);
+
 }  // namespace vantor::plot

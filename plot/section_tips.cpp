@@ -1,8 +1,6 @@
 #include "plot/section_tips.h"
 
-#include <algorithm>
 #include <cstddef>
-#include <numeric>
 #include <vector>
 
 #include "plot/text.h"
@@ -26,12 +24,7 @@ std::string section_tip(const accumulated_report& report, int section, int rank,
 void draw_section_tips(writer& w, const accumulated_report& report, const linear_axis& xs,
                        std::span<const tip_band> bands, const picture_options& options) {
   const std::size_t n = report.sections.size();
-  std::vector<int> order(n);
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-    return report.sections[static_cast<std::size_t>(a)].coordinate <
-           report.sections[static_cast<std::size_t>(b)].coordinate;
-  });
+  const std::vector<int> order = sections_by_coordinate(report);
   std::vector<int> rank_of(n, 0);
   for (std::size_t r = 0; r < report.heaviest.size(); ++r) {
     rank_of[static_cast<std::size_t>(report.heaviest[r])] = static_cast<int>(r + 1);

@@ -1,8 +1,6 @@
 #include "plot/sections_csv.h"
 
-#include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <string_view>
 #include <vector>
 
@@ -46,12 +44,7 @@ std::string render_sections_csv(const accumulated_report& report, const picture_
                      csv_cell(with_unit("fatigue life", options.life_unit));
   if (required > 0.0) text += ",R / life,result";
   text += kEnd;
-  std::vector<int> order(report.sections.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-    return report.sections[static_cast<std::size_t>(a)].coordinate <
-           report.sections[static_cast<std::size_t>(b)].coordinate;
-  });
+  const std::vector<int> order = sections_by_coordinate(report);
   text.reserve(text.size() + order.size() * 64);
   for (const int e : order) {
     const section_row& s = report.sections[static_cast<std::size_t>(e)];
