@@ -122,14 +122,6 @@ void draw_curve(writer& w, const accumulated_report& report, const linear_axis& 
          xml_text(label) + "</title></path>");
 }
 
-void draw_level(writer& w, const panel& p, double level, std::string_view colour,
-                std::string_view dash, std::string_view cls) {
-  const double y = p.y(level);
-  w.line("<line class=\"" + std::string(cls) + "\"" + attr("x1", kLeft) + attr("y1", y) +
-         attr("x2", kRight) + attr("y2", y) + " stroke=\"" + std::string(colour) +
-         "\" stroke-width=\"1.5\" stroke-dasharray=\"" + std::string(dash) + "\"/>");
-}
-
 void draw_heading(writer& w, std::span<const compared_run> runs, const picture_options& options) {
   const double required = options.required_life();
   w.line(text_at("title", kWidth / 2, kTitleY, "middle", 17,

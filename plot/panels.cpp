@@ -47,6 +47,14 @@ void draw_frame(writer& w, const linear_axis& xs, const panel& p, std::string_vi
                  " transform=\"rotate(-90 " + px(28) + " " + px(middle) + ")\""));
 }
 
+void draw_level(writer& w, const panel& p, double level, std::string_view colour,
+                std::string_view dash, std::string_view cls) {
+  const double y = p.y(level);
+  w.line("<line class=\"" + std::string(cls) + "\"" + attr("x1", kLeft) + attr("y1", y) +
+         attr("x2", kRight) + attr("y2", y) + " stroke=\"" + std::string(colour) +
+         "\" stroke-width=\"1.5\" stroke-dasharray=\"" + std::string(dash) + "\"/>");
+}
+
 void draw_values(writer& w, const accumulated_report& report, const linear_axis& xs, const panel& p,
                  const panel_style& style, std::span<const int> order) {
   const auto value_of = [&](const section_row& s) { return style.life ? s.life : s.damage; };
@@ -79,10 +87,7 @@ void draw_values(writer& w, const accumulated_report& report, const linear_axis&
   }
   if (style.required > 0.0) {
     const double level = style.life ? style.required : 1.0 / style.required;
-    const double y = p.y(level);
-    w.line("<line class=\"required\"" + attr("x1", kLeft) + attr("y1", y) + attr("x2", kRight) +
-           attr("y2", y) + " stroke=\"" + std::string(kRequiredColour) +
-           "\" stroke-width=\"1.5\" stroke-dasharray=\"7 4\"/>");
+    draw_level(w, p, level, kRequiredColour, "7 4", "required");
   }
   int rank = 0;
   for (const int e : report.heaviest) {

@@ -14,6 +14,11 @@ namespace vantor::plot::svg {
 // The common look of a panel: frame, decade ticks and grid, bands, S_Coo ticks.
 void draw_frame(writer& w, const linear_axis& xs, const panel& p, std::string_view axis_label);
 
+// A dashed line across the panel at a level of its values (the required life,
+// a ratio of one).
+void draw_level(writer& w, const panel& p, double level, std::string_view colour,
+                std::string_view dash, std::string_view cls);
+
 // What a panel shows, and how.
 struct panel_style {
   std::string_view name;
