@@ -1,6 +1,19 @@
-# cmake -DFILE=path -DLIMIT=bytes -P check_size.cmake: fails when the file is
-# larger than LIMIT bytes.
-file(SIZE "${FILE}" size)
+# cmake -DFILE=path -DLIMIT=bytes [-DSTRIP=strip] -P check_size.cmake: fails
+# when the file is larger than LIMIT bytes. With STRIP, the file is measured
+# as a package holds it: a copy stripped of its symbols by that program.
+if(STRIP)
+  set(copy "${FILE}.size-check")
+  execute_process(COMMAND "${STRIP}" -o "${copy}" "${FILE}" RESULT_VARIABLE failed)
+  if(failed)
+    file(REMOVE "${copy}")
+    message(FATAL_ERROR "${STRIP} ${copy} failed")
+  endif()
+  file(SIZE "${copy}" size)
+  file(REMOVE "${copy}")
+  set(FILE "${FILE} (stripped)")
+else()
+  file(SIZE "${FILE}" size)
+endif()
 if(size GREATER LIMIT)
   message(FATAL_ERROR "${FILE} is ${size} bytes, more than ${LIMIT}")
 endif()
