@@ -14,6 +14,7 @@ namespace {
 constexpr std::size_t kParts = 8;
 
 struct part_slot {
+  std::atomic<bool> taken{false};  // claimed by a writer
   std::atomic<bool> named{false};  // set once name holds the whole name
   std::atomic<platform::handle> file{platform::kNoHandle};
   std::array<char, platform::kLongestEndName> name{};
@@ -56,7 +57,7 @@ int keep_part(std::string_view name) noexcept {
   }
   for (std::size_t k = 0; k < kParts; ++k) {
     part_slot& p = g_parts[k];
-    if (p.named.load()) continue;
+    if (bool free = false; !p.taken.compare_exchange_strong(free, true)) continue;
     std::memcpy(p.name.data(), name.data(), name.size());
     p.name[name.size()] = '\0';
     p.file.store(platform::kNoHandle);
@@ -75,8 +76,10 @@ void part_closing(int part) noexcept {
 }
 
 void forget_part(int part) noexcept {
+  if (part < 0) return;
   part_closing(part);
   g_parts[static_cast<std::size_t>(part)].named.store(false);
+  g_parts[static_cast<std::size_t>(part)].taken.store(false);
 }
 
 void wait_if_ending() noexcept {
