@@ -16,7 +16,8 @@ constexpr std::size_t kParts = 8;
 struct part_slot {
   std::atomic<bool> taken{false};  // claimed by a writer
   std::atomic<bool> named{false};  // set once name holds the whole name
-  std::atomic<platform::handle> file{platform::kNoHandle};
+  std::atomic<bool> open{false};   // file holds the open file (all zero: no start values)
+  std::atomic<platform::handle> file{0};
   std::array<char, platform::kLongestEndName> name{};
 };
 static_assert(std::atomic<bool>::is_always_lock_free);
@@ -31,9 +32,7 @@ bool end_here() noexcept {
   if (g_ending.exchange(true)) return false;
   for (part_slot& p : g_parts) {
     if (!p.named.load()) continue;
-    if (const platform::handle h = p.file.exchange(platform::kNoHandle); h != platform::kNoHandle) {
-      (void)platform::close_file(h);
-    }
+    if (p.open.exchange(false)) (void)platform::close_file(p.file.load());
     (void)platform::remove_file_at_end(p.name.data());
   }
   return true;
@@ -60,7 +59,7 @@ int keep_part(std::string_view name) noexcept {
     if (bool free = false; !p.taken.compare_exchange_strong(free, true)) continue;
     std::memcpy(p.name.data(), name.data(), name.size());
     p.name[name.size()] = '\0';
-    p.file.store(platform::kNoHandle);
+    p.open.store(false);
     p.named.store(true);
     return static_cast<int>(k);
   }
@@ -68,11 +67,13 @@ int keep_part(std::string_view name) noexcept {
 }
 
 void part_opened(int part, platform::handle file) noexcept {
-  g_parts[static_cast<std::size_t>(part)].file.store(file);
+  part_slot& p = g_parts[static_cast<std::size_t>(part)];
+  p.file.store(file);
+  p.open.store(true);
 }
 
 void part_closing(int part) noexcept {
-  g_parts[static_cast<std::size_t>(part)].file.store(platform::kNoHandle);
+  g_parts[static_cast<std::size_t>(part)].open.store(false);
 }
 
 void forget_part(int part) noexcept {
