@@ -5,9 +5,13 @@
 #include <vector>
 
 #include "plot/app.h"
+#include "plot/part_files.h"
 #include "textio/platform/platform.h"
 
 int main(int argc, char** argv) {
+  // First of all: a console event or a failed allocation from here on ends the
+  // run without a temporary file left, never by a signal's default action.
+  vantor::plot::install_endings();
   vantor::platform::let_oversize_writes_fail();
   // The same bytes as on every system: no CR added before a line feed.
   vantor::platform::binary_standard_streams();

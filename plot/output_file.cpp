@@ -4,6 +4,7 @@
 #include <chrono>
 #include <vector>
 
+#include "plot/part_files.h"
 #include "textio/platform/platform.h"
 
 namespace vantor::plot {
@@ -21,29 +22,53 @@ std::string temporary_name(const std::string& path, unsigned attempt) {
 
 constexpr unsigned kAttempts = 16;
 
-// Writes text to a new temporary file beside path; false when any step fails
-// (nothing is then left behind). The file is created new, a link never
-// followed, and a failed close is a failure.
-bool write_temporary(const std::string& path, std::string_view text, std::string& temporary) {
-  platform::opened_file file;
-  bool created = false;
-  for (unsigned attempt = 0; attempt < kAttempts && !created; ++attempt) {
-    temporary = temporary_name(path, attempt);
-    file = platform::open_file(temporary, platform::file_status::new_file);
-    created = file.error == 0;
+// A temporary file: its name and its place in the table of part_files.h.
+struct temporary_file {
+  std::string name;
+  int part = -1;
+};
+
+void remove_temporary(const temporary_file& t) {
+  (void)platform::remove_file(t.name);
+  forget_part(t.part);
+}
+
+// Creates a new file of a unique name beside path, kept in the table before
+// it exists; false when none can be created (nothing is then left behind). A
+// link is never followed.
+bool create_temporary(const std::string& path, temporary_file& temporary,
+                      platform::opened_file& file) {
+  for (unsigned attempt = 0; attempt < kAttempts; ++attempt) {
+    temporary.name = temporary_name(path, attempt);
+    temporary.part = keep_part(temporary.name);
+    if (temporary.part < 0) return false;
+    file = platform::open_file(temporary.name, platform::file_status::new_file);
+    if (file.error == 0) {
+      part_opened(temporary.part, file.file);
+      return true;
+    }
+    forget_part(temporary.part);
     // Only a name already taken is worth another try.
-    if (!created && platform::entry_at(temporary) == platform::entry_kind::none) return false;
+    if (platform::entry_at(temporary.name) == platform::entry_kind::none) return false;
   }
-  if (!created) return false;
-  const bool written = platform::write_all(file.file, text.data(), text.size());
-  const bool closed = platform::close_file(file.file);
-  if (written && closed) return true;
-  (void)platform::remove_file(temporary);
   return false;
 }
 
-void remove_all(std::span<const std::string> temporaries) {
-  for (const std::string& t : temporaries) (void)platform::remove_file(t);
+// Writes text to a new temporary file beside path; false when any step fails
+// (nothing is then left behind). A failed close is a failure.
+bool write_temporary(const std::string& path, std::string_view text, temporary_file& temporary) {
+  platform::opened_file file;
+  if (!create_temporary(path, temporary, file)) return false;
+  const bool written = platform::write_all(file.file, text.data(), text.size());
+  part_closing(temporary.part);
+  const bool closed = platform::close_file(file.file);
+  if (written && closed) return true;
+  remove_temporary(temporary);
+  return false;
+}
+
+void remove_all(std::span<const temporary_file> temporaries) {
+  for (const temporary_file& t : temporaries) remove_temporary(t);
 }
 
 }  // namespace
@@ -63,24 +88,31 @@ std::filesystem::path file_path(std::string_view name) {
 }
 
 bool write_files(std::span<const output_text> outputs, plot_error& error) {
-  std::vector<std::string> temporaries;
+  std::vector<temporary_file> temporaries;
+  temporaries.reserve(outputs.size());
   for (const output_text& o : outputs) {
     error = plot_error{o.path, 0, "cannot be written"};
-    std::string temporary;
+    temporary_file temporary;
     // A folder in the way would refuse its rename after others are done.
     if (platform::is_folder(o.path) || !write_temporary(o.path, o.text, temporary)) {
+      wait_if_ending();  // a failure an ending caused is not reported
       remove_all(temporaries);
       return false;
     }
     temporaries.push_back(std::move(temporary));
   }
+  // The renames as one step: a console event waits for the last of them.
+  platform::defer_console_events(true);
   for (std::size_t k = 0; k < outputs.size(); ++k) {
-    if (!platform::rename_replacing(temporaries[k], outputs[k].path)) {
+    if (!platform::rename_replacing(temporaries[k].name, outputs[k].path)) {
+      platform::defer_console_events(false);
       error = plot_error{outputs[k].path, 0, "cannot be written"};
       remove_all(std::span(temporaries).subspan(k));
       return false;
     }
+    forget_part(temporaries[k].part);
   }
+  platform::defer_console_events(false);
   return true;
 }
 

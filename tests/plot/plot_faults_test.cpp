@@ -2,10 +2,16 @@
 // standard error with the file and line, the exit status, and every earlier
 // output left as it was.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <csignal>
 #include <functional>
 #include <map>
 #include <regex>
@@ -288,6 +294,142 @@ TEST_F(PlotRun, FaultEndings) {
     if (d.exists("victim")) {
       EXPECT_EQ(d.read("victim"), "kept") << c.name;
     }
+  }
+}
+
+// The endings that skip the program's own clean-up: an address-space limit
+// and a console event while the outputs are written.
+constexpr std::array kOutputs{"riser.svg", "riser.Contrib.csv", "riser.sections.csv", "riser.html"};
+
+// A finished run "riser" in d: the shipped example, or one generated.
+void finished_run(const scratch_dir& d, const run_shape* shape) {
+  if (shape == nullptr) {
+    for (const auto& entry :
+         fs::directory_iterator(fs::path(VANTOR_SOURCE_DIR) / "examples/riser")) {
+      fs::copy(entry.path(), d.path() / entry.path().filename());
+    }
+  } else {
+    write_realistic_run(d.path(), *shape);
+  }
+  ASSERT_EQ(run_vantor(d.path(), d.read("answers.txt")).status, 0);
+}
+
+std::vector<std::string> part_files(const scratch_dir& d);
+
+// Each output given an earlier text, no temporary file.
+std::map<std::string, std::string> earlier_outputs(const scratch_dir& d) {
+  for (const std::string& part : part_files(d)) fs::remove(part);
+  std::map<std::string, std::string> before;
+  for (const char* name : kOutputs) d.write(name, before[name] = std::string("an earlier ") + name);
+  return before;
+}
+
+std::vector<std::string> part_files(const scratch_dir& d) {
+  std::vector<std::string> parts;
+  for (const auto& entry : fs::directory_iterator(d.path())) {
+    if (entry.path().filename().string().ends_with(".part")) parts.push_back(entry.path());
+  }
+  return parts;
+}
+
+// The outputs are all the earlier ones, or none of them is.
+bool all_or_none_earlier(const scratch_dir& d, const std::map<std::string, std::string>& before) {
+  int earlier = 0;
+  for (const auto& [name, text] : before) earlier += d.read(name) == text ? 1 : 0;
+  return earlier == 0 || earlier == static_cast<int>(before.size());
+}
+
+// From a limit the loader cannot work in up to one the run completes in: one
+// line and status 1, or the run complete; never a signal, never a temporary
+// file, the earlier outputs as they were.
+TEST(PlotEndings, AddressSpaceLimits) {
+  if (test_launcher() != nullptr) GTEST_SKIP() << "a limit on Wine's address space is no test";
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer's shadow memory does not fit in the limits";
+#endif
+  const run_shape large{50, 3000, 20};
+  for (const run_shape* shape : {static_cast<const run_shape*>(nullptr), &large}) {
+    SCOPED_TRACE(shape == nullptr ? "the shipped example" : "50 x 3000 x 20");
+    scratch_dir d;
+    finished_run(d, shape);
+    constexpr rlim_t kStep = 512 * 1024;
+    int out_of_memory = 0;
+    int complete_in_a_row = 0;
+    for (rlim_t limit = 8 * kStep; limit < 96 * kStep && complete_in_a_row < 2; limit += kStep) {
+      SCOPED_TRACE(limit / 1024);
+      const auto before = earlier_outputs(d);
+      const run_result r = run_plot(d.path(), {"riser"}, [limit] {
+        const rlimit as{limit, limit};
+        ::setrlimit(RLIMIT_AS, &as);
+      });
+      EXPECT_EQ(part_files(d), std::vector<std::string>{});
+      complete_in_a_row = r.status == 0 ? complete_in_a_row + 1 : 0;
+      // 127: the program did not start (the loader found no room).
+      if (r.status == 0 || r.status == 127) continue;
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.err, "vantor-plot: out of memory\n");
+      ++out_of_memory;
+      for (const auto& [name, text] : before) EXPECT_EQ(d.read(name), text) << name;
+    }
+    EXPECT_EQ(complete_in_a_row, 2) << "no limit let the run complete";
+    EXPECT_GT(out_of_memory, 0);
+  }
+}
+
+// Waits for the first temporary file in d to be created and stops the child
+// there; false when it ended first or the files were gone by the stop.
+bool stop_at_first_part(const scratch_dir& d, int watch, pid_t child) {
+  alignas(inotify_event) char events[4096];
+  pollfd p{watch, POLLIN, 0};
+  bool created = false;
+  while (!created && ::poll(&p, 1, 10000) == 1) {
+    const ssize_t n = ::read(watch, events, sizeof events);
+    for (ssize_t at = 0; at < n;) {
+      const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+      created = created || (e->len > 0 && std::string_view(e->name).ends_with(".part"));
+      at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+    }
+  }
+  if (!created) return false;
+  ::kill(child, SIGSTOP);
+  siginfo_t info{};
+  ::waitid(P_PID, static_cast<id_t>(child), &info, WSTOPPED | WEXITED | WNOWAIT);
+  return info.si_code == CLD_STOPPED && !part_files(d).empty();
+}
+
+// A console event while the outputs are written (the program stopped with a
+// temporary file in place): 128 + the signal, no temporary file left, the
+// outputs all the earlier ones or all new.
+TEST(PlotEndings, EventsWhileWriting) {
+  if (test_launcher() != nullptr) GTEST_SKIP() << kNoSignalsThroughLauncher;
+  scratch_dir d;
+  const run_shape shape{3, 3000, 20};
+  finished_run(d, &shape);
+  for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    bool caught = false;
+    for (int attempt = 0; attempt < 20 && !caught; ++attempt) {
+      const auto before = earlier_outputs(d);
+      const int watch = ::inotify_init1(IN_CLOEXEC);
+      ASSERT_GE(watch, 0);
+      ::inotify_add_watch(watch, d.path().c_str(), IN_CREATE);
+      child_spec spec;
+      spec.command = command(env_or("VANTOR_TEST_PLOT_BINARY", VANTOR_PLOT_BINARY), {"riser"});
+      spec.folder = d.path();
+      spec.in = {stream::kind::closed};
+      child_process child(spec);
+      caught = stop_at_first_part(d, watch, child.pid());
+      ::close(watch);
+      if (caught) ::kill(child.pid(), sig);
+      ::kill(child.pid(), SIGCONT);
+      const child_result r = child.wait();
+      EXPECT_EQ(part_files(d), std::vector<std::string>{});
+      EXPECT_TRUE(all_or_none_earlier(d, before));
+      if (caught) {
+        EXPECT_EQ(r.status, 128 + sig) << r.err;
+      }
+    }
+    if (!caught) std::printf("[  SKIPPED ] signal %d: every run wrote its outputs too fast\n", sig);
   }
 }
 

@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -248,12 +249,20 @@ bool close_file(handle h) noexcept {
   return h <= 2 || ::close(fd_of(h)) == 0;
 }
 
+// Without allocating (a program that must not stop between the renames of
+// its outputs): the system takes no name of PATH_MAX bytes or more.
 bool rename_replacing(std::string_view from, std::string_view to) noexcept {
-  try {
-    return ::rename(std::string(from).c_str(), std::string(to).c_str()) == 0;
-  } catch (...) {
+  std::array<char, PATH_MAX> from_name;
+  std::array<char, PATH_MAX> to_name;
+  if (from.size() >= PATH_MAX || to.size() >= PATH_MAX) {
+    errno = ENAMETOOLONG;
     return false;
   }
+  from.copy(from_name.data(), from.size());
+  from_name[from.size()] = '\0';
+  to.copy(to_name.data(), to.size());
+  to_name[to.size()] = '\0';
+  return ::rename(from_name.data(), to_name.data()) == 0;
 }
 
 bool remove_file(std::string_view name) noexcept {

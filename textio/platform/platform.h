@@ -160,6 +160,32 @@ void install_console_events(event_callback callback);
 // instead of ending the process (POSIX: SIGXFSZ ignored).
 void let_oversize_writes_fail() noexcept;
 
+// --- Ending at once, with the program's temporary files removed -------------
+// For a program without install_console_events (vantor-plot): the console
+// events end it at once, after a function of its own has removed what it must
+// not leave behind (linux_endings.cpp, windows_endings.cpp).
+
+// The longest name remove_file_at_end takes, its NUL included (longer names
+// are refused by the system's file functions anyway on POSIX).
+inline constexpr std::size_t kLongestEndName = 4096;
+
+// Removes the file of that NUL-terminated name without allocating or taking a
+// lock: safe in a signal handler. True when the name is gone, also when there
+// was nothing there. On Windows a file still open (a write of another thread
+// under way) is waited for, at most about a second.
+bool remove_file_at_end(const char* name) noexcept;
+
+// The console events (POSIX: SIGINT, SIGQUIT, SIGHUP, SIGTERM, each unless it
+// was ignored at start; Windows: the console's control events) end the process
+// with the status of exit_after_event once before_end has returned true. It
+// runs in the signal handler on the thread the signal interrupted (POSIX) or
+// on a thread of the system's while the program's own go on (Windows): it may
+// do only what a signal handler may. False: another ending is under way, which
+// ends the process; the event is then dropped. Once per process; then
+// defer_console_events holds them back while a step must not be cut short.
+void end_at_console_events(bool (*before_end)() noexcept) noexcept;
+void defer_console_events(bool defer) noexcept;
+
 // --- Clock ---------------------------------------------------------------------
 
 struct local_time {
