@@ -175,14 +175,6 @@ void stop_if_ending() {
   wait_for_the_end();
 }
 
-}  // namespace detail
-
-void install_console_handlers() {
-  platform::install_console_events(detail::on_console_event);
-}
-
-namespace detail {
-
 report_claim::report_claim(int number) noexcept {
   lock_table();
   if (g_ending) {
@@ -204,6 +196,10 @@ void report_line_written() noexcept {
 }
 
 }  // namespace detail
+
+void install_console_handlers() {
+  platform::install_console_events(detail::on_console_event);
+}
 
 void claim_end_for_exit() noexcept {
   detail::lock_table();
