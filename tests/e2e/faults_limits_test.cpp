@@ -1,6 +1,7 @@
 // Faults from outside, end to end on the real program, in a child with
 // limits: file-size and address-space limits, another user, a standard
-// output nobody reads, console events while a write is blocked. Whatever
+// output nobody reads, console events while a write is blocked, a log that
+// standard output is appended to. Whatever
 // happens, the run ends in a defined way, and every file keeps the complete
 // records written before the fault and nothing else.
 #include <fcntl.h>
@@ -17,11 +18,13 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "driver/state.h"
+#include "tests/e2e/faulted_run.h"
 #include "tests/e2e/faults.h"
 #include "tests/e2e/harness.h"
 #include "tests/support/expected.h"
@@ -32,23 +35,6 @@ namespace {
 
 // --- Limits, blocked writes and permissions -------------------------------------
 
-// A run in a child with limits, another user, a stalled standard output or a
-// console event sent once a moment has passed.
-struct fault_setup {
-  rlim_t file_size = RLIM_INFINITY;      // ulimit -f, in bytes
-  rlim_t address_space = RLIM_INFINITY;  // ulimit -v, in bytes
-  bool as_nobody = false;
-  bool stalled_output = false;       // standard output a pipe that nobody reads
-  bool error_on_output = false;      // standard error on standard output's pipe
-  std::array<int, 2> events{};       // signals sent in turn once the run is ready (0: none)
-  const char* ready_file = nullptr;  // ready: this file holds ready_bytes (else at once)
-  std::size_t ready_bytes = 0;
-  const char* subdir = "";        // the run's folder inside the scratch folder
-  const char* program = nullptr;  // the program to run, if not the one under test
-};
-
-constexpr uid_t kNobody = 65534;
-
 // Whether the unprivileged user can start the program: every folder on its
 // way searchable and the file executable for that user.
 bool nobody_can_execute(const fs::path& program) {
@@ -58,56 +44,6 @@ bool nobody_can_execute(const fs::path& program) {
     return ::access(program.c_str(), X_OK) == 0 ? 0 : 1;
   };
   return run_child(spec).status == 0;
-}
-
-struct fault_result {
-  run_result run;
-  double seconds_after_event = 0;
-};
-
-using namespace std::chrono_literals;
-
-fault_result run_faulted(const fs::path& dir, const std::string& answers, const fault_setup& f) {
-  const fs::path answers_file = dir / "answers.in";
-  std::ofstream(answers_file, std::ios::binary) << answers;
-  child_spec spec;
-  spec.command = command(f.program != nullptr ? f.program : vantor_binary());
-  spec.folder = dir;
-  spec.in = stream::to_file(answers_file);
-  spec.out = {f.stalled_output ? stream::kind::stalled : stream::kind::pipe};
-  spec.err = {f.error_on_output ? stream::kind::to_output : stream::kind::pipe};
-  spec.in_child = [&f] {
-    const rlimit fsize{f.file_size, f.file_size};
-    const rlimit as{f.address_space, f.address_space};
-    if (::setrlimit(RLIMIT_FSIZE, &fsize) != 0 || ::setrlimit(RLIMIT_AS, &as) != 0) ::_exit(127);
-    if (f.as_nobody && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(127);
-  };
-  // A run that hangs is ended at the time limit, and shows as killed.
-  child_process child(spec);
-  std::chrono::steady_clock::time_point sent;
-  if (f.events[0] != 0) {
-    std::error_code ec;
-    for (int i = 0; i < 2000 && f.ready_file != nullptr &&
-                    fs::file_size(dir / f.ready_file, ec) != f.ready_bytes;
-         ++i) {
-      std::this_thread::sleep_for(10ms);
-    }
-    std::this_thread::sleep_for(300ms);  // the next write under way, or stuck
-    sent = std::chrono::steady_clock::now();
-    for (const int e : f.events) {
-      if (e == 0) break;
-      ::kill(child.pid(), e);
-      std::this_thread::sleep_for(100ms);  // the first one received decides
-    }
-  }
-  const child_result ended = child.wait();
-  fault_result r;
-  r.run = {ended.out, ended.err, ended.status};
-  if (f.events[0] != 0) {
-    r.seconds_after_event =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
-  }
-  return r;
 }
 
 constexpr int kFaultCases = 3;
@@ -142,7 +78,7 @@ struct limit_case {
   // Sets the folder up; returns why the case cannot run here, or "".
   std::function<std::string(const scratch_dir&)> prepare;
   int status;
-  std::string err;
+  std::optional<std::string> err;  // none: not looked at
   std::function<void(const scratch_dir&, const run_result&)> check;
 };
 
@@ -278,6 +214,89 @@ std::vector<limit_case> blocked_cases(const std::string& first) {
   };
 }
 
+// The console streams belong to the caller: a log that standard output is
+// appended to keeps every byte it held, whatever ends the run, and what the
+// run could add is the beginning of its console text (console). The first
+// ending decides: a fatal report under way keeps its number and its line.
+std::vector<limit_case> caller_stream_cases(const std::string& console) {
+  static constexpr std::size_t kLimit = 15 * 1024;
+  const std::string earlier = repeat("a line of an earlier job\n", 3000);
+  const std::string on_tmpfs = earlier.substr(0, 65000);
+  const std::string cut_console = "forrtl: severe (38): error during write, unit 6, file CONOUT$\n";
+  const auto write_log = [](std::string name, std::string before) {
+    return [name, before](const scratch_dir& dir) {
+      dir.write(name, before);
+      return std::string();
+    };
+  };
+  // The log holds before, then a beginning of the console text.
+  const auto log_kept = [console](std::string name, std::string before) {
+    return [console, name, before](const scratch_dir& dir, const run_result&) {
+      const std::string log = dir.read(name);
+      EXPECT_TRUE(log.starts_with(before))
+          << "the log holds " << log.size() << " bytes, " << before.size() << " before the run";
+      EXPECT_TRUE(console.starts_with(log.substr(std::min(before.size(), log.size()))));
+    };
+  };
+  const std::string near_limit = earlier.substr(0, kLimit - console.size() / 2);
+  return {
+      {"ulimit -f: an appended log keeps its bytes and what the limit let through",
+       made::typical_run,
+       {.file_size = kLimit, .output_log = "job.log"},
+       kTypicalAnswers,
+       write_log("job.log", near_limit),
+       38,
+       cut_console,
+       [kept = log_kept("job.log", near_limit)](const scratch_dir& dir, const run_result& r) {
+         kept(dir, r);
+         EXPECT_EQ(dir.read("job.log").size(), kLimit);
+       }},
+      {"a full 64 KiB tmpfs: an appended log keeps its bytes",
+       made::typical_run,
+       {.output_log = "small/job.log"},
+       kTypicalAnswers,
+       [on_tmpfs](const scratch_dir& dir) -> std::string {
+         const fs::path small = dir.path() / "small";
+         fs::create_directory(small);
+         if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0) {
+           return std::string("cannot mount a tmpfs here: ") + std::strerror(errno);
+         }
+         dir.write("small/job.log", on_tmpfs);
+         return "";
+       },
+       38,
+       cut_console,
+       [kept = log_kept("small/job.log", on_tmpfs)](const scratch_dir& dir, const run_result& r) {
+         kept(dir, r);
+         ::umount((dir.path() / "small").c_str());
+       }},
+      {"each write slowed, control-C while one to an appended log is under way",
+       made::typical_run,
+       {.output_log = "job.log", .slow_writes = true, .events = {SIGINT}},
+       kTypicalAnswers,
+       [prepare = write_log("job.log", earlier.substr(0, 2992))](const scratch_dir& dir) {
+         child_spec probe;
+         probe.command = {kStrace, "-qq", "-o", "/dev/null", "/bin/true"};
+         probe.through_launcher = false;
+         if (::access(kStrace, X_OK) != 0 || run_child(probe).status != 0) {
+           return std::string("no strace here that can hold each write");
+         }
+         return prepare(dir);
+       },
+       128 + SIGINT,
+       std::nullopt,  // the report line is held too, strace's own notes beside it
+       log_kept("job.log", earlier.substr(0, 2992))},
+      {"report 38 under way on a held standard error, then control-C",
+       made::typical_run,
+       {.output_log = "/dev/full", .error_held = true, .events = {SIGINT}},
+       kTypicalAnswers,
+       [](const scratch_dir&) { return std::string(); },
+       38,
+       cut_console,
+       [](const scratch_dir&, const run_result&) {}},
+  };
+}
+
 // Runs one case of the table; a case that cannot run here says why.
 void run_limit_case(const limit_case& c) {
   SCOPED_TRACE(c.name);
@@ -309,8 +328,11 @@ void run_limit_case(const limit_case& c) {
   }
   const fault_result r = run_faulted(dir.path() / setup.subdir, c.answers, setup);
   EXPECT_EQ(r.run.status, c.status) << r.run.err;
-  EXPECT_EQ(r.run.err, c.err);
-  if (c.setup.events[0] != 0) {
+  if (c.err) {
+    EXPECT_EQ(r.run.err, *c.err);
+  }
+  // strace itself ends only once the writes it holds are due.
+  if (c.setup.events[0] != 0 && !c.setup.slow_writes) {
     EXPECT_LT(r.seconds_after_event, 1.5) << "not ended promptly";
   }
   c.check(dir, r.run);
@@ -321,6 +343,14 @@ TEST(Faults, LimitsBlockedWritesAndPermissions) {
   const reference ref = complete_run(write_fault_run, kFaultCases, kFaultAnswers);
   for (const limit_case& c : limit_cases(ref.texts[0])) run_limit_case(c);
   for (const limit_case& c : blocked_cases(ref.texts[0])) run_limit_case(c);
+}
+
+TEST(Faults, StandardStreamsOfTheCaller) {
+  if (test_launcher() != nullptr) GTEST_SKIP() << kNoSignalsThroughLauncher;
+  scratch_dir dir;
+  write_typical_run(dir);
+  const std::string console = run_vantor(dir.path(), kTypicalAnswers).out;
+  for (const limit_case& c : caller_stream_cases(console)) run_limit_case(c);
 }
 
 // Address-space limits from just above the tables up to enough for the run:

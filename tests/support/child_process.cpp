@@ -40,8 +40,9 @@ void connect(const stream& s, int target, int child_end) {
       fd = child_end;
       break;
     case stream::kind::file:
-      fd = target == 0 ? ::open(s.file.c_str(), O_RDONLY)
-                       : ::open(s.file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      fd = target == 0
+               ? ::open(s.file.c_str(), O_RDONLY)
+               : ::open(s.file.c_str(), O_WRONLY | O_CREAT | (s.append ? O_APPEND : O_TRUNC), 0644);
       if (fd < 0) ::_exit(127);
       break;
     case stream::kind::closed:

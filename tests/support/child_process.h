@@ -1,10 +1,10 @@
 // The one way the tests run something in a child process: a program (through
 // the test launcher, Wine, when VANTOR_TEST_LAUNCHER names one) or a function
 // of the test itself. Standard input comes from a text, a file or nothing
-// (closed); standard output and error are each captured, written to a file,
-// left in a pipe that nobody reads (a stalled reader) or closed. The child
-// runs in a folder of its choosing and is killed when it outlives its time
-// limit.
+// (closed); standard output and error are each captured, written to a file
+// (or appended to it), left in a pipe that nobody reads (a stalled reader) or
+// closed. The child runs in a folder of its choosing and is killed when it
+// outlives its time limit.
 #pragma once
 
 #include <sys/types.h>
@@ -32,12 +32,18 @@ struct stream {
   };
   kind how = kind::pipe;
   std::filesystem::path file;
+  bool append = false;  // an output file: written at its end, nothing of it cut
 
   stream() = default;
   stream(kind k) : how(k) {}  // NOLINT: a kind stands for its stream
   static stream to_file(std::filesystem::path path) {
     stream s(kind::file);
     s.file = std::move(path);
+    return s;
+  }
+  static stream append_to(std::filesystem::path path) {
+    stream s = to_file(std::move(path));
+    s.append = true;
     return s;
   }
 };

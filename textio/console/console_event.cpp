@@ -7,8 +7,11 @@
 // writes the report line on standard error, then writes out every complete
 // record that is not being written already. It waits a bounded time (well
 // under a second each) for the report line and a write under way, and for its
-// own writes, and cuts a file whose write did not end in time back to its
-// records before that write; then it ends the process.
+// own writes, and cuts a file of the program's whose write did not end in
+// time back to its records before that write (the console streams are never
+// cut); then it ends the process. An event that comes while a fatal report is
+// under way ends the run the same way, but with that report's line and
+// number: the first ending decides.
 #include <atomic>
 #include <cstddef>
 #include <string_view>
@@ -29,8 +32,9 @@ constexpr int kEventWaitMs = 400;
 constexpr int kEventPollMs = 2;
 
 // Under the table lock.
-bool g_ending = false;   // a console event has taken over the end of the run
-bool g_exiting = false;  // the main thread is ending the process
+bool g_ending = false;    // a console event has taken over the end of the run
+bool g_exiting = false;   // the main thread is ending the process
+int g_report_number = 0;  // a fatal report under way (its number), 0 before
 
 // The last buffers, written by a thread of their own on a console event so
 // that the event thread can stop waiting for a stuck one: files first (their
@@ -67,7 +71,7 @@ void write_final_buffers(void*) {
 }
 
 std::string_view g_event_report;
-std::atomic<bool> g_report_done{false};
+std::atomic<bool> g_report_done{false};  // the event's line, or the fatal report's
 
 void write_event_report(void*) {
   (void)platform::write_all(platform::console_error(), g_event_report.data(),
@@ -76,16 +80,19 @@ void write_event_report(void*) {
 }
 
 // True when the event owns the end (the main thread has not begun ending the
-// process, and no event came first).
-bool claim_end_for_event() noexcept {
+// process, and no event came first); report receives the number of a fatal
+// report under way (0 for none), whose end it then carries out.
+bool claim_end_for_event(int& report) noexcept {
   table_guard guard;
   if (g_exiting || g_ending) return false;
   g_ending = true;
+  report = g_report_number;
   return true;
 }
 
-// Writes the report line and every complete record not being written already,
-// each within a bounded wait; report must stay valid until the process ends.
+// Writes the report line (none: the fatal report under way writes its own)
+// and every complete record not being written already, each within a bounded
+// wait; report must stay valid until the process ends.
 void write_out_for_event(std::string_view report) noexcept {
   const auto waited = [](auto done) {
     for (int ms = 0; ms < kEventWaitMs; ms += kEventPollMs) {
@@ -97,8 +104,10 @@ void write_out_for_event(std::string_view report) noexcept {
   // The report line is written by a thread of its own, like the last buffers:
   // a standard error that nobody reads may hold that write for ever. It is
   // waited for together with a write under way.
-  g_event_report = report;
-  if (!platform::start_thread(write_event_report, nullptr)) write_event_report(nullptr);
+  if (!report.empty()) {
+    g_event_report = report;
+    if (!platform::start_thread(write_event_report, nullptr)) write_event_report(nullptr);
+  }
   (void)waited([] {
     table_guard guard;
     return g_in_flight == 0 && g_report_done.load(std::memory_order_acquire);
@@ -107,11 +116,12 @@ void write_out_for_event(std::string_view report) noexcept {
     (void)waited([] { return g_final_done.load(std::memory_order_acquire); });
   }
   // A file whose write did not end in time is cut back to the records it
-  // held before that write (the write itself may still land behind the cut).
+  // held before that write (the write itself may still land behind the cut);
+  // the console keeps what it has.
   table_guard guard;
   for (std::size_t u = 0; u < kSlots; ++u) {
-    unit_slot& s = slot_at(u);
-    if (s.open && s.busy) (void)platform::truncate_file(s.file, s.file_bytes);
+    const unit_slot& s = slot_at(u);
+    if (s.open && s.busy) (void)cut_owned_file(s, s.file_bytes);
   }
 }
 
@@ -125,7 +135,14 @@ constexpr std::string_view kWindowClose =
 
 // Runs on the event thread: the first event takes over the end of the run.
 void on_console_event(const platform::event_info& info) {
-  if (!claim_end_for_event()) return;  // the process is ending already
+  int report = 0;
+  if (!claim_end_for_event(report)) return;  // the process is ending already
+  if (report != 0) {
+    // A fatal report came first: it keeps its number, and its line (written
+    // by the main thread) gets the wait an event's line gets.
+    write_out_for_event({});
+    platform::exit_after_fatal(report);
+  }
   // A stalled standard error does not hold the end up: the report line gets
   // the same bounded wait as the last records.
   switch (info.event) {
@@ -156,6 +173,26 @@ void stop_if_ending() {
   if (!g_ending) return;
   unlock_table();
   wait_for_the_end();
+}
+
+report_claim::report_claim(int number) noexcept {
+  lock_table();
+  if (g_ending) {
+    unlock_table();
+    wait_for_the_end();
+  }
+  g_report_number = number;
+  g_report_done.store(false, std::memory_order_release);
+  unlock_table();
+}
+
+report_claim::~report_claim() {
+  table_guard guard;
+  g_report_number = 0;
+}
+
+void report_line_written() noexcept {
+  g_report_done.store(true, std::memory_order_release);
 }
 
 }  // namespace detail

@@ -68,6 +68,8 @@ std::string_view message_text(int number) {
     unit = failed;
     file_name = failed_name;
   }
+  // From here on a console event does not replace this report.
+  const detail::report_claim claim(number);
   std::string line = "forrtl: severe (";
   line += std::to_string(number);
   line += "): ";
@@ -78,6 +80,7 @@ std::string_view message_text(int number) {
   line += file_name;
   line += '\n';
   write_stderr(line);
+  detail::report_line_written();
   close_all_units();
   exit_after_fatal_report(number);
 }

@@ -10,9 +10,12 @@
 // control-BREAK, the console closed; on POSIX SIGINT, SIGQUIT, SIGHUP and
 // SIGTERM) write "forrtl: error (200): program aborting due to <event>
 // event", keep every complete record and end the process with the system's
-// status for the event (textio/platform/platform.h); a file whose last write
-// does not end in time is cut back to its records before that write
-// (console_event.cpp). The last step, the exit itself, is alone in
+// status for the event (textio/platform/platform.h); a file of the program's
+// whose last write does not end in time is cut back to its records before
+// that write, the console streams are never cut (console_event.cpp). The
+// first ending decides: an event that comes while a fatal report is under way
+// ends the run with that report's number, its line given the same bounded
+// wait as an event's line. The last step, the exit itself, is alone in
 // process_exit.cpp.
 #pragma once
 
@@ -79,6 +82,21 @@ namespace detail {
 bool event_owns_end() noexcept;
 void stop_if_ending();
 [[noreturn]] void wait_for_the_end();
+
+// For fatal(): from its construction on, the report owns the end of the run
+// (or, when a console event came first, it waits for ever: the event ends
+// the process). A console event that comes later ends the run with number
+// once the report line is written (report_line_written) or its bounded wait
+// is over. The claim ends with the object, for a harness whose end of a run
+// returns (process_exit.h).
+class report_claim {
+ public:
+  explicit report_claim(int number) noexcept;
+  ~report_claim();
+  report_claim(const report_claim&) = delete;
+  report_claim& operator=(const report_claim&) = delete;
+};
+void report_line_written() noexcept;
 
 }  // namespace detail
 

@@ -54,9 +54,10 @@ void take(unit_slot& s);
 // the file took.
 bool write_out(const unit_slot& s, const pending& p, std::size_t& accepted);
 
-// Records the outcome of the write of p (under the lock). A file that took
-// only part of it is cut back to its last complete record: the records before
-// it are kept, none is left torn.
+// Records the outcome of the write of p (under the lock). A file of the
+// program's that took only part of it is cut back to its last complete
+// record: the records before it are kept, none is left torn. The console keeps
+// what it took.
 void settle(unit_slot& s, const pending& p, bool ok, std::size_t accepted);
 
 // Under the lock: writes p of the slot with the lock released meanwhile and

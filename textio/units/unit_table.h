@@ -41,7 +41,7 @@ inline constexpr std::size_t kQueuedBlocks = 2;
 struct unit_slot {
   bool open = false;
   platform::handle file = platform::kNoHandle;
-  bool owns_file = false;  // the console handles are never closed
+  bool owns_file = false;  // opened by the program; the console handles belong to the caller
   bool readable = false;
   bool writable = false;
   bool cut_on_first_write = false;
@@ -110,6 +110,12 @@ bool table_held_by_caller() noexcept;
 
 // Clears everything of a slot but its buffers; closes an owned file.
 void release_slot(unit_slot& s);
+
+// Cuts the slot's file to size bytes (a regular file only), when the program
+// opened it itself. The console streams belong to the caller, whatever they
+// are (a log appended to, a file shared with other commands, a pipe): they are
+// never cut, and what they took stays. False when nothing was cut.
+bool cut_owned_file(const unit_slot& s, std::uint64_t size);
 
 // Cuts a sequential file at its first write (or now).
 void cut_if_pending(unit_slot& s);

@@ -90,10 +90,14 @@ bool table_held_by_caller() noexcept {
   return t_holds_lock;
 }
 
+bool cut_owned_file(const unit_slot& s, std::uint64_t size) {
+  return s.owns_file && platform::truncate_file(s.file, size);
+}
+
 void cut_if_pending(unit_slot& s) {
   if (!s.cut_on_first_write) return;
   s.cut_on_first_write = false;
-  if (platform::is_regular_file(s.file)) (void)platform::truncate_file(s.file, 0);
+  (void)cut_owned_file(s, 0);
 }
 
 }  // namespace detail

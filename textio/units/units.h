@@ -8,7 +8,9 @@
 // put_record is complete and is never lost: every end of the run writes out
 // every complete record before the process ends (textio/console/run_end.h). A
 // file that takes only part of a block (a full disk, a file-size limit) is
-// cut back to its last complete record. The console is flushed before every
+// cut back to its last complete record. The console streams belong to the
+// caller and are never cut: what they took stays (the report of the failed
+// write says the rest is missing). The console is flushed before every
 // console read, so a prompt is visible before the answer is typed. The
 // operating system is reached through textio/platform/platform.h only.
 //

@@ -129,7 +129,7 @@ void settle(unit_slot& s, const pending& p, bool ok, std::size_t accepted) {
     return;
   }
   const std::size_t keep = complete_part(*p.ends, accepted);
-  if (accepted != keep) (void)platform::truncate_file(s.file, s.file_bytes + keep);
+  if (accepted != keep) (void)cut_owned_file(s, s.file_bytes + keep);
   s.file_bytes += keep;
 }
 
