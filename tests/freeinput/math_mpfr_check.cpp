@@ -5,7 +5,10 @@
 // negative bases. Prints per function the worst error in ulps, how many
 // results are not the correctly rounded ones and how many differ from the C
 // library's; fails when an error exceeds the bound of freeinput/math.h,
-// 0.5 + 2^-37 ulp.
+// 0.5 + 2^-37 ulp. Before that, sets of powers at and near halfway points and
+// of +-1 must all be correctly rounded, and the comparison that settles powers
+// near a rounding boundary must put the power on the right side of the
+// midpoints beside it.
 //
 // With --table FILE it writes the rows of tests/freeinput/math_table.inc
 // instead: a few hundred of these arguments with their correctly rounded
