@@ -1,11 +1,11 @@
-// Signed fixed-point numbers of 320 to 5,120 fraction bits, for the rare
+// Signed fixed-point numbers of up to 5,120 fraction bits, for the rare
 // powers whose double-double value lies too near a rounding boundary.
 //
 // A value is an integer N in two's complement over 32-bit limbs, read as
 // N / 2^(32 f) for f fraction limbs, with 128 bits above the binary point.
 // Every operation truncates its exact result toward zero to a multiple of
-// 2^(-32 f), so each one errs by less than one unit of the last place; no
-// operation overflows for values below 2^120. Operands of one operation carry
+// 2^(-32 f), so each one errs by less than one unit of the last place; results
+// must stay below 2^120 in magnitude. Operands of one operation carry
 // the same number of fraction limbs. Integer arithmetic only: the same bits on
 // every platform.
 #pragma once
