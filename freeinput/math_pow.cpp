@@ -8,27 +8,12 @@
 #include "freeinput/math.h"
 #include "freeinput/math_bits.h"
 #include "freeinput/math_dd.h"
+#include "freeinput/math_pow_near.h"
 #include "freeinput/math_tables.h"
 
 namespace vantor::freeinput {
 namespace math_detail {
 namespace {
-
-constexpr double inf = std::numeric_limits<double>::infinity();
-
-enum class integer_kind { not_integer, even, odd };
-
-// Whether a finite y is an integer, and if so its parity.
-integer_kind classify(double y) {
-  const std::uint64_t b = bits_of(y);
-  const int biased = static_cast<int>((b >> 52) & 0x7FF);
-  if (biased < 1023) return y == 0.0 ? integer_kind::even : integer_kind::not_integer;
-  if (biased > 1075) return integer_kind::even;  // |y| >= 2^53
-  const int frac_bits = 1075 - biased;           // bits of m below the unit
-  const std::uint64_t m = (b & ((1ULL << 52) - 1)) | (1ULL << 52);
-  if (frac_bits > 0 && (m & ((1ULL << frac_bits) - 1)) != 0) return integer_kind::not_integer;
-  return ((m >> frac_bits) & 1) != 0 ? integer_kind::odd : integer_kind::even;
-}
 
 // log ax in double-double for a finite ax > 0.
 //
@@ -68,8 +53,29 @@ dd log_dd(double ax) {
   return dd_add(sum, log1p_v);
 }
 
-// exp z rounded once to a double, for |z.hi| <= 746.
-double exp_dd(dd z) {
+constexpr double inf = std::numeric_limits<double>::infinity();
+
+enum class integer_kind { not_integer, even, odd };
+
+// Whether a finite y is an integer, and if so its parity.
+integer_kind classify(double y) {
+  const std::uint64_t b = bits_of(y);
+  const int biased = static_cast<int>((b >> 52) & 0x7FF);
+  if (biased < 1023) return y == 0.0 ? integer_kind::even : integer_kind::not_integer;
+  if (biased > 1075) return integer_kind::even;  // |y| >= 2^53
+  const int frac_bits = 1075 - biased;           // bits of m below the unit
+  const std::uint64_t m = (b & ((1ULL << 52) - 1)) | (1ULL << 52);
+  if (frac_bits > 0 && (m & ((1ULL << frac_bits) - 1)) != 0) return integer_kind::not_integer;
+  return ((m >> frac_bits) & 1) != 0 ? integer_kind::odd : integer_kind::even;
+}
+
+// exp z as e 2^k in double-double, e in [0.99, 2.01), for |z.hi| <= 746.
+struct scaled_dd {
+  dd e;
+  int k;
+};
+
+scaled_dd exp_dd(dd z) {
   // z = n log(2)/128 + r, |r| <= log(2)/256 (plus rounding), |n| < 2^17.
   const double n = round_to_int(z.hi * inv_ln2_128);
   // z.hi - n E1 is exact (within a factor 2 of each other unless n = 0).
@@ -82,24 +88,87 @@ double exp_dd(dd z) {
   dd acc{tail, 0.0};
   for (std::size_t i = 6; i-- > 0;) acc = dd_add(exp_coeffs[i], dd_mul(r, acc));
   const int ni = static_cast<int>(n);
-  const int k = ni >> 7;                                                     // floor(n / 128)
-  const dd e = dd_mul(exp2_table[static_cast<std::size_t>(ni & 127)], acc);  // in [0.99, 2.01)
-  if (k >= -1021) {
-    // Normal range: e.hi = RN(e) and the scaling is exact up to overflow,
-    // which gives inf as it should (e.hi 2^k >= 2^1024 means e >= the
-    // midpoint above the largest double).
-    return k <= 1023 ? e.hi * pow2(k) : e.hi * pow2(1023) * pow2(k - 1023);
-  }
-  // Subnormal range: round e 2^(k + 1074) to an integer N once, ties to
-  // even, and return N 2^-1074. k + 1074 <= 52, so a and b are exact.
+  return {dd_mul(exp2_table[static_cast<std::size_t>(ni & 127)], acc), ni >> 7};  // floor(n/128)
+}
+
+// The rounding of e 2^k to a double. When the boundary nearest to e 2^k (the
+// midpoint between the two doubles below and above it, n 2^boundary) may lie
+// between the approximation and the true value, the rounding is not settled
+// and value is only the approximation's.
+struct rounding {
+  double value;
+  bool settled;
+  double below = 0.0;
+  double above = 0.0;
+  std::uint64_t n = 0;
+  long boundary = 0;
+};
+
+// m 2^k for m in [0.5, 4] and a normal result, or infinity on overflow.
+double scale_by(double m, int k) {
+  return k <= 1023 ? m * pow2(k) : m * pow2(1023) * pow2(k - 1023);
+}
+
+// Normal range: e.hi = RN(e) and the scaling is exact up to overflow, which
+// gives inf as it should (e.hi 2^k >= 2^1024 means e >= the midpoint above
+// the largest double). The boundary is the midpoint between e.hi and its
+// neighbour on the side of e.lo, |e.lo| away from half their gap.
+//
+// The test: e.hi + c e.lo with c = 1 + 2^-26 still rounds to e.hi when |e.lo|
+// is below the half gap to the neighbour on its side by more than 2^-26 of
+// it, that is by more than 2^-80 e.hi (a gap is at least 2^-53 e.hi), where
+// e errs by less than 2^-90 e.hi.
+bool settled_normal(dd e) {
+  return e.hi + e.lo * 0x1.0000004p0 == e.hi;
+}
+
+// The boundary of an unsettled normal rounding.
+rounding round_normal(dd e, int k) {
+  const double value = scale_by(e.hi, k);
+  const std::uint64_t b = bits_of(e.hi);
+  const double toward = std::bit_cast<double>(e.lo > 0.0 ? b + 1 : b - 1);
+  const double low = e.lo > 0.0 ? e.hi : toward;
+  const double high = e.lo > 0.0 ? toward : e.hi;
+  // Both are multiples of 2^-54 below 4: their sum times 2^54 is an integer.
+  const std::uint64_t n =
+      static_cast<std::uint64_t>(low * 0x1p54) + static_cast<std::uint64_t>(high * 0x1p54);
+  return {value, false, scale_by(low, k), scale_by(high, k), n, k - 55L};
+}
+
+// Subnormal range: e 2^(k + 1074) rounded to an integer N once, ties to even,
+// and N 2^-1074 returned; the boundaries are the odd multiples of 2^-1075.
+// k + 1074 <= 52, so a and b are exact.
+rounding round_subnormal(dd e, int k) {
   const double scale = k + 1074 >= -1022 ? pow2(k + 1074) : 0.0;
   const double a = e.hi * scale;
   const double b = e.lo * scale;
-  double whole = a < 0x1p52 ? round_to_int(a) : a;
+  const double whole = a < 0x1p52 ? round_to_int(a) : a;
   const double rest = (a - whole) + b;
-  if (rest > 0.5) whole += 1.0;
-  if (rest < -0.5) whole -= 1.0;
-  return whole * 0x1p-1074;
+  const double rounded = rest > 0.5 ? whole + 1.0 : rest < -0.5 ? whole - 1.0 : whole;
+  const double value = rounded * 0x1p-1074;
+  // e errs by less than 2^-90 a units, rest by less than 2^-53 more.
+  const double margin = a * 0x1p-80 > 0x1p-50 ? a * 0x1p-80 : 0x1p-50;
+  const double low = rest > 0.0 ? whole : whole - 1.0;
+  if (abs_of(abs_of(rest) - 0.5) > margin || low < 0.0) return {value, true};
+  return {value,
+          false,
+          low * 0x1p-1074,
+          (low + 1.0) * 0x1p-1074,
+          static_cast<std::uint64_t>(2.0 * low + 1.0),
+          -1075};
+}
+
+// A rounding the approximation may leave open (a subnormal one, or any
+// unsettled): an exact power (a tie among them) is rounded exactly; any other
+// lies strictly on one side of the boundary, which a comparison in fixed point
+// settles.
+double round_near_boundary(double ax, double y, scaled_dd p) {
+  const rounding r = p.k >= -1021 ? round_normal(p.e, p.k) : round_subnormal(p.e, p.k);
+  if (r.settled) return r.value;
+  const double exact = exact_dyadic_power(ax, y);
+  if (exact == exact) return exact;
+  const int side = compare_power(ax, y, r.n, r.boundary);
+  return side > 0 ? r.above : side < 0 ? r.below : r.value;
 }
 
 // 128-bit unsigned arithmetic for the exact powers.
@@ -177,6 +246,7 @@ double pow_impl(double x, double y) {
     return invalid_nan();
   }
   const double sign = x < 0.0 && odd ? -1.0 : 1.0;
+  if (ax == 1.0) return sign;  // (-1)^y for an integer y, however large
   // |y| >= 2^64: |log ax| >= 2^-53.1 for ax != 1, so |y log ax| > 746.
   if (ay >= 0x1p64) return (ax > 1.0) == !y_negative ? sign * inf : sign * 0.0;
   if (kind != integer_kind::not_integer && y >= 2.0 && y <= 64.0) {
@@ -186,7 +256,9 @@ double pow_impl(double x, double y) {
   const dd z = dd_mul_d(log_dd(ax), y);
   if (z.hi > 710.0) return sign * inf;   // exp(710) > the largest double
   if (z.hi < -746.0) return sign * 0.0;  // exp(-746) < 2^-1075
-  return sign * exp_dd(z);
+  const scaled_dd p = exp_dd(z);
+  if (p.k >= -1021 && settled_normal(p.e)) return sign * scale_by(p.e.hi, p.k);
+  return sign * round_near_boundary(ax, y, p);
 }
 
 }  // namespace

@@ -65,7 +65,7 @@ void check_fields(std::span<const field_case> cases, int iupcas = 1) {
 }
 
 TEST_F(ExprTest, Expressions) {
-  const std::array<field_case, 52> cases{{
+  const std::array<field_case, 53> cases{{
       {"2+3*4", 20.0},  // no precedence
       {"-2+3", -5.0},   // the sign applies to the whole field
       {"-2*3", -6.0},
@@ -103,6 +103,7 @@ TEST_F(ExprTest, Expressions) {
       {"-10-4", -6.0},
       {"2**0.5", std::pow(2.0, 0.5)},
       {"2**-1", kInvalid},  // no sign after an operator
+      {"0-1**1E20", 1.0},   // (0-1)**1E20: an even power of -1
       {"1/3*3", (1.0 / 3.0) * 3.0},
       {"COS(PI)*2", -2.0},
       {"SIN(-PI/2)", std::sin(-(3.141592653589793 / 2.0))},

@@ -5,7 +5,10 @@
 // negative bases. Prints per function the worst error in ulps, how many
 // results are not the correctly rounded ones and how many differ from the C
 // library's; fails when an error exceeds the bound of freeinput/math.h,
-// 0.5 + 2^-37 ulp.
+// 0.5 + 2^-37 ulp. Before that, sets of powers at and near halfway points and
+// of +-1 must all be correctly rounded, and the comparison that settles powers
+// near a rounding boundary must put the power on the right side of the
+// midpoints beside it.
 //
 // With --table FILE it writes the rows of tests/freeinput/math_table.inc
 // instead: a few hundred of these arguments with their correctly rounded
@@ -24,6 +27,7 @@
 #include <vector>
 
 #include "freeinput/math.h"
+#include "freeinput/math_pow_near.h"
 #include "tests/support/splitmix.h"
 
 #ifndef VANTOR_MATH_CHECK_COUNT
@@ -276,11 +280,138 @@ void merge(stats& into, const stats& from) {
   }
 }
 
+// pow(x, y) rounded once to a double by MPFR: 53 bits in the exponent range
+// of doubles, subnormals included, so that no double rounding hides a tie.
+double rounded_pow(double x, double y) {
+  const mpfr_exp_t emin = mpfr_get_emin();
+  const mpfr_exp_t emax = mpfr_get_emax();
+  mpfr_set_emin(-1073);
+  mpfr_set_emax(1024);
+  mpfr_t a, b, r;
+  mpfr_inits2(53, a, b, r, static_cast<mpfr_ptr>(nullptr));
+  mpfr_set_d(a, x, MPFR_RNDN);
+  mpfr_set_d(b, y, MPFR_RNDN);
+  const int t = mpfr_pow(r, a, b, MPFR_RNDN);
+  mpfr_subnormalize(r, t, MPFR_RNDN);
+  const double d = mpfr_get_d(r, MPFR_RNDN);
+  mpfr_clears(a, b, r, static_cast<mpfr_ptr>(nullptr));
+  mpfr_set_emin(emin);
+  mpfr_set_emax(emax);
+  return d;
+}
+
+// Sets of pow arguments whose results are halfway between two doubles or
+// very near that, and powers of +-1. Prints the count of results that are
+// not the correctly rounded ones per set; true when there are none.
+bool check_pow_sets() {
+  std::vector<std::pair<const char*, std::vector<pow_args>>> sets(7);
+  sets[0].first = "x=n^2 ** 1.5 (n odd, 208065..262143), halfway";
+  for (double n = 208065; n <= 262143; n += 2) sets[0].second.push_back({n * n, 1.5});
+  sets[1].first = "x=c^4 ** 1.25, x=c^2 ** 2.5 (c^5 of 54 bits), halfway";
+  for (double c = 1553; c <= 1781; c += 2) {
+    sets[1].second.push_back({c * c * c * c, 1.25});
+    sets[1].second.push_back({c * c, 2.5});
+  }
+  sets[2].first = "(m 2^-215)**5 (m odd < 1552), subnormal halfway";
+  sets[3].first = "(-m 2^-215)**5 (m odd < 1552), subnormal halfway";
+  for (double m = 1; m < 1552; m += 2) {
+    sets[2].second.push_back({m * 0x1p-215, 5.0});
+    sets[3].second.push_back({-m * 0x1p-215, 5.0});
+  }
+  sets[4].first = "near 2^53, 1 and 2 ** small exponents, near subnormal ties, near halfway";
+  const double exponents[] = {-3, -2, -1, -0.5, 0.5, 1.5, 2.5, -1.5, 3, 1.25, 0.25, -0.25};
+  for (int j = 1; j <= 40; ++j) {
+    const double bases[] = {0x1p53 - j,        1.0 - j * 0x1p-53, 1.0 + j * 0x1p-52,
+                            2.0 - j * 0x1p-52, 0x1p52 + j,        0x1p-1022 + j * 0x1p-1074};
+    for (const double x : bases) {
+      for (const double y : exponents) {
+        sets[4].second.push_back({x, y});
+        if (y == std::floor(y)) sets[4].second.push_back({-x, y});
+      }
+    }
+  }
+  for (double m = 1; m < 64; m += 2) {  // a few ulps off the subnormal ties
+    for (const double x : {std::nextafter(m * 0x1p-215, 0.0), std::nextafter(m * 0x1p-215, 1.0)})
+      sets[4].second.push_back({x, 5.0});
+  }
+  sets[5].first = "+-1 ** huge and infinite y";
+  const double inf = std::numeric_limits<double>::infinity();
+  for (const double x : {1.0, -1.0}) {
+    for (const double y : {inf, -inf, 1e20, -1e20, 0x1p53 - 1, 0x1p53 + 2, 0x1.fffffffffffffp+1023})
+      sets[5].second.push_back({x, y});
+    for (int k = 53; k <= 1023; ++k) {
+      sets[5].second.push_back({x, std::ldexp(1.0, k)});
+      sets[5].second.push_back({x, -std::ldexp(1.0, k)});
+      sets[5].second.push_back({x, std::ldexp(1.0 + 0x1p-52, k)});
+      sets[5].second.push_back({x, -std::ldexp(1.0 + 0x1p-51, k)});
+    }
+  }
+  sets[6].first = "powers of two to 2^-1075 and near the overflow edge";
+  for (int e = 1; e <= 1075; ++e) {
+    if (1075 % e == 0) {
+      sets[6].second.push_back({std::ldexp(1.0, -e), 1075.0 / e});
+      sets[6].second.push_back({std::ldexp(1.0, e), -1075.0 / e});
+      sets[6].second.push_back({-std::ldexp(1.0, -e), 1075.0 / e});
+    }
+  }
+  for (int j = 0; j < 64; ++j) {
+    sets[6].second.push_back({0x1.fffffffffffffp+511 - j * 0x1p459, 2.0});
+    sets[6].second.push_back({std::nextafter(0x1p-537, 1.0) * (1 + j), 2.0});
+  }
+  bool ok = true;
+  for (const auto& [name, args] : sets) {
+    std::uint64_t wrong = 0;
+    for (const pow_args& p : args) {
+      if (!same_bits(portable_pow(p.x, p.y), rounded_pow(p.x, p.y))) ++wrong;
+    }
+    std::printf("pow set %s: %llu of %zu not correctly rounded\n", name,
+                static_cast<unsigned long long>(wrong), args.size());
+    ok = ok && wrong == 0;
+  }
+  mpfr_free_cache();
+  return ok;
+}
+
+// compare_power, which settles the powers near a rounding boundary, at the
+// midpoints either side of the correctly rounded powers of pow_argument's
+// arguments: each power lies below the midpoint above and above the one
+// below, or on it (a tie, which exact_dyadic_power settles instead).
+bool check_boundary_comparison(std::uint64_t count) {
+  using vantor::freeinput::math_detail::compare_power;
+  using vantor::freeinput::math_detail::exact_dyadic_power;
+  std::uint64_t wrong = 0;
+  std::uint64_t tried = 0;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    splitmix rng{{0xB0DA + i * 0x2545F4914F6CDD1DULL}};
+    const pow_args p = pow_argument(rng, i);
+    const double ax = std::fabs(p.x);
+    const double cr = std::fabs(rounded_pow(p.x, p.y));
+    if (ax == 1.0 || !(cr >= 0x1p-1000 && cr <= 0x1p1000) || std::fabs(p.y) >= 0x1p64) continue;
+    int e = 0;
+    const double m = std::frexp(cr, &e);  // cr = m 2^e, m 2^53 an integer
+    const std::uint64_t twice = static_cast<std::uint64_t>(std::ldexp(m, 54));
+    const bool power_of_two = m == 0.5;
+    for (const int side : {-1, 1}) {
+      const std::uint64_t n = side > 0 ? twice + 1 : power_of_two ? 2 * twice - 1 : twice - 1;
+      const long scale = side < 0 && power_of_two ? e - 55 : e - 54;
+      const int got = compare_power(ax, p.y, n, scale);
+      ++tried;
+      const bool tie = got == 0 && !std::isnan(exact_dyadic_power(ax, p.y));
+      if (got != -side && !tie) ++wrong;
+    }
+  }
+  std::printf("pow boundary comparisons: %llu of %llu wrong\n",
+              static_cast<unsigned long long>(wrong), static_cast<unsigned long long>(tried));
+  return wrong == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "--table") return write_table(argv[2]);
   const std::uint64_t n = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : VANTOR_MATH_CHECK_COUNT;
+  const bool sets_ok = check_pow_sets();
+  const bool comparisons_ok = check_boundary_comparison(3000);
   // Two threads: the machine's cores are few and shared.
   constexpr int kThreads = 2;
   std::array<std::array<stats, 3>, kThreads> part{};
@@ -302,5 +433,5 @@ int main(int argc, char** argv) {
     ok = ok && st.worst <= kBound;
   }
   std::printf("bound 0.5 + 2^-37 ulp: %s\n", ok ? "held" : "BROKEN");
-  return ok ? 0 : 1;
+  return ok && sets_ok && comparisons_ok ? 0 : 1;
 }

@@ -105,8 +105,12 @@ TEST(PortableMath, SpecialCases) {
       {'p', -2.0, 3.0, -8.0},
       {'p', -2.0, -1.0, -0.5},
       {'p', -1.0, 0x1p53 + 2.0, 1.0},  // integers this large are even
-      {'p', -2.0, 1025.0, -kInf},      // overflow keeps the sign
-      {'p', -2.0, -1075.0, -0.0},      // so does underflow: 2^-1075 is a tie, to even
+      {'p', -1.0, 1e20, 1.0},
+      {'p', -1.0, -0x1p64, 1.0},
+      {'p', -1.0, 0x1.fffffffffffffp+1023, 1.0},
+      {'p', -1.0, -0x1p53 + 1.0, -1.0},
+      {'p', -2.0, 1025.0, -kInf},  // overflow keeps the sign
+      {'p', -2.0, -1075.0, -0.0},  // so does underflow: 2^-1075 is a tie, to even
       {'p', -2.0, -1074.0, kMin},
       {'p', 2.0, -1074.0, kMin},
       {'p', 0.5, 1022.5, 0x1.6a09e667f3bccp-1023},  // subnormal, rounded once
@@ -118,6 +122,15 @@ TEST(PortableMath, SpecialCases) {
       {'p', 134217727.0, 2.0, 0x1.ffffff8p53},
       {'p', 134217729.0, 2.0, 0x1.0000004p54},
       {'p', 262143.0, 3.0, 0x1.fffe80006p53},
+      // ... and so do those of other exponents: (208079^2)^1.5 = 208079^3,
+      // (1555^2)^2.5 = 1555^5, (-409 2^-215)^5 = -409^5 2^-1075 (subnormal).
+      {'p', 208079.0 * 208079.0, 1.5, 0x1.000e55cc72db8p+53},
+      {'p', 1555.0 * 1555.0, 2.5, 0x1.0267deca2e322p+53},
+      {'p', -409.0 * 0x1p-215, 5.0, -0x0.005346029cd3cp-1022},
+      // Near ties, decided in fixed point: 1/(2^53 - 1) = 2^-53 (1 + 2^-53 + ...).
+      {'p', 0x1.fffffffffffffp+52, -1.0, 0x1.0000000000001p-53},
+      {'p', -0x1.fffffffffffffp+52, -3.0, -0x1.0000000000002p-159},
+      {'p', 0x1.fffffffffffffp-1, 1.5, 0x1.fffffffffffffp-1},
   };
   for (const special_case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.function << " " << std::hexfloat << c.x << " " << c.y);
