@@ -298,6 +298,18 @@ const std::vector<double>& planted_values() {
   return values;
 }
 
+// Halfway points that a double holds exactly: sixteenths for F13.3, integers
+// and halves of five digits for 1PE12.4, and damages whose life 1/damage lies
+// halfway between tenths for F35.1.
+constexpr std::array kExactHalfway = {0.0625,     0.1875,        0.3125,    2.5625,  12.0625,
+                                      123.8125,   12345.6875,    -0.0625,   -2.3125, 100005.0,
+                                      100025.0,   234565.0,      12344.5,   99999.5, 1.0 / 2.25,
+                                      1.0 / 6.25, 1.0 / 1234.25, 1.0 / 0.75};
+
+double planted(splitmix& rng) {
+  return rng.below(10) < 3 ? rng.pick(kExactHalfway) : rng.pick(planted_values());
+}
+
 constexpr std::array kExtremes = {
     1e-300, 1e300, 4.9406564584124654e-324, 1e-310,  2.2250738585072014e-308,
     0.0,    -0.0,  1.7976931348623157e308,  -1e-300, 1e-33,
@@ -317,7 +329,7 @@ damage make_damage(const plan& p, splitmix& rng) {
   for (int e = 0; e < p.sections; ++e) {
     d.coordinates.push_back(length * e / std::max(p.sections - 1, 1));
     if (p.damage == "planted" && chance(rng, 0.5)) {
-      const double v = rng.pick(planted_values());
+      const double v = planted(rng);
       if (std::fabs(v) < 1e9) d.coordinates.back() = v;
     }
   }
@@ -330,7 +342,7 @@ damage make_damage(const plan& p, splitmix& rng) {
       for (int j = 0; j < p.hot_spots; ++j) {
         double& v = t[static_cast<std::size_t>(e)][static_cast<std::size_t>(j)];
         v = realistic_damage(p, c, e, j, rng);
-        if (p.damage == "planted" && chance(rng, 0.6)) v = rng.pick(planted_values());
+        if (p.damage == "planted" && chance(rng, 0.6)) v = planted(rng);
         if (p.damage == "extremes" && chance(rng, 0.15)) v = rng.pick(kExtremes);
       }
     }
