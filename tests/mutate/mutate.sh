@@ -40,8 +40,14 @@ fi
 # No LTO in the scratch build (it is for Release only): each fault then
 # relinks in seconds. The bytes are the same (no fast-math, no contraction);
 # the baseline below checks that compat sees no difference.
+# With ccache (Debian: ccache), putting a fault's file back costs nothing.
+launcher=""
+if command -v ccache >/dev/null 2>&1; then
+  launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+  export CCACHE_DIR="$work/ccache"
+fi
 if [ ! -e "$build/build.ninja" ]; then
-  cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Mutate \
+  cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Mutate $launcher \
     -DCMAKE_CXX_FLAGS_MUTATE="-O2 -DNDEBUG" >"$logs/cmake.log" 2>&1 ||
     { echo "mutate: cmake failed ($logs/cmake.log)"; exit 1; }
 fi
