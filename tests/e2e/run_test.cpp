@@ -275,8 +275,12 @@ TEST(EndToEnd, ScaleQuestionYesAndNo) {
                 count_line(2);
     EXPECT_EQ(r.out, expected);
     EXPECT_EQ(r.status, 0);
-    const std::string weighted = dir.read("riser_002.WghDam");
-    EXPECT_NE(weighted.find(c.scaled ? "5.0000E-01" : "2.5000E-01"), std::string::npos);
+    // Every case of the run scaled, the last included; each file names its case.
+    for (const char* n : {"002", "003"}) {
+      const std::string weighted = dir.read(std::string("riser_") + n + ".WghDam");
+      EXPECT_EQ(weighted.rfind(std::string("#    Case no   ") + n + " for Project: riser.", 0), 0u);
+      EXPECT_NE(weighted.find(c.scaled ? "5.0000E-01" : "2.5000E-01"), std::string::npos);
+    }
   }
 }
 
