@@ -32,11 +32,13 @@ bench: build
 	bench/run_bench.sh $(BUILD)
 
 # The working tree against the build of an earlier commit, byte for byte, on
-# generated runs and console answers: make compat OLD=<commit>.
+# generated runs, their vantor-plot pictures and console answers:
+# make compat OLD=<commit> [EXPECT_PLOT_CHANGE=what] (status 1: differences).
 RUNS ?= 1000
 ANSWERS ?= 5000
 compat: $(BUILD)/build.ninja
-	BUILD=$(BUILD) tests/compat/compat.sh $(OLD) $(RUNS) $(ANSWERS)
+	BUILD=$(BUILD) EXPECT_PLOT_CHANGE="$(EXPECT_PLOT_CHANGE)" \
+	  tests/compat/compat.sh $(OLD) $(RUNS) $(ANSWERS)
 
 # The net itself tested: each fault of tests/mutate/faults.txt put into a
 # scratch copy of HEAD, built and run through the golden tables, the suite and

@@ -1,32 +1,33 @@
-// Runs two builds of vantor side by side on the same generated inputs and
-// compares everything they leave: standard output, standard error, the exit
-// status and every file of the run folder, byte for byte (the date stamps
-// masked).
+// Runs two builds side by side on the same generated inputs and compares
+// everything they leave (tests/compat/sides.h):
 //
-//   vantor_compat OLD_BINARY NEW_BINARY WORK_FOLDER RUNS ANSWERS
+//   vantor_compat [--plot OLD_PLOT NEW_PLOT] [--expect-plot-change[=WHAT]]
+//                 [--jobs N] OLD_BINARY NEW_BINARY WORK_FOLDER RUNS ANSWERS
 //
-// RUNS runs of random small shapes, their raw damage files mutated field by
-// field at one of several rates (tests/support/forms.h); ANSWERS dialogues of
-// a small valid run with one integer answer (the first case, the last case or
-// the digits) replaced by a generated answer form. Prints the counts and the
-// first differences; exits 1 when a difference other than an answer line
-// over 1 MiB was found.
+// RUNS runs drawn from every path of the dialogue and the files
+// (tests/compat/scenarios.h), each finished one also drawn by both builds'
+// vantor-plot when --plot names them; ANSWERS dialogues of a small valid run
+// with one integer answer (the first case, the last case or the digits)
+// replaced by a generated answer form. Prints the counts of each kind and the
+// first differences; exits 1 when a difference was found (other than an
+// answer line over 1 MiB, or one of vantor-plot's when --expect-plot-change
+// says it is intended), 0 otherwise.
 #include <algorithm>
 #include <array>
-#include <cstdio>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <map>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "tests/support/child_process.h"
+#include "tests/compat/scenarios.h"
+#include "tests/compat/sides.h"
 #include "tests/support/forms.h"
 #include "tests/support/generate_run.h"
-#include "tests/support/splitmix.h"
 
 namespace {
 
@@ -34,110 +35,7 @@ namespace fs = std::filesystem;
 using namespace vantor::testing;
 
 constexpr std::size_t kLongLine = std::size_t{1} << 20;
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void write_file(const fs::path& path, std::string_view bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-// "Date : 2026-12-09 16:50:27" with its digits masked.
-std::string masked(std::string text) {
-  constexpr std::string_view kDate = "Date : ";
-  for (std::size_t at = text.find(kDate); at != std::string::npos; at = text.find(kDate, at + 1)) {
-    for (std::size_t i = at + kDate.size(); i < std::min(text.size(), at + kDate.size() + 19);
-         ++i) {
-      if (text[i] >= '0' && text[i] <= '9') text[i] = 'N';
-    }
-  }
-  return text;
-}
-
-// Everything one run left: the streams, the status and the files.
-using outcome = std::map<std::string, std::string>;
-
-outcome run_in(const std::string& binary, const fs::path& folder) {
-  child_spec spec;
-  spec.command = {binary};
-  spec.through_launcher = false;
-  spec.folder = folder;
-  spec.in = stream::to_file(folder / "answers.txt");
-  spec.out = stream::to_file(folder / "..stdout");
-  spec.err = stream::to_file(folder / "..stderr");
-  const int status = run_child(spec).status;
-  outcome result;
-  result["(status)"] = std::to_string(status);
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    if (name == "answers.txt") continue;
-    result[name] = masked(read_file(entry.path()));
-  }
-  return result;
-}
-
-struct comparison {
-  int cases = 0;
-  int differences = 0;
-  int long_line_differences = 0;
-};
-
-// Lays the inputs out in two folders, runs each build in its own and
-// compares; `long_line` tells that the inputs hold an answer line over 1 MiB.
-void compare(const std::string& old_binary, const std::string& new_binary, const fs::path& work,
-             const std::map<std::string, std::string>& inputs, const std::string& label,
-             bool long_line, comparison& counts) {
-  std::array<outcome, 2> results;
-  for (int side = 0; side < 2; ++side) {
-    const fs::path folder = work / (side == 0 ? "old" : "new");
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    for (const auto& [name, bytes] : inputs) write_file(folder / name, bytes);
-    results[side] = run_in(side == 0 ? old_binary : new_binary, folder);
-  }
-  ++counts.cases;
-  if (results[0] == results[1]) return;
-  if (long_line) {
-    ++counts.long_line_differences;
-    return;
-  }
-  if (++counts.differences <= 10) {
-    std::cout << "difference: " << label << '\n';
-    for (const auto& [name, bytes] : results[0]) {
-      const auto other = results[1].find(name);
-      if (other == results[1].end() || other->second != bytes) {
-        std::cout << "  " << name << " differs\n";
-      }
-    }
-    for (const auto& [name, bytes] : results[1]) {
-      if (!results[0].contains(name)) std::cout << "  " << name << " only in the new run\n";
-    }
-    fs::rename(work / "old", work / ("old-" + std::to_string(counts.differences)));
-    fs::rename(work / "new", work / ("new-" + std::to_string(counts.differences)));
-  }
-}
-
-// A run of a small random shape, its raw damage files mutated at one of four
-// rates (none, now and then, often, nearly every record).
-std::map<std::string, std::string> mutated_run(std::uint64_t seed) {
-  const run_shape shape{1 + static_cast<int>(mix64(seed) % 4),
-                        1 + static_cast<int>(mix64(seed + 1) % 40),
-                        1 + static_cast<int>(mix64(seed + 2) % 20)};
-  constexpr std::array kRates = {0.0, 0.02, 0.1, 0.5};
-  const double rate = kRates[mix64(seed + 3) % kRates.size()];
-  realistic_run run(shape);
-  std::map<std::string, std::string> files;
-  for (int c = 1; c <= shape.cases; ++c) {
-    files[case_file_name("riser", c, run.digits(), ".RawDam")] =
-        mutate_raw_damage(run.raw_damage(c), seed * 1000 + static_cast<std::uint64_t>(c), rate);
-  }
-  files["probs.txt"] = run.probability_text();
-  files["answers.txt"] = run.answers();
-  return files;
-}
+constexpr int kShown = 10;  // differences printed (and their folders kept) per kind
 
 // A small valid run whose first case, last case or digits answer is the form.
 std::map<std::string, std::string> answered_run(const std::string& answer, int position) {
@@ -155,45 +53,191 @@ std::map<std::string, std::string> answered_run(const std::string& answer, int p
   return files;
 }
 
-}  // namespace
+// What one job found, kept until all are done so that the report comes in
+// job order whatever the order the workers took.
+struct job_result {
+  std::string label;
+  verdict run;
+  verdict plot;
+  int plot_calls = 0;
+  bool long_line = false;
+};
 
-int main(int argc, char** argv) {
-  if (argc != 6) {
-    std::cerr << "usage: vantor_compat OLD_BINARY NEW_BINARY WORK_FOLDER RUNS ANSWERS\n";
-    return 2;
-  }
-  const fs::path work = fs::absolute(argv[3]);
-  const int runs = std::atoi(argv[4]);
-  const int answer_count = std::atoi(argv[5]);
-  fs::remove_all(work);
-  fs::create_directories(work);
-  // Copies of the programs: a build made meanwhile does not change them.
-  const std::string old_binary = (work / "vantor-old").string();
-  const std::string new_binary = (work / "vantor-new").string();
-  fs::copy_file(argv[1], old_binary);
-  fs::copy_file(argv[2], new_binary);
+struct options {
+  builds b;
+  fs::path work;
+  int runs = 0;
+  int answers = 0;
+  int jobs = 2;
+  bool expect_plot_change = false;
+  std::string plot_change;
+};
 
-  comparison run_counts;
-  for (int i = 0; i < runs; ++i) {
-    compare(old_binary, new_binary, work, mutated_run(static_cast<std::uint64_t>(i) + 1),
-            "run " + std::to_string(i + 1), false, run_counts);
+// A worker takes every jobs-th run, so that the run it compares the next one
+// with (work/prev) is the same whatever the timing.
+void work_runs(const options& o, int worker, std::vector<job_result>& results) {
+  const fs::path work = o.work / ("w" + std::to_string(worker));
+  std::string prev_prefix;
+  for (int i = worker; i < o.runs; i += o.jobs) {
+    const scenario s = generate_scenario(static_cast<std::uint64_t>(i) + 1);
+    job_result& r = results[static_cast<std::size_t>(i)];
+    r.label = "run " + std::to_string(i + 1) + " (" + s.kind + ")";
+    r.run = compare_vantor(o.b, work, s.files);
+    const bool plot = r.run.finished && !o.b.old_plot.empty() &&
+                      fs::exists(work / "old" / (s.prefix + ".AccDam"));
+    fs::remove_all(work / "plot-old");
+    fs::remove_all(work / "plot-new");
+    if (plot) {
+      r.plot = compare_plot(o.b, work, s.prefix, prev_prefix, static_cast<std::uint64_t>(i),
+                            r.plot_calls);
+    }
+    if (!r.run.differs.empty() || !r.plot.differs.empty()) {
+      const fs::path kept = o.work / ("run-" + std::to_string(i + 1));
+      fs::create_directories(kept);
+      for (const char* side : {"old", "new", "plot-old", "plot-new"}) {
+        if (fs::exists(work / side))
+          fs::copy(work / side, kept / side, fs::copy_options::recursive);
+      }
+    }
+    if (plot) {
+      fs::remove_all(work / "prev");
+      fs::rename(work / "old", work / "prev");
+      prev_prefix = s.prefix;
+    }
   }
-  comparison answer_counts;
-  const std::vector<std::string> forms =
-      answer_forms(5, std::max(0, answer_count - static_cast<int>(answer_forms(5, 0).size())));
-  for (int i = 0; i < answer_count; ++i) {
+}
+
+void work_answers(const options& o, int worker, const std::vector<std::string>& forms,
+                  std::vector<job_result>& results) {
+  const fs::path work = o.work / ("a" + std::to_string(worker));
+  for (int i = worker; i < o.answers; i += o.jobs) {
     const std::string& form = forms[static_cast<std::size_t>(i) % forms.size()];
     const std::string answer = expand(form);
     const int position = (i + i / static_cast<int>(forms.size())) % 3;
-    compare(old_binary, new_binary, work, answered_run(answer, position),
-            "answer " + form.substr(0, 60) + " at question " + std::to_string(position + 1),
-            answer.size() > kLongLine, answer_counts);
+    job_result& r = results[static_cast<std::size_t>(i)];
+    r.label = "answer " + form.substr(0, 60) + " at question " + std::to_string(position + 1);
+    r.long_line = answer.size() > kLongLine;
+    r.run = compare_vantor(o.b, work, answered_run(answer, position));
   }
-  fs::remove_all(work / "old");
-  fs::remove_all(work / "new");
-  std::cout << "runs: " << run_counts.cases << ", differences: " << run_counts.differences << '\n'
-            << "console answers: " << answer_counts.cases
-            << ", differences: " << answer_counts.differences << " (and "
-            << answer_counts.long_line_differences << " with an answer line over 1 MiB)\n";
-  return run_counts.differences + answer_counts.differences == 0 ? 0 : 1;
+}
+
+template <class Work>
+void in_parallel(int jobs, Work&& work) {
+  std::vector<std::thread> workers;
+  for (int w = 0; w < jobs; ++w) workers.emplace_back([&work, w] { work(w); });
+  for (std::thread& t : workers) t.join();
+}
+
+void show(const job_result& r, const verdict& v, int& shown) {
+  if (++shown > kShown) return;
+  std::cout << "difference: " << r.label << '\n';
+  for (const std::string& name : v.differs) std::cout << "  " << name << '\n';
+}
+
+bool parse(int argc, char** argv, options& o) {
+  std::vector<std::string> rest;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--plot" && i + 2 < argc) {
+      o.b.old_plot = fs::absolute(argv[++i]).string();
+      o.b.new_plot = fs::absolute(argv[++i]).string();
+    } else if (arg.starts_with("--expect-plot-change")) {
+      o.expect_plot_change = true;
+      if (arg.size() > 21) o.plot_change = arg.substr(21);
+    } else if (arg == "--jobs" && i + 1 < argc) {
+      o.jobs = std::clamp(std::atoi(argv[++i]), 1, 8);
+    } else {
+      rest.push_back(arg);
+    }
+  }
+  if (rest.size() != 5) return false;
+  o.b.old_vantor = rest[0];
+  o.b.new_vantor = rest[1];
+  o.work = fs::absolute(rest[2]);
+  o.runs = std::max(0, std::atoi(rest[3].c_str()));
+  o.answers = std::max(0, std::atoi(rest[4].c_str()));
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  options o;
+  if (!parse(argc, argv, o)) {
+    std::cerr << "usage: vantor_compat [--plot OLD_PLOT NEW_PLOT] [--expect-plot-change[=WHAT]]"
+                 " [--jobs N] OLD_BINARY NEW_BINARY WORK_FOLDER RUNS ANSWERS\n";
+    return 2;
+  }
+  fs::remove_all(o.work);
+  fs::create_directories(o.work);
+  // Copies of the programs: a build made meanwhile does not change them.
+  for (auto [from, name] : {std::pair{&o.b.old_vantor, "vantor-old"},
+                            {&o.b.new_vantor, "vantor-new"},
+                            {&o.b.old_plot, "vantor-plot-old"},
+                            {&o.b.new_plot, "vantor-plot-new"}}) {
+    if (from->empty()) continue;
+    fs::copy_file(*from, o.work / name);
+    *from = (o.work / name).string();
+  }
+
+  std::vector<job_result> runs(static_cast<std::size_t>(o.runs));
+  in_parallel(o.jobs, [&](int w) { work_runs(o, w, runs); });
+  std::vector<job_result> answers(static_cast<std::size_t>(o.answers));
+  const std::vector<std::string> forms =
+      answer_forms(5, std::max(0, o.answers - static_cast<int>(answer_forms(5, 0).size())));
+  in_parallel(o.jobs, [&](int w) { work_answers(o, w, forms, answers); });
+
+  int run_differences = 0, finished = 0, plot_calls = 0, plot_differences = 0;
+  int shown_runs = 0, shown_plots = 0;
+  for (const job_result& r : runs) {
+    finished += r.run.finished;
+    plot_calls += r.plot_calls;
+    if (!r.run.differs.empty()) {
+      ++run_differences;
+      show(r, r.run, shown_runs);
+    }
+    if (!r.plot.differs.empty()) {
+      std::set<std::string> calls;
+      for (const std::string& name : r.plot.differs) {
+        for (const char* call : {"single", "required", "long", "compare"}) {
+          if (name.find(call) != std::string::npos) calls.insert(call);
+        }
+      }
+      plot_differences += std::max<int>(1, static_cast<int>(calls.size()));
+      show(r, r.plot, shown_plots);
+    }
+  }
+  int answer_differences = 0, long_line_differences = 0, shown_answers = 0;
+  for (const job_result& r : answers) {
+    if (r.run.differs.empty()) continue;
+    if (r.long_line) {
+      ++long_line_differences;
+      continue;
+    }
+    ++answer_differences;
+    show(r, r.run, shown_answers);
+  }
+  for (const char* side : {"old", "new", "plot-old", "plot-new", "prev"}) {
+    for (int w = 0; w < o.jobs; ++w) {
+      fs::remove_all(o.work / ("w" + std::to_string(w)) / side);
+      fs::remove_all(o.work / ("a" + std::to_string(w)) / side);
+    }
+  }
+  std::cout << "runs: " << o.runs << " (" << finished
+            << " finished), differences: " << run_differences << '\n'
+            << "console answers: " << o.answers << ", differences: " << answer_differences
+            << " (and " << long_line_differences << " with an answer line over 1 MiB)\n";
+  if (o.b.old_plot.empty()) {
+    std::cout << "plot: not compared (no vantor-plot in one of the builds)\n";
+  } else {
+    std::cout << "plot: " << plot_calls << " calls, differences: " << plot_differences;
+    if (o.expect_plot_change) {
+      std::cout << " (expected: " << (o.plot_change.empty() ? "an intended change" : o.plot_change)
+                << ")";
+    }
+    std::cout << '\n';
+  }
+  const int failing =
+      run_differences + answer_differences + (o.expect_plot_change ? 0 : plot_differences);
+  return failing == 0 ? 0 : 1;
 }

@@ -6,7 +6,9 @@
 # A row whose outcome the two builds agree on is written as it is. Where they
 # differ, the earlier build's outcome is kept, except for answer lines over
 # 1 MiB, which that build cut short: those take the working tree's outcome.
-# Every differing row is listed on standard output.
+# The console answers, which hold what reached standard output and error
+# besides the outcome, take the working tree's rows (they were last written
+# from the build of de8ce83). Every differing row is listed on standard output.
 set -eu
 cd "$(dirname "$0")/../.."
 old=${1:-f6560f0}
@@ -32,7 +34,7 @@ done
 
 # A long answer: its written form stands for a line of over 1 MiB.
 merge() {
-  awk -F'\t' -v table="$1" '
+  awk -F'\t' -v table="$1" -v keep="$4" '
     NR == FNR { old[FNR] = $0; next }
     {
       split(old[FNR], o, "\t")
@@ -43,17 +45,18 @@ merge() {
         size += RSTART - 1 + substr(form, index(substr(form, RSTART), "*") + RSTART, RLENGTH)
         form = substr(form, RSTART + RLENGTH)
       }
-      long = size + length(form) > 1048576
+      long = size + length(form) > 1048576 || keep == "new"
       printf "%s: %s | old: %s | new: %s | kept: %s\n", table, substr(n[1], 1, 40), o[2], n[2],
-             long ? "new (a line over 1 MiB)" : "old" > "/dev/stdout"
+             long ? "new" : "old" > "/dev/stdout"
       print (long ? $0 : old[FNR]) > table
     }' "$2" "$3"
 }
 
 cd "$work"
-for table in "answers 19 1500 console_answers" "fields 23 700 raw_records" "render 0 0 renderings"; do
+for table in "answers 19 1500 console_answers new" "fields 23 700 raw_records old" \
+  "render 0 0 renderings old"; do
   set -- $table
   ./probe-old "$1" "$2" "$3" >"old-$4.tsv"
   ./probe-new "$1" "$2" "$3" >"new-$4.tsv"
-  merge "../tests/golden/$4.tsv" "old-$4.tsv" "new-$4.tsv"
+  merge "../tests/golden/$4.tsv" "old-$4.tsv" "new-$4.tsv" "$5"
 done

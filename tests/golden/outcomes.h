@@ -15,10 +15,12 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "freeinput/reader.h"
 #include "freeinput/state.h"
 #include "tests/support/child_process.h"
+#include "tests/support/forms.h"
 #include "textio/console/console.h"
 #include "textio/format/writer.h"
 #include "textio/units/units.h"
@@ -73,40 +75,69 @@ inline std::string describe_record(int count, int ierr, std::span<const int> typ
 inline const std::string kInput = "golden_input.txt";
 inline const std::string kResult = "golden_result.txt";
 
-// Runs body in a child whose standard input is the content (as a file) and
-// whose standard output and error go nowhere: the text body returns, or the
-// report number of a run it ended.
+// What a child left: the text its body returned (or the report number of a
+// run it ended) and what reached its standard output and error.
+struct child_outcome {
+  std::string text;
+  std::string out;
+  std::string err;
+};
+
+inline const std::string kOut = "golden_out.txt";
+inline const std::string kErr = "golden_err.txt";
+
+inline std::string read_text(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Runs body in a child whose standard input is the content (as a file): the
+// text body returns, or the report number of a run it ended, with the
+// child's standard output and error.
 template <class Body>
-std::string in_child(const std::string& content, Body&& body) {
+child_outcome run_in_child(const std::string& content, Body&& body) {
   std::ofstream(kInput, std::ios::binary | std::ios::trunc) << content;
   std::remove(kResult.c_str());
   testing::child_spec spec;
   spec.in = testing::stream::to_file(kInput);
-  spec.out = spec.err = testing::stream::to_file("/dev/null");
+  spec.out = testing::stream::to_file(kOut);
+  spec.err = testing::stream::to_file(kErr);
   spec.body = [&body] {
     std::ofstream(kResult, std::ios::binary) << body();
     return 0;
   };
   const testing::child_result r = testing::run_child(spec);
-  if (r.status >= 1000) return "signal " + std::to_string(r.status - 1000);
-  if (r.status != 0) return answer_report(r.status);
-  std::ifstream in(kResult, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  child_outcome outcome{read_text(kResult), read_text(kOut), read_text(kErr)};
+  if (r.status >= 1000) outcome.text = "signal " + std::to_string(r.status - 1000);
+  if (r.status != 0 && r.status < 1000) outcome.text = answer_report(r.status);
+  std::remove(kOut.c_str());
+  std::remove(kErr.c_str());
+  return outcome;
 }
 
-// An answer line read for an integer from the console. A target that two
-// different start values leave alike was kept.
+// The text alone, the streams dropped.
+template <class Body>
+std::string in_child(const std::string& content, Body&& body) {
+  return run_in_child(content, std::forward<Body>(body)).text;
+}
+
+// An answer line read for an integer from the console, with what the console
+// wrote (written forms, tests/support/forms.h). A target that two different
+// start values leave alike was kept.
 inline std::string answer_outcome(const std::string& answer) {
   const auto read_from = [&answer](int start) {
-    return in_child(answer + "\n", [start] {
+    return run_in_child(answer + "\n", [start] {
       int target = start;
       vantor::textio::readInteger(target);
       return target == start ? std::string("kept") : answer_value(target);
     });
   };
-  const std::string first = read_from(-123456789);
-  if (first != "kept") return first;
-  return read_from(987654321) == "kept" ? "kept" : answer_value(-123456789);
+  const child_outcome first = read_from(-123456789);
+  std::string text = first.text;
+  if (text == "kept" && read_from(987654321).text != "kept") text = answer_value(-123456789);
+  if (!first.out.empty()) text += " | out " + testing::escape(first.out);
+  if (!first.err.empty()) text += " | err " + testing::escape(first.err);
+  return text;
 }
 
 // A raw damage record read as the driver reads it.
