@@ -68,8 +68,9 @@ suite() {
   ctest --test-dir "$build" -E '^(Golden\..*|math_mpfr_check)$' -j 2 --timeout 120 \
     >"$logs/$1.suite.log" 2>&1 && echo missed || echo caught
 }
+# What make compat runs, without make (which turns status 1 into 2).
 compat() {
-  make -s -C "$src" compat OLD="$sha" RUNS="$runs" ANSWERS="$answers" BUILD="$build" \
+  (cd "$src" && BUILD="$build" tests/compat/compat.sh "$sha" "$runs" "$answers") \
     >"$logs/$1.compat.log" 2>&1
   case $? in 0) echo missed ;; 1) echo caught ;; *) echo ERROR ;; esac
 }
