@@ -42,7 +42,7 @@ compat: $(BUILD)/build.ninja
 
 # The net itself tested: each fault of tests/mutate/faults.txt put into a
 # scratch copy of HEAD, built and run through the golden tables, the suite and
-# make compat (with the counts below); FAULT=name runs one.
+# make compat (with the counts below); FAULT="name..." runs those.
 MUTATE_RUNS ?= 150
 MUTATE_ANSWERS ?= 400
 mutate:

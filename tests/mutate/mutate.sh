@@ -1,5 +1,5 @@
 #!/bin/sh
-# make mutate [FAULT=name] [MUTATE_RUNS=150] [MUTATE_ANSWERS=400]: puts each
+# make mutate [FAULT="name..."] [MUTATE_RUNS=150] [MUTATE_ANSWERS=400]: puts each
 # fault of tests/mutate/faults.txt, one at a time, into a scratch tree of the
 # committed HEAD (build-mutate/src, a git worktree with an incremental build
 # of its own in build-mutate/build), builds it and runs it through the golden
@@ -15,7 +15,8 @@ list=tests/mutate/faults.txt
 tool="python3 $root/tests/mutate/apply_fault.py $root/$list"
 runs=${1:-150}
 answers=${2:-400}
-only=${3:-}
+shift 2 2>/dev/null || shift $#
+only=$*  # the faults to run, all when empty
 work=$root/${MUTATE_DIR:-build-mutate}
 src=$work/src
 build=$work/build
@@ -26,9 +27,9 @@ if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
   echo "mutate: the working tree has uncommitted changes; the faults go into HEAD ($sha)"
 fi
 $tool check "$root" || { echo "mutate: fix the fault list ($list)"; exit 1; }
-if [ -n "$only" ]; then
-  $tool describe "$only" >/dev/null 2>&1 || { echo "mutate: no fault named $only"; exit 1; }
-fi
+for name in $only; do
+  $tool describe "$name" >/dev/null 2>&1 || { echo "mutate: no fault named $name"; exit 1; }
+done
 
 # The scratch tree at HEAD; its build only recompiles what changed.
 mkdir -p "$work" "$logs"
@@ -61,11 +62,11 @@ trap 'revert; exit 130' INT TERM HUP
 
 # One stage: "caught", "missed", or "ERROR" (compat could not compare).
 tables() {
-  ctest --test-dir "$build" -R '^Golden\.' -j 2 --timeout 120 >"$logs/$1.tables.log" 2>&1 &&
+  ctest --test-dir "$build" -R '^Golden\.' -j 2 --timeout 30 >"$logs/$1.tables.log" 2>&1 &&
     echo missed || echo caught
 }
 suite() {
-  ctest --test-dir "$build" -E '^(Golden\..*|math_mpfr_check)$' -j 2 --timeout 120 \
+  ctest --test-dir "$build" -E '^(Golden\..*|math_mpfr_check)$' -j 2 --timeout 30 \
     >"$logs/$1.suite.log" 2>&1 && echo missed || echo caught
 }
 # What make compat runs, without make (which turns status 1 into 2).
@@ -94,7 +95,9 @@ results=$work/results.tsv
 : >"$results"
 status=0
 for name in $($tool names); do
-  [ -n "$only" ] && [ "$name" != "$only" ] && continue
+  if [ -n "$only" ]; then
+    case " $only " in *" $name "*) ;; *) continue ;; esac
+  fi
   t0=$(date +%s)
   info=$($tool describe "$name")
   flags=$(printf '%s' "$info" | cut -f1)
