@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all build test test-sanitize demo bench compat clean
+.PHONY: all build test test-sanitize demo bench compat mutate clean
 
 all: build
 
@@ -39,6 +39,14 @@ ANSWERS ?= 5000
 compat: $(BUILD)/build.ninja
 	BUILD=$(BUILD) EXPECT_PLOT_CHANGE="$(EXPECT_PLOT_CHANGE)" \
 	  tests/compat/compat.sh $(OLD) $(RUNS) $(ANSWERS)
+
+# The net itself tested: each fault of tests/mutate/faults.txt put into a
+# scratch copy of HEAD, built and run through the golden tables, the suite and
+# make compat (with the counts below); FAULT="name..." runs those.
+MUTATE_RUNS ?= 150
+MUTATE_ANSWERS ?= 400
+mutate:
+	tests/mutate/mutate.sh $(MUTATE_RUNS) $(MUTATE_ANSWERS) $(FAULT)
 
 clean:
 	rm -rf $(BUILD)

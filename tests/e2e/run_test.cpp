@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/e2e/harness.h"
@@ -274,8 +275,27 @@ TEST(EndToEnd, ScaleQuestionYesAndNo) {
                 count_line(2);
     EXPECT_EQ(r.out, expected);
     EXPECT_EQ(r.status, 0);
-    const std::string weighted = dir.read("riser_002.WghDam");
-    EXPECT_NE(weighted.find(c.scaled ? "5.0000E-01" : "2.5000E-01"), std::string::npos);
+    // Every case of the run scaled, the last included; each file names its case.
+    for (const char* n : {"002", "003"}) {
+      const std::string weighted = dir.read(std::string("riser_") + n + ".WghDam");
+      EXPECT_EQ(weighted.rfind(std::string("#    Case no   ") + n + " for Project: riser.", 0), 0u);
+      EXPECT_NE(weighted.find(c.scaled ? "5.0000E-01" : "2.5000E-01"), std::string::npos);
+    }
+  }
+}
+
+// The sum is taken as 1 within 0.1 %: 1 / sum strictly between 0.999 and 1.001.
+TEST(EndToEnd, ProbabilitySumTolerance) {
+  for (const auto& [sum, asked] :
+       {std::pair{"1.0009", false}, std::pair{"1.0011", true}, std::pair{"0.9991", false},
+        std::pair{"0.9989", true}, std::pair{"1.0019", true}, std::pair{"0.9981", true}}) {
+    SCOPED_TRACE(sum);
+    scratch_dir dir;
+    dir.write("probs.txt", std::string(sum) + "\n");
+    dir.write("riser_001.RawDam", "1.0 1.0E-3\n");
+    const run_result r = run_vantor(dir.path(), "1\n1\nprobs.txt\nriser\n\nn\n");
+    EXPECT_EQ(r.out.find(" Sum of Probs not equal 1!") != std::string::npos, asked);
+    EXPECT_EQ(r.status, 0);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <climits>
+#include <ctime>
 #include <string>
 
 namespace vantor::freeinput {
@@ -83,12 +84,20 @@ TEST_F(DateStamp, ClockValues) {
   }
 }
 
+// DATTIM reads the local calendar: the year in full, months from 1 (January)
+// to 12, as the C library's local time of the same second gives them.
 TEST_F(DateStamp, SystemClock) {
   std::array<int, 6> v{1, 2, 3, 4, 5, 6};
-  DATTIM(v[0], v[1], v[2], v[3], v[4], v[5]);
-  EXPECT_GE(v[0], 2020);
-  EXPECT_TRUE(v[1] >= 1 && v[1] <= 12 && v[2] >= 1 && v[2] <= 31) << v[1] << "-" << v[2];
-  EXPECT_TRUE(v[3] >= 0 && v[3] <= 23 && v[4] >= 0 && v[4] <= 59 && v[5] >= 0 && v[5] <= 60);
+  std::tm local{};
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    const std::time_t before = std::time(nullptr);
+    DATTIM(v[0], v[1], v[2], v[3], v[4], v[5]);
+    local = *std::localtime(&before);
+    if (std::time(nullptr) == before) break;  // else a second went by: again
+  }
+  const std::array<int, 6> expected{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                    local.tm_hour,        local.tm_min,     local.tm_sec};
+  EXPECT_EQ(v, expected);
   std::string text(40, '?');
   DATTXT(std::span<char>(text), 1);
   EXPECT_EQ(text, padded(" Date : " + std::to_string(v[0]), 40));

@@ -60,7 +60,7 @@ void put_fixed_digits(std::span<char> field, Unsigned scaled, std::size_t d, boo
 }
 
 // 1PEw.d of a nonzero finite value from the short rounding: one digit, the
-// point, d digits, then "E+dd" or "+ddd". False, with nothing written, where
+// point, d digits, then "E+dd". False, with nothing written, where
 // the general path must answer (zero, non-finite, out of reach).
 bool put_scaled_exponent(std::span<char> field, double value, std::size_t d) {
   std::uint64_t digits = 0;
@@ -68,6 +68,10 @@ bool put_scaled_exponent(std::span<char> field, double value, std::size_t d) {
   const double x = std::fabs(value);
   const int significant = static_cast<int>(d) + 1;
   if (!round_significant(x, significant, digits, exponent10)) return false;
+  // round_significant decides decimal exponents from -32 to 43 only (beyond,
+  // its integers would pass 2^128): the exponent has two digits. Should its
+  // reach ever grow, three-digit exponents go the general way.
+  if (exponent10 < -99 || exponent10 > 99) return false;
   const bool negative = std::signbit(value);
   const std::size_t length = (negative ? 1 : 0) + d + 2 + 4;
   if (length > field.size()) {
@@ -88,15 +92,9 @@ bool put_scaled_exponent(std::span<char> field, double value, std::size_t d) {
   out[1] = '.';
   out += 2 + d;
   const int magnitude = exponent10 < 0 ? -exponent10 : exponent10;
-  if (magnitude <= 99) {
-    out[0] = 'E';
-    out[1] = exponent10 < 0 ? '-' : '+';
-    std::memcpy(out + 2, &kDigitPairs[static_cast<std::size_t>(magnitude) * 2], 2);
-  } else {
-    out[0] = exponent10 < 0 ? '-' : '+';
-    out[1] = static_cast<char>('0' + magnitude / 100);
-    std::memcpy(out + 2, &kDigitPairs[static_cast<std::size_t>(magnitude % 100) * 2], 2);
-  }
+  out[0] = 'E';
+  out[1] = exponent10 < 0 ? '-' : '+';
+  std::memcpy(out + 2, &kDigitPairs[static_cast<std::size_t>(magnitude) * 2], 2);
   return true;
 }
 
