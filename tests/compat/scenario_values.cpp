@@ -48,6 +48,10 @@ constexpr std::array kExactHalfway = {0.0625,     0.1875,        0.3125,    2.56
                                       100025.0,   234565.0,      12344.5,   99999.5, 1.0 / 2.25,
                                       1.0 / 6.25, 1.0 / 1234.25, 1.0 / 0.75};
 
+// Decimal halfway points of F13.3 that no double holds: the nearest double
+// lies a little to one side, and its scaled value may round to exactly .5.
+constexpr std::array kDecimalHalfway = {0.1125, 1.0005, 2.3455, 0.0015, 10.0125, 0.5555};
+
 }  // namespace
 
 bool chance(splitmix& rng, double p) {
@@ -104,7 +108,14 @@ std::string lay_out(const lines& body, splitmix& rng, bool decorate) {
       const std::size_t blank = line.find(' ', rng.below(line.size() + 1));
       if (blank != std::string::npos) line[blank] = '\t';
     }
-    if (decorate && chance(rng, 0.05)) line += "  ! trailing comment";
+    if (decorate && chance(rng, 0.15)) {  // a comma between two items
+      const std::size_t first = line.find_first_not_of(" \t");
+      const std::size_t gap = line.find_first_of(" \t", first);
+      const std::size_t item = line.find_first_not_of(" \t", gap);
+      if (first != std::string::npos && item != std::string::npos && line[first] != '#')
+        line.insert(item, 1, ',');
+    }
+    if (decorate && chance(rng, 0.05)) line += "  ! trailing comment 7 1.0E-2";
     out += line;
     if (i + 1 < body.size() || !chance(rng, 0.1)) end_line();
   }
@@ -154,7 +165,17 @@ std::vector<double> probabilities(int first, int last, double sum, splitmix& rng
 }
 
 double planted(splitmix& rng) {
-  return rng.below(10) < 3 ? rng.pick(kExactHalfway) : rng.pick(planted_values());
+  switch (rng.below(10)) {
+    case 0:
+    case 1:
+      return rng.pick(kExactHalfway);
+    case 2:  // a double beside a halfway point, or a decimal halfway no double holds
+      return chance(rng, 0.5)
+                 ? std::nextafter(rng.pick(kExactHalfway), chance(rng, 0.5) ? 1e9 : -1e9)
+                 : rng.pick(kDecimalHalfway);
+    default:
+      return rng.pick(planted_values());
+  }
 }
 
 }  // namespace vantor::testing

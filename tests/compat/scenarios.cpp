@@ -93,7 +93,7 @@ plan make_plan(splitmix& rng) {
   }
   if (p.error == "digits too few") {
     p.last = std::max(p.last, 10);
-    p.digits_answer = rng.below(2) == 0 ? "1" : "0";
+    p.digits_answer.assign(1, rng.below(2) == 0 ? '1' : '0');
   }
   if (p.error == "long prefix") p.prefix = std::string(152 + rng.below(10), 'p');
   if (p.error == "longer prefix, no cases") {
@@ -200,6 +200,10 @@ damage make_damage(const plan& p, splitmix& rng) {
   return d;
 }
 
+// Damage fields written as expressions, each positive and about 1E-30.
+constexpr std::array kExpressionDamage = {"SIN(950)*1E-30", "SIN(692)*1E-30", "2*SIN(1253)*1E-30",
+                                          "0-SIN(653)*1E-30", "PI*1E-30"};
+
 std::string raw_damage_file(const damage& d, std::size_t index, int case_no, splitmix& rng) {
   lines body = {"# Raw fatigue damage, load case " + std::to_string(case_no),
                 "#  S_Coo   damage at hot spots"};
@@ -207,6 +211,14 @@ std::string raw_damage_file(const damage& d, std::size_t index, int case_no, spl
   for (std::size_t e = 0; e < t.size(); ++e) {
     std::string row =
         d.exact ? notation(d.coordinates[e], true, rng) : print("%13.3f", d.coordinates[e]);
+    if (d.exact && chance(rng, 0.08)) {
+      // A section whose every hot spot is one expression: its life prints
+      // every digit of the value, so an ulp of the sine or of pi shows.
+      const char* const expression = rng.pick(kExpressionDamage);
+      for (std::size_t j = 0; j < t[e].size(); ++j) row += std::string("  ") + expression;
+      body.push_back(row);
+      continue;
+    }
     for (const double v : t[e]) {
       if (d.exact || chance(rng, 0.03)) {
         row.append(d.exact ? "  " : " ");
