@@ -108,14 +108,16 @@ std::string lay_out(const lines& body, splitmix& rng, bool decorate) {
       const std::size_t blank = line.find(' ', rng.below(line.size() + 1));
       if (blank != std::string::npos) line[blank] = '\t';
     }
-    if (decorate && chance(rng, 0.15)) {  // a comma between two items
+    if (decorate && chance(rng, 0.15)) {  // a comma after an item or before the next
       const std::size_t first = line.find_first_not_of(" \t");
       const std::size_t gap = line.find_first_of(" \t", first);
       const std::size_t item = line.find_first_not_of(" \t", gap);
       if (first != std::string::npos && item != std::string::npos && line[first] != '#')
-        line.insert(item, 1, ',');
+        line.insert(chance(rng, 0.5) ? gap : item, 1, ',');
     }
-    if (decorate && chance(rng, 0.05)) line += "  ! trailing comment 7 1.0E-2";
+    if (decorate && chance(rng, 0.05)) {  // a comment after the values, now and then glued on
+      line += chance(rng, 0.5) ? "! trailing comment" : "  ! trailing comment 7 1.0E-2";
+    }
     out += line;
     if (i + 1 < body.size() || !chance(rng, 0.1)) end_line();
   }
