@@ -112,8 +112,12 @@ std::string lay_out(const lines& body, splitmix& rng, bool decorate) {
       const std::size_t first = line.find_first_not_of(" \t");
       const std::size_t gap = line.find_first_of(" \t", first);
       const std::size_t item = line.find_first_not_of(" \t", gap);
-      if (first != std::string::npos && item != std::string::npos && line[first] != '#')
-        line.insert(chance(rng, 0.5) ? gap : item, 1, ',');
+      if (first != std::string::npos && item != std::string::npos && line[first] != '#') {
+        const bool glued = chance(rng, 0.5);
+        line.insert(glued ? gap : item, 1, ',');
+        // A comment takes the line off the fast path for lines of plain numbers.
+        if (glued && chance(rng, 0.5)) line += "  ! comma";
+      }
     }
     if (decorate && chance(rng, 0.05)) {  // a comment after the values, now and then glued on
       line += chance(rng, 0.5) ? "! trailing comment" : "  ! trailing comment 7 1.0E-2";
