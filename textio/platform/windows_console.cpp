@@ -73,22 +73,7 @@ std::atomic<bool> g_event_taken{false};
 
 BOOL WINAPI console_handler(DWORD type) {
   event_info info;
-  info.native = static_cast<int>(type);
-  switch (type) {
-    case CTRL_C_EVENT:
-      info.event = console_event::interrupt;
-      break;
-    case CTRL_BREAK_EVENT:
-      info.event = console_event::brk;
-      break;
-    case CTRL_CLOSE_EVENT:
-    case CTRL_LOGOFF_EVENT:
-    case CTRL_SHUTDOWN_EVENT:
-      info.event = console_event::close;
-      break;
-    default:
-      return FALSE;
-  }
+  if (!event_from_control(type, info)) return FALSE;
   // The first event decides; a later one waits for the process to end.
   if (g_event_taken.exchange(true)) {
     ::Sleep(INFINITE);

@@ -42,4 +42,25 @@ std::ptrdiff_t read_console(HANDLE h, char* data, std::size_t size);
 // Writes text in the process code page to a console as UTF-16.
 bool write_console_text(HANDLE h, const char* data, std::size_t size);
 
+// The console event of a control handler's type; false for a type the
+// program leaves to the system.
+inline bool event_from_control(DWORD type, event_info& info) {
+  info.native = static_cast<int>(type);
+  switch (type) {
+    case CTRL_C_EVENT:
+      info.event = console_event::interrupt;
+      return true;
+    case CTRL_BREAK_EVENT:
+      info.event = console_event::brk;
+      return true;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      info.event = console_event::close;
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace vantor::platform::windows

@@ -21,22 +21,7 @@ std::atomic<int> g_state{kFree};
 
 BOOL WINAPI on_control_event(DWORD type) {
   event_info info;
-  info.native = static_cast<int>(type);
-  switch (type) {
-    case CTRL_C_EVENT:
-      info.event = console_event::interrupt;
-      break;
-    case CTRL_BREAK_EVENT:
-      info.event = console_event::brk;
-      break;
-    case CTRL_CLOSE_EVENT:
-    case CTRL_LOGOFF_EVENT:
-    case CTRL_SHUTDOWN_EVENT:
-      info.event = console_event::close;
-      break;
-    default:
-      return FALSE;
-  }
+  if (!windows::event_from_control(type, info)) return FALSE;
   // A step that must not be cut short finishes first; a second event waits
   // for the first to end the process.
   for (int free = kFree; !g_state.compare_exchange_strong(free, kEnding); free = kFree) {
