@@ -4,7 +4,8 @@
 # Default size 100 x 3000 x 20; `make bench SIZE="1000 3000 20"` for full scale.
 # vantor-plot is timed on the finished run, and --compare on it and a second
 # run of the same size (another seed); PLOT_BEFORE=/path/to/vantor-plot times
-# an earlier build of it beside this one, in turn.
+# an earlier build of it beside this one, in turn; BEFORE=/path/to/vantor does
+# the same for vantor (and its instructions), and prints after / before.
 # The floor and the run are timed three times each, in turn, and the medians
 # compared, so that both see the same load of the machine.
 set -euo pipefail
@@ -65,29 +66,34 @@ floor_one_run() {
 # taken here, to the millisecond. Each run writes into a folder of its own,
 # as the floors do: files created where the last run's were just removed cost
 # the file system noticeably more (ext4 passes over the freed inodes).
+# vantor_run [PREFIX PROGRAM]: one timed run, its figures appended to the
+# lists of that prefix (none: this build's vantor).
 vantor_run() {
-  local t0 t1 run="$work/run"
+  local t0 t1 run="$work/run" p=${1:-} program=${2:-$build/vantor}
   rm -rf "$run" && mkdir -p "$run"
   ln -s "$data"/*.RawDam "$data/probs.txt" "$run/"
   t0=$(now)
-  (cd "$run" && /usr/bin/time -v "$build/vantor" <"$data/answers.txt" >vantor.out 2>"$work/time.txt") || {
+  (cd "$run" && /usr/bin/time -v "$program" <"$data/answers.txt" >vantor.out 2>"$work/time.txt") || {
     cat "$work/time.txt"
     exit 1
   }
   t1=$(now)
-  wall+=("$(calc "$t1 - $t0")")
-  user+=("$(field 'User time')")
-  sys+=("$(field 'System time')")
-  rss_kb+=("$(field 'Maximum resident')")
+  eval "${p}wall+=(\"$(calc "$t1 - $t0")\")"
+  eval "${p}user+=(\"$(field 'User time')\")"
+  eval "${p}sys+=(\"$(field 'System time')\")"
+  eval "${p}faults+=(\"$(field 'Minor')\")"
+  eval "${p}rss_kb+=(\"$(field 'Maximum resident')\")"
   output_bytes=$(cat "$run"/*.WghDam "$run"/*.AccDam | wc -c)
   rm -rf "$run"
 }
 
-floor=() floor_read=() floor_write=() floor_one=() wall=() user=() sys=() rss_kb=()
+floor=() floor_read=() floor_write=() floor_one=() wall=() user=() sys=() faults=() rss_kb=()
+before_wall=() before_user=() before_sys=() before_faults=() before_rss_kb=()
 cat "${inputs[@]}" >/dev/null  # the page cache warm for both
 for ((i = 0; i < rounds; ++i)); do
   floor_run
   floor_one_run
+  [ -n "${BEFORE:-}" ] && vantor_run before_ "$(realpath "$BEFORE")"
   vantor_run
 done
 
@@ -100,8 +106,16 @@ printf 'I/O floor, each     :'; printf ' %.2f' "${floor[@]}"; echo ' s'
 printf 'vantor wall, each   :'; printf ' %.2f' "${wall[@]}"; echo ' s'
 printf 'I/O floor (median)  : %.2f s (read %.2f s, write %.2f s)\n' "$floor_m" \
   "$(median "${floor_read[@]}")" "$(median "${floor_write[@]}")"
-printf 'vantor wall (median): %.2f s (user %.2f s, system %.2f s)\n' "$wall_m" \
-  "$(median "${user[@]}")" "$(median "${sys[@]}")"
+printf 'vantor wall (median): %.2f s (user %.2f s, system %.2f s, %s page faults)\n' "$wall_m" \
+  "$(median "${user[@]}")" "$(median "${sys[@]}")" "$(median "${faults[@]}")"
+if [ -n "${BEFORE:-}" ]; then
+  printf 'before wall, each   :'; printf ' %.2f' "${before_wall[@]}"; echo ' s'
+  printf 'before wall (median): %.2f s (user %.2f s, system %.2f s, %s page faults)\n' \
+    "$(median "${before_wall[@]}")" "$(median "${before_user[@]}")" "$(median "${before_sys[@]}")" \
+    "$(median "${before_faults[@]}")"
+  printf 'before peak memory  : %.1f MB\n' "$(calc "$(printf '%s\n' "${before_rss_kb[@]}" | sort -n | tail -1) / 1024")"
+  printf 'after / before      : %.2f (medians of %d)\n' "$(calc "$wall_m / $(median "${before_wall[@]}")")" "$rounds"
+fi
 printf 'vantor / floor      : %.2f (medians of %d)\n' "$(calc "$wall_m / $floor_m")" "$rounds"
 floor_one_m=$(median "${floor_one[@]}")
 printf 'one-process floor   :'; printf ' %.2f' "${floor_one[@]}"; printf ' s (median %.2f s)\n' "$floor_one_m"
@@ -171,10 +185,14 @@ if command -v valgrind >/dev/null; then
   generated "$small" 10 3000 20
   rm -f "$work"/*.RawDam "$work/probs.txt"
   ln -s "$small"/*.RawDam "$small/probs.txt" "$work/"
-  (cd "$work" && valgrind --tool=callgrind --callgrind-out-file=/dev/null "$build/vantor" \
-    <"$small/answers.txt" >vantor.out 2>callgrind.txt)
-  instructions=$(sed -n 's/.*Collected : *\([0-9]*\).*/\1/p' "$work/callgrind.txt")
-  printf 'instructions        : %s (10 x 3000 x 20 run, callgrind)\n' "$instructions"
+  count_instructions() {  # count_instructions PROGRAM: its instructions on the small run
+    (cd "$work" && valgrind --tool=callgrind --callgrind-out-file=/dev/null "$1" \
+      <"$small/answers.txt" >vantor.out 2>callgrind.txt)
+    sed -n 's/.*Collected : *\([0-9]*\).*/\1/p' "$work/callgrind.txt"
+  }
+  printf 'instructions        : %s (10 x 3000 x 20 run, callgrind)\n' "$(count_instructions "$build/vantor")"
+  [ -n "${BEFORE:-}" ] &&
+    printf 'before instructions : %s\n' "$(count_instructions "$(realpath "$BEFORE")")"
   rm -f "$work"/*.WghDam "$work"/*.AccDam
 else
   echo 'instructions        : skipped, valgrind is not installed'

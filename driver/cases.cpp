@@ -5,6 +5,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "driver/case_planes.h"
 #include "driver/records.h"
 #include "driver/run.h"
 #include "driver/state.h"
@@ -106,8 +107,9 @@ void read_case_files() {
     textio::write(kUnitOut, kTwoTexts, std::string_view(" Processing File : "),
                   freeinput::trim_right(textio::view(s.name)));
     textio::flush_unit(kUnitOut);
-    commit_case_plane(s.ICASE);
+    ready_case_plane(s.ICASE);
     read_one_case(s);
+    if (s.ICASE == s.IFIRST) plan_case_planes();
     if (s.ICASE == s.ILAST) break;  // ILAST may be the largest integer
   }
 }

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/e2e/harness.h"
@@ -244,6 +245,23 @@ const std::string kLargeAnswers = "1\n" + std::to_string(kLargeCases) + "\nprobs
 const reference& large_reference() {
   static const reference ref = complete_run(write_large_run, kLargeCases, kLargeAnswers);
   return ref;
+}
+
+// The threads a run uses and the size of its pages change no byte it writes.
+TEST(Faults, ThreadsAndPageSizesWriteTheSameFiles) {
+  const reference& ref = large_reference();
+  const std::pair<const char*, const char*> settings[] = {
+      {"VANTOR_THREADS", "1"}, {"VANTOR_THREADS", "3"}, {"VANTOR_HUGE_PAGES", "0"}};
+  for (const auto& [name, value] : settings) {
+    SCOPED_TRACE(std::string(name) + "=" + value);
+    scratch_dir dir;
+    write_large_run(dir);
+    ::setenv(name, value, 1);
+    const run_result r = run_vantor(dir.path(), kLargeAnswers);
+    ::unsetenv(name);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    expect_complete(dir, ref);
+  }
 }
 
 // A large run started in a scratch folder: its standard error read on a

@@ -344,8 +344,8 @@ bool all_or_none_earlier(const scratch_dir& d, const std::map<std::string, std::
 // file, the earlier outputs as they were.
 TEST(PlotEndings, AddressSpaceLimits) {
   if (test_launcher() != nullptr) GTEST_SKIP() << "a limit on Wine's address space is no test";
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitizer's shadow memory does not fit in the limits";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizer's shadow memory does not fit in the limits";
 #endif
   const run_shape large{50, 3000, 20};
   for (const run_shape* shape : {static_cast<const run_shape*>(nullptr), &large}) {

@@ -4,7 +4,6 @@
 #include <linux/futex.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -360,20 +359,6 @@ bool read_local_clock(local_time& t) noexcept {
   t.hour = local.tm_hour;
   t.minute = local.tm_min;
   t.second = local.tm_sec;
-  return true;
-}
-
-void* reserve_zeroed(std::size_t bytes, std::string& reason) noexcept {
-  void* at = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                    MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-  if (at == MAP_FAILED) {
-    reason = std::strerror(errno);
-    return nullptr;
-  }
-  return at;
-}
-
-bool commit_range(void*, std::size_t) noexcept {
   return true;
 }
 

@@ -202,15 +202,28 @@ bool read_local_clock(local_time& t) noexcept;
 
 // --- Address space of the run's tables ----------------------------------------
 
-// Reserves bytes of address space that read as zero. POSIX maps them at once
-// without reserving swap (pages cost memory only when written); Windows
-// reserves and leaves committing to commit_range. Returns nullptr on failure,
-// with reason set to the system's text of why.
+// Reserves bytes of address space that read as zero. Linux maps them at once,
+// starting on a 2 MiB boundary, without reserving swap (pages cost memory only
+// when written); Windows reserves and leaves committing to commit_range.
+// Returns nullptr on failure, with reason set to the system's text of why.
 void* reserve_zeroed(std::size_t bytes, std::string& reason) noexcept;
 
 // Makes [at, at + bytes) of a reservation usable (zero where never written);
-// a no-op on POSIX. False when the system refuses.
+// a no-op on Linux. False when the system refuses.
 bool commit_range(void* at, std::size_t bytes) noexcept;
+
+// Asks the system to back the whole large pages inside [at, at + bytes) of a
+// reservation with large pages where it offers them (Linux: transparent huge
+// pages of 2 MiB); nothing where it does not. The contents stay as they are.
+void advise_large_pages(void* at, std::size_t bytes) noexcept;
+
+// Faults the pages of a committed range in for writing (zero where never
+// written) without touching their contents, so that the cost of their first
+// use falls on the calling thread; other threads may write the range
+// meanwhile. False where the system has no such request (Linux before 5.14,
+// Windows): nothing was done. Pages the system cannot give now (memory short)
+// are left to the first writes, which meet the shortage as they would have.
+bool populate_range(void* at, std::size_t bytes) noexcept;
 
 // --- Threads -------------------------------------------------------------------
 

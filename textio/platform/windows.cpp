@@ -359,6 +359,14 @@ bool commit_range(void* at, std::size_t bytes) noexcept {
   return bytes == 0 || ::VirtualAlloc(at, bytes, MEM_COMMIT, PAGE_READWRITE) != nullptr;
 }
 
+// Large pages need a privilege an ordinary user does not hold: none are asked for.
+void advise_large_pages(void*, std::size_t) noexcept {}
+
+// No request faults committed pages in for writing without touching them.
+bool populate_range(void*, std::size_t) noexcept {
+  return false;
+}
+
 namespace {
 
 struct thread_start {

@@ -1,0 +1,135 @@
+// The planes of the first pass made ready ahead of the reading (case_planes.h).
+#include "driver/case_planes.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "driver/state.h"
+#include "textio/platform/platform.h"
+
+namespace vantor::driver {
+namespace {
+
+constexpr std::size_t kPlaneBytes = sizeof(run_state::RAWDAM[0]);
+constexpr std::size_t kSmallPage = 4096;
+
+// A plane faulted in whole where the case fills at least 15/16 of it in small
+// pages: large pages then cost at most a fifteenth more memory.
+constexpr bool fills_its_plane(std::size_t used) {
+  const std::size_t pages = (used + kSmallPage - 1) / kSmallPage;
+  return pages * kSmallPage * 16 >= kPlaneBytes * 15;
+}
+
+bool switched_off(const char* name) {
+  const char* v = std::getenv(name);
+  return v != nullptr && (std::strcmp(v, "0") == 0 || std::strcmp(v, "no") == 0);
+}
+
+// The threads a run may use: VANTOR_THREADS when it is a positive number,
+// otherwise as many as the machine runs at once.
+int run_threads() {
+  if (const char* v = std::getenv("VANTOR_THREADS"); v != nullptr) {
+    char* end = nullptr;
+    const long n = std::strtol(v, &end, 10);
+    if (end != v && *end == '\0' && n >= 1) return n > 64 ? 64 : static_cast<int>(n);
+  }
+  const unsigned n = std::thread::hardware_concurrency();
+  return n == 0 ? 1 : static_cast<int>(n > 64 ? 64 : n);
+}
+
+std::byte* plane_at(int icase) {
+  return reinterpret_cast<std::byte*>(&state().RAWDAM[static_cast<std::size_t>(icase - 1)]);
+}
+
+// The helper's work: the case whose plane was asked for and the one whose
+// plane is done (0: none). g_used and g_touching are set before the first ask.
+std::size_t g_used = 0;
+bool g_ahead = false;
+// Where the system cannot fault pages in for the helper, it writes each page
+// once itself, and the reading thread waits for a plane it is touching.
+bool g_touching = false;
+std::atomic<int> g_asked{0};
+std::atomic<int> g_done{0};
+
+void touch_pages(std::byte* at, std::size_t bytes) {
+  auto* p = reinterpret_cast<volatile unsigned char*>(at);
+  for (std::size_t i = 0; i < bytes; i += kSmallPage) p[i] = p[i];
+}
+
+void prepare_asked_planes(void*) {
+  for (;;) {
+    const std::uint64_t seen = platform::wake_count();
+    const int asked = g_asked.load();
+    if (asked == g_done.load()) {
+      platform::wait_for_wake(seen);
+      continue;
+    }
+    // The plane was committed by the reading thread before it was asked for.
+    if (g_touching) {
+      touch_pages(plane_at(asked), g_used);
+    } else {
+      (void)platform::populate_range(plane_at(asked), g_used);
+    }
+    g_done.store(asked);
+    platform::wake_all();
+  }
+}
+
+// Started once per process (a child made by fork has none of its parent's
+// threads); false when no thread can be started.
+bool helper_running() {
+  static std::uint64_t started_in = 0;
+  static bool running = false;
+  if (const std::uint64_t here = platform::process_id(); started_in != here) {
+    started_in = here;
+    g_asked.store(0);
+    g_done.store(0);
+    running = platform::start_thread(prepare_asked_planes, nullptr);
+  }
+  return running;
+}
+
+// A plane the system faults in may be written meanwhile; one being touched
+// is waited for.
+void wait_until_prepared(int icase) {
+  while (g_touching && g_asked.load() == icase) {
+    const std::uint64_t seen = platform::wake_count();
+    if (g_done.load() == icase) return;
+    platform::wait_for_wake(seen);
+  }
+}
+
+}  // namespace
+
+void plan_case_planes() {
+  const run_state& s = state();
+  g_used = static_cast<std::size_t>(s.NELEM) * sizeof(section_damages);
+  if (s.ICASE >= s.ILAST || g_used == 0) return;
+  if (fills_its_plane(g_used) && !switched_off("VANTOR_HUGE_PAGES")) {
+    // The planes of every case after the first, as one range.
+    const std::size_t planes = static_cast<std::size_t>(s.ILAST - s.ICASE);
+    platform::advise_large_pages(plane_at(s.ICASE + 1), planes * kPlaneBytes);
+  }
+  if (run_threads() < 2) return;
+  // The next case's plane is committed already: asking the system for its
+  // first page tells whether it can fault pages in for the helper.
+  commit_case_plane(s.ICASE + 1);
+  g_touching = !platform::populate_range(plane_at(s.ICASE + 1), 1);
+  g_ahead = helper_running();
+}
+
+void ready_case_plane(int icase) {
+  const run_state& s = state();
+  wait_until_prepared(icase);
+  commit_case_plane(icase);
+  if (!g_ahead || icase >= s.ILAST) return;
+  commit_case_plane(icase + 1);
+  g_asked.store(icase + 1);
+  platform::wake_all();
+}
+
+}  // namespace vantor::driver

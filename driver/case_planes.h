@@ -1,0 +1,21 @@
+// The RAWDAM planes as the first pass fills them, one case after another.
+//
+// Before a case is read its plane is made usable. Once the first case has
+// shown how much of a plane each case fills, the planes of the cases after it
+// are advised for large pages where the cases fill them (nearly) whole, and
+// while one case is read, a helper thread faults in the pages of the next
+// one's plane: never more than one plane ahead of the reading, and never the
+// plane being read. VANTOR_THREADS=1 keeps every fault on the reading thread;
+// VANTOR_HUGE_PAGES=0 leaves the pages at the system's default size.
+#pragma once
+
+namespace vantor::driver {
+
+// Called once after the first case is read (NELEM known).
+void plan_case_planes();
+
+// Called before case icase is read: its plane usable, the next case's plane
+// under way when planned.
+void ready_case_plane(int icase);
+
+}  // namespace vantor::driver

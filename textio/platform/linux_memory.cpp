@@ -1,0 +1,83 @@
+// The address space of the run's tables on Linux: one private anonymous
+// mapping that reads as zero, aligned to the 2 MiB of a huge page, with the
+// advice and the faulting-in of ranges of it.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "textio/platform/platform.h"
+
+namespace vantor::platform {
+namespace {
+
+constexpr std::size_t kLargePage = std::size_t{2} << 20;
+
+#ifndef MADV_POPULATE_WRITE
+constexpr int MADV_POPULATE_WRITE = 23;  // Linux 5.14
+#endif
+
+std::uintptr_t round_up(std::uintptr_t v, std::size_t to) {
+  return (v + to - 1) / to * to;
+}
+
+std::uintptr_t round_down(std::uintptr_t v, std::size_t to) {
+  return v / to * to;
+}
+
+std::size_t page_size() {
+  static const auto size = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  return size;
+}
+
+}  // namespace
+
+// Mapped with a large page's worth more than asked, then trimmed at both ends
+// so that what remains starts on a large page's boundary: the tables inside it
+// then line up with the large pages the system may give them.
+void* reserve_zeroed(std::size_t bytes, std::string& reason) noexcept {
+  if (bytes > SIZE_MAX - 2 * kLargePage) {
+    reason = std::strerror(ENOMEM);
+    return nullptr;
+  }
+  const std::size_t mapped = bytes + kLargePage;
+  void* at = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE,
+                    MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (at == MAP_FAILED) {
+    reason = std::strerror(errno);
+    return nullptr;
+  }
+  const auto begin = reinterpret_cast<std::uintptr_t>(at);
+  const std::uintptr_t aligned = round_up(begin, kLargePage);
+  const std::uintptr_t end = round_up(aligned + bytes, page_size());
+  if (aligned > begin) ::munmap(at, aligned - begin);
+  if (begin + mapped > end) ::munmap(reinterpret_cast<void*>(end), begin + mapped - end);
+  return reinterpret_cast<void*>(aligned);
+}
+
+bool commit_range(void*, std::size_t) noexcept {
+  return true;
+}
+
+// Only the whole large pages inside the range are advised: the pages at its
+// ends may hold what the program never writes.
+void advise_large_pages(void* at, std::size_t bytes) noexcept {
+  const auto begin = reinterpret_cast<std::uintptr_t>(at);
+  const std::uintptr_t first = round_up(begin, kLargePage);
+  const std::uintptr_t last = round_down(begin + bytes, kLargePage);
+  if (last > first) (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+bool populate_range(void* at, std::size_t bytes) noexcept {
+  const std::size_t page = page_size();
+  const auto begin = round_down(reinterpret_cast<std::uintptr_t>(at), page);
+  const std::uintptr_t end = round_up(reinterpret_cast<std::uintptr_t>(at) + bytes, page);
+  if (end <= begin) return true;
+  return ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE) == 0 ||
+         errno != EINVAL;
+}
+
+}  // namespace vantor::platform
