@@ -370,6 +370,32 @@ TEST(Faults, ConsoleEventsInTheMiddleOfPassTwo) {
   }
 }
 
+// A console event in pass 1 (here while case 11, a named pipe, has no writer
+// yet, the next plane under way beside it) ends the run before any file is
+// written.
+TEST(Faults, ConsoleEventInPassOne) {
+  if (test_launcher() != nullptr) GTEST_SKIP() << kNoSignalsThroughLauncher;
+  scratch_dir dir;
+  write_large_run(dir);
+  const fs::path pipe = dir.path() / case_name(11, ".RawDam");
+  fs::remove(pipe);
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const auto p = start(dir.path());
+  ASSERT_EQ(::write(p->input(), kLargeAnswers.data(), kLargeAnswers.size()),
+            static_cast<ssize_t>(kLargeAnswers.size()));
+  p->close_input();
+  std::string out;
+  const std::string last = " Processing File : " + case_name(10, ".RawDam") + "\r\n";
+  ASSERT_TRUE(read_until(p->output(), out, last));
+  ::kill(p->pid(), SIGINT);
+  out += slurp_fd(p->output());
+  const std::string err = slurp_fd(p->error());
+  EXPECT_EQ(p->wait().status, 128 + SIGINT);
+  EXPECT_EQ(err, "forrtl: error (200): program aborting due to control-C event\n");
+  EXPECT_TRUE(out.ends_with(last));
+  for (int c = 1; c <= kLargeCases; ++c) EXPECT_FALSE(dir.exists(case_name(c, ".WghDam")));
+}
+
 // The closing count line is written like every line before it: a reader of
 // standard output gone by then is reported (38), not a complete run.
 TEST(Faults, ConsoleReaderGoneBeforeTheCountLine) {
