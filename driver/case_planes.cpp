@@ -1,6 +1,7 @@
 // The planes of the first pass made ready ahead of the reading (case_planes.h).
 #include "driver/case_planes.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +17,7 @@ namespace {
 
 constexpr std::size_t kPlaneBytes = sizeof(run_state::RAWDAM[0]);
 constexpr std::size_t kSmallPage = 4096;
+constexpr std::size_t kLargePage = std::size_t{2} << 20;
 
 // A plane faulted in whole where the case fills at least 15/16 of it in small
 // pages: large pages then cost at most a fifteenth more memory.
@@ -24,9 +26,9 @@ constexpr bool fills_its_plane(std::size_t used) {
   return pages * kSmallPage * 16 >= kPlaneBytes * 15;
 }
 
-bool switched_off(const char* name) {
+bool switched_on(const char* name) {
   const char* v = std::getenv(name);
-  return v != nullptr && (std::strcmp(v, "0") == 0 || std::strcmp(v, "no") == 0);
+  return v != nullptr && (std::strcmp(v, "1") == 0 || std::strcmp(v, "yes") == 0);
 }
 
 // The threads a run may use: VANTOR_THREADS when it is a positive number,
@@ -46,14 +48,38 @@ std::byte* plane_at(int icase) {
 }
 
 // The helper's work: the case whose plane was asked for and the one whose
-// plane is done (0: none). g_used and g_touching are set before the first ask.
-std::size_t g_used = 0;
+// plane is done (0: none). The settings below are made before the first ask.
+std::atomic<int> g_asked{0};
+std::atomic<int> g_done{0};
 bool g_ahead = false;
 // Where the system cannot fault pages in for the helper, it writes each page
 // once itself, and the reading thread waits for a plane it is touching.
 bool g_touching = false;
-std::atomic<int> g_asked{0};
-std::atomic<int> g_done{0};
+// The bytes a case fills at the start of its plane.
+std::size_t g_used = 0;
+// The helper takes the pages (of this size) that begin within a plane's used
+// part, up to the end of the last case's: the page a plane shares with the
+// one before belongs to the earlier plane, so the reading thread, filling one
+// plane, does not meet the helper in a page (two threads faulting one large
+// page in would both zero it).
+std::size_t g_page = kSmallPage;
+std::uintptr_t g_last_end = 0;
+
+std::uintptr_t page_up(std::uintptr_t v, std::size_t page) {
+  return (v + page - 1) / page * page;
+}
+
+struct page_range {
+  std::byte* at;
+  std::size_t bytes;
+};
+
+page_range pages_of(int icase) {
+  const auto start = reinterpret_cast<std::uintptr_t>(plane_at(icase));
+  const std::uintptr_t begin = page_up(start, g_page);
+  const std::uintptr_t end = std::min(page_up(start + g_used, g_page), g_last_end);
+  return {reinterpret_cast<std::byte*>(begin), end > begin ? end - begin : 0};
+}
 
 void touch_pages(std::byte* at, std::size_t bytes) {
   auto* p = reinterpret_cast<volatile unsigned char*>(at);
@@ -69,10 +95,11 @@ void prepare_asked_planes(void*) {
       continue;
     }
     // The plane was committed by the reading thread before it was asked for.
+    const page_range r = pages_of(asked);
     if (g_touching) {
-      touch_pages(plane_at(asked), g_used);
+      touch_pages(r.at, r.bytes);
     } else {
-      (void)platform::populate_range(plane_at(asked), g_used);
+      (void)platform::populate_range(r.at, r.bytes);
     }
     g_done.store(asked);
     platform::wake_all();
@@ -109,10 +136,12 @@ void plan_case_planes() {
   const run_state& s = state();
   g_used = static_cast<std::size_t>(s.NELEM) * sizeof(section_damages);
   if (s.ICASE >= s.ILAST || g_used == 0) return;
-  if (fills_its_plane(g_used) && !switched_off("VANTOR_HUGE_PAGES")) {
+  g_last_end = page_up(reinterpret_cast<std::uintptr_t>(plane_at(s.ILAST)) + g_used, kSmallPage);
+  if (fills_its_plane(g_used) && switched_on("VANTOR_HUGE_PAGES")) {
     // The planes of every case after the first, as one range.
     const std::size_t planes = static_cast<std::size_t>(s.ILAST - s.ICASE);
     platform::advise_large_pages(plane_at(s.ICASE + 1), planes * kPlaneBytes);
+    g_page = kLargePage;
   }
   if (run_threads() < 2) return;
   // The next case's plane is committed already: asking the system for its

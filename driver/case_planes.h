@@ -1,12 +1,15 @@
 // The RAWDAM planes as the first pass fills them, one case after another.
 //
 // Before a case is read its plane is made usable. Once the first case has
-// shown how much of a plane each case fills, the planes of the cases after it
-// are advised for large pages where the cases fill them (nearly) whole, and
-// while one case is read, a helper thread faults in the pages of the next
-// one's plane: never more than one plane ahead of the reading, and never the
-// plane being read. VANTOR_THREADS=1 keeps every fault on the reading thread;
-// VANTOR_HUGE_PAGES=0 leaves the pages at the system's default size.
+// shown how much of a plane each case fills, a helper thread faults in the
+// pages of the next case's plane while one case is read: never more than one
+// plane ahead of the reading, and never a page of the plane being read.
+// VANTOR_THREADS=1 keeps every fault on the reading thread.
+//
+// VANTOR_HUGE_PAGES=1 also advises the planes of the cases after the first
+// for large pages where the cases fill them (nearly) whole: far fewer faults,
+// but on the virtual machines measured, large pages fresh from the system
+// cost more than they saved on a full run, so the default keeps small ones.
 #pragma once
 
 namespace vantor::driver {

@@ -251,7 +251,7 @@ const reference& large_reference() {
 TEST(Faults, ThreadsAndPageSizesWriteTheSameFiles) {
   const reference& ref = large_reference();
   const std::pair<const char*, const char*> settings[] = {
-      {"VANTOR_THREADS", "1"}, {"VANTOR_THREADS", "3"}, {"VANTOR_HUGE_PAGES", "0"}};
+      {"VANTOR_THREADS", "1"}, {"VANTOR_THREADS", "3"}, {"VANTOR_HUGE_PAGES", "1"}};
   for (const auto& [name, value] : settings) {
     SCOPED_TRACE(std::string(name) + "=" + value);
     scratch_dir dir;

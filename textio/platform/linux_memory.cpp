@@ -1,6 +1,6 @@
 // The address space of the run's tables on Linux: one private anonymous
-// mapping that reads as zero, aligned to the 2 MiB of a huge page, with the
-// advice and the faulting-in of ranges of it.
+// mapping that reads as zero, with the advice and the faulting-in of ranges
+// of it.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -35,27 +35,14 @@ std::size_t page_size() {
 
 }  // namespace
 
-// Mapped with a large page's worth more than asked, then trimmed at both ends
-// so that what remains starts on a large page's boundary: the tables inside it
-// then line up with the large pages the system may give them.
 void* reserve_zeroed(std::size_t bytes, std::string& reason) noexcept {
-  if (bytes > SIZE_MAX - 2 * kLargePage) {
-    reason = std::strerror(ENOMEM);
-    return nullptr;
-  }
-  const std::size_t mapped = bytes + kLargePage;
-  void* at = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE,
+  void* at = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (at == MAP_FAILED) {
     reason = std::strerror(errno);
     return nullptr;
   }
-  const auto begin = reinterpret_cast<std::uintptr_t>(at);
-  const std::uintptr_t aligned = round_up(begin, kLargePage);
-  const std::uintptr_t end = round_up(aligned + bytes, page_size());
-  if (aligned > begin) ::munmap(at, aligned - begin);
-  if (begin + mapped > end) ::munmap(reinterpret_cast<void*>(end), begin + mapped - end);
-  return reinterpret_cast<void*>(aligned);
+  return at;
 }
 
 bool commit_range(void*, std::size_t) noexcept {

@@ -202,10 +202,10 @@ bool read_local_clock(local_time& t) noexcept;
 
 // --- Address space of the run's tables ----------------------------------------
 
-// Reserves bytes of address space that read as zero. Linux maps them at once,
-// starting on a 2 MiB boundary, without reserving swap (pages cost memory only
-// when written); Windows reserves and leaves committing to commit_range.
-// Returns nullptr on failure, with reason set to the system's text of why.
+// Reserves bytes of address space that read as zero. Linux maps them at once
+// without reserving swap (pages cost memory only when written); Windows
+// reserves and leaves committing to commit_range. Returns nullptr on failure,
+// with reason set to the system's text of why.
 void* reserve_zeroed(std::size_t bytes, std::string& reason) noexcept;
 
 // Makes [at, at + bytes) of a reservation usable (zero where never written);
