@@ -137,17 +137,23 @@ void plan_case_planes() {
   g_used = static_cast<std::size_t>(s.NELEM) * sizeof(section_damages);
   if (s.ICASE >= s.ILAST || g_used == 0) return;
   g_last_end = page_up(reinterpret_cast<std::uintptr_t>(plane_at(s.ILAST)) + g_used, kSmallPage);
-  if (fills_its_plane(g_used) && switched_on("VANTOR_HUGE_PAGES")) {
-    // The planes of every case after the first, as one range.
-    const std::size_t planes = static_cast<std::size_t>(s.ILAST - s.ICASE);
-    platform::advise_large_pages(plane_at(s.ICASE + 1), planes * kPlaneBytes);
-    g_page = kLargePage;
+  const bool ahead = run_threads() > 1;
+  if (ahead) {
+    // Asking the system for the first page of the next case's plane (which
+    // the reading thread writes next anyway) tells whether it can fault pages
+    // in for the helper.
+    commit_case_plane(s.ICASE + 1);
+    g_touching = !platform::populate_range(plane_at(s.ICASE + 1), 1);
   }
-  if (run_threads() < 2) return;
-  // The next case's plane is committed already: asking the system for its
-  // first page tells whether it can fault pages in for the helper.
-  commit_case_plane(s.ICASE + 1);
-  g_touching = !platform::populate_range(plane_at(s.ICASE + 1), 1);
+  if (fills_its_plane(g_used) && switched_on("VANTOR_HUGE_PAGES")) {
+    // The planes of every case after the first, as one range. The helper then
+    // takes whole large pages where the system faults them in for it; pages
+    // it writes itself stay within the plane committed for it.
+    const std::size_t planes = static_cast<std::size_t>(s.ILAST - s.ICASE);
+    if (platform::advise_large_pages(plane_at(s.ICASE + 1), planes * kPlaneBytes) && !g_touching)
+      g_page = kLargePage;
+  }
+  if (!ahead) return;
   g_ahead = helper_running();
 }
 

@@ -51,11 +51,12 @@ bool commit_range(void*, std::size_t) noexcept {
 
 // Only the whole large pages inside the range are advised: the pages at its
 // ends may hold what the program never writes.
-void advise_large_pages(void* at, std::size_t bytes) noexcept {
+bool advise_large_pages(void* at, std::size_t bytes) noexcept {
   const auto begin = reinterpret_cast<std::uintptr_t>(at);
   const std::uintptr_t first = round_up(begin, kLargePage);
   const std::uintptr_t last = round_down(begin + bytes, kLargePage);
-  if (last > first) (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  return last > first &&
+         ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE) == 0;
 }
 
 bool populate_range(void* at, std::size_t bytes) noexcept {

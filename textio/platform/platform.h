@@ -215,7 +215,8 @@ bool commit_range(void* at, std::size_t bytes) noexcept;
 // Asks the system to back the whole large pages inside [at, at + bytes) of a
 // reservation with large pages where it offers them (Linux: transparent huge
 // pages of 2 MiB); nothing where it does not. The contents stay as they are.
-void advise_large_pages(void* at, std::size_t bytes) noexcept;
+// True when the advice was taken.
+bool advise_large_pages(void* at, std::size_t bytes) noexcept;
 
 // Faults the pages of a committed range in for writing (zero where never
 // written) without touching their contents, so that the cost of their first

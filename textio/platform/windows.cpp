@@ -360,7 +360,9 @@ bool commit_range(void* at, std::size_t bytes) noexcept {
 }
 
 // Large pages need a privilege an ordinary user does not hold: none are asked for.
-void advise_large_pages(void*, std::size_t) noexcept {}
+bool advise_large_pages(void*, std::size_t) noexcept {
+  return false;
+}
 
 // No request faults committed pages in for writing without touching them.
 bool populate_range(void*, std::size_t) noexcept {
