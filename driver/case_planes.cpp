@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
+#include "driver/run_threads.h"
 #include "driver/state.h"
 #include "textio/platform/platform.h"
 
@@ -29,18 +29,6 @@ constexpr bool fills_its_plane(std::size_t used) {
 bool switched_on(const char* name) {
   const char* v = std::getenv(name);
   return v != nullptr && (std::strcmp(v, "1") == 0 || std::strcmp(v, "yes") == 0);
-}
-
-// The threads a run may use: VANTOR_THREADS when it is a positive number,
-// otherwise as many as the machine runs at once.
-int run_threads() {
-  if (const char* v = std::getenv("VANTOR_THREADS"); v != nullptr) {
-    char* end = nullptr;
-    const long n = std::strtol(v, &end, 10);
-    if (end != v && *end == '\0' && n >= 1) return n > 64 ? 64 : static_cast<int>(n);
-  }
-  const unsigned n = std::thread::hardware_concurrency();
-  return n == 0 ? 1 : static_cast<int>(n > 64 ? 64 : n);
 }
 
 std::byte* plane_at(int icase) {

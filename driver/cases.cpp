@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <span>
 #include <string_view>
-#include <type_traits>
 
 #include "driver/case_planes.h"
 #include "driver/records.h"
 #include "driver/run.h"
 #include "driver/state.h"
+#include "driver/weighted_rows.h"
 #include "freeinput/reader.h"
 #include "freeinput/state.h"
 #include "freeinput/text.h"
@@ -120,35 +120,30 @@ void write_weighted_files() {
   const std::string_view date = freeinput::trim_right(textio::view(s.date_text));
   const auto nelem = static_cast<std::size_t>(s.NELEM);
   const auto nhot = static_cast<std::size_t>(s.NHOT);
+  // With a helper, the cases are weighed and their rows rendered ahead of the
+  // files; every record is written here, in the same order.
+  const bool ahead = start_weighted_rows();
 
   for (s.ICASE = s.IFIRST; s.ICASE <= s.ILAST; ++s.ICASE) {
     build_case_name(s, kWeightedSuffix);
     open_named_file(kUnitWrite, open_for::writing);
     const double w = s.PROB[static_cast<std::size_t>(s.ICASE - 1)];
-    const auto& raw = s.RAWDAM[static_cast<std::size_t>(s.ICASE - 1)];
-    // A row of every hot spot has a length known here, and its loop is
-    // straight vector work.
-    const auto weigh = [&](std::size_t e, auto hot_spots) {
-      for (std::size_t j = 0; j < hot_spots; ++j) {
-        const double product = w * raw[e][j];
-        s.WGHDAM[e][j] = product;
-        s.ACCDAM[e][j] = s.ACCDAM[e][j] + product;
-      }
-    };
-    for (std::size_t e = 0; e < nelem; ++e) {
-      if (nhot == kMostHotSpots) {
-        weigh(e, std::integral_constant<std::size_t, kMostHotSpots>{});
-      } else {
-        weigh(e, nhot);
-      }
-    }
-
     write_header(kCaseHeader, file_formats::kCaseHead, s.ICASE, file_formats::kForProject, prefix,
                  std::string_view("."), date, kLineFeed, file_formats::kProbabilityHead, w);
-    write_matrix(file_formats::kWeightedMatrixHeading, s.WGHDAM, nelem, nhot);
+    if (ahead) {
+      write_matrix_heading(file_formats::kWeightedMatrixHeading);
+      write_next_weighted_rows(s.ICASE);
+      write_matrix_end();
+    } else {
+      const auto& raw = s.RAWDAM[static_cast<std::size_t>(s.ICASE - 1)];
+      for (std::size_t e = 0; e < nelem; ++e)
+        weigh_row(w, raw[e], s.WGHDAM[e].data(), s.ACCDAM[e], nhot);
+      write_matrix(file_formats::kWeightedMatrixHeading, s.WGHDAM, nelem, nhot);
+    }
     textio::close_unit(kUnitWrite);
     if (s.ICASE == s.ILAST) break;
   }
+  if (ahead) finish_weighted_rows();
 }
 
 }  // namespace vantor::driver

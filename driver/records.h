@@ -40,13 +40,21 @@ inline void write_matrix_row(double coordinate, const section_damages& damage, s
 // The matrix rows of sections 1 to nelem, between the heading record
 // ("#    ", line feed, heading) and the end record ("#    ", line feed, end
 // line) of every output file.
+inline void write_matrix_heading(std::string_view heading) {
+  write_header(kThreeTexts, file_formats::kCommentLead, kLineFeed, heading);
+}
+
+inline void write_matrix_end() {
+  write_header(kThreeTexts, file_formats::kCommentLead, kLineFeed, file_formats::kEndLine);
+}
+
 inline void write_matrix(std::string_view heading,
                          const std::array<section_damages, kMostSections>& table, std::size_t nelem,
                          std::size_t nhot) {
   run_state& s = state();
-  write_header(kThreeTexts, file_formats::kCommentLead, kLineFeed, heading);
+  write_matrix_heading(heading);
   for (std::size_t e = 0; e < nelem; ++e) write_matrix_row(s.SCOO[e], table[e], nhot);
-  write_header(kThreeTexts, file_formats::kCommentLead, kLineFeed, file_formats::kEndLine);
+  write_matrix_end();
 }
 
 }  // namespace vantor::driver

@@ -276,21 +276,36 @@ constinit detail::record_buffer g_reals_record{};
 
 }  // namespace
 
-void write_reals(int unit, const layout& l, double first, std::span<const double> rest) {
+std::size_t reals_record_size(const layout& l, std::size_t count) {
   const descriptor& f = l.items[0];
   const descriptor& k = l.items[1];
   const descriptor& e = l.items[2];
   if (l.count != 3 || f.kind != op::fixed_f || f.repeat != 1 || k.kind != op::scale ||
-      e.kind != op::exp_e || rest.size() > static_cast<std::size_t>(e.repeat)) {
+      e.kind != op::exp_e || count > static_cast<std::size_t>(e.repeat)) {
+    return 0;
+  }
+  return static_cast<std::size_t>(f.w) + count * static_cast<std::size_t>(e.w);
+}
+
+void format_reals(char* record, const layout& l, double first, std::span<const double> rest) {
+  const descriptor& f = l.items[0];
+  const descriptor& k = l.items[1];
+  const descriptor& e = l.items[2];
+  const auto first_width = static_cast<std::size_t>(f.w);
+  const std::size_t size = first_width + rest.size() * static_cast<std::size_t>(e.w);
+  format_fixed(std::span<char>(record, first_width), first, f.d, 0);  // a statement starts at 0P
+  format_exponents(std::span<char>(record + first_width, size - first_width), rest, e.d, k.w);
+}
+
+void write_reals(int unit, const layout& l, double first, std::span<const double> rest) {
+  const std::size_t size = reals_record_size(l, rest.size());
+  if (size == 0) {
     write(unit, l, first, rest);
     return;
   }
-  const auto first_width = static_cast<std::size_t>(f.w);
-  const std::size_t size = first_width + rest.size() * static_cast<std::size_t>(e.w);
   if (g_reals_record.capacity < size) g_reals_record.grow(size, 0);
   char* const record = g_reals_record.bytes.get();
-  format_fixed(std::span<char>(record, first_width), first, f.d, 0);  // a statement starts at 0P
-  format_exponents(std::span<char>(record + first_width, size - first_width), rest, e.d, k.w);
+  format_reals(record, l, first, rest);
   put_record(unit, std::string_view(record, size), true);
 }
 

@@ -120,6 +120,12 @@ void write(int unit, const layout& l, const Items&... items) {
 // rendered straight into one record, any other through a statement.
 void write_reals(int unit, const layout& l, double first, std::span<const double> rest);
 
+// The record of write_reals laid out straight: its size for count values in
+// the run (0 for a layout of any other shape), and the record itself, written
+// into record[0, size) on any thread (the same bytes write_reals writes).
+std::size_t reals_record_size(const layout& l, std::size_t count);
+void format_reals(char* record, const layout& l, double first, std::span<const double> rest);
+
 template <class... Items>
 void write_internal(std::span<char> variable, const layout& l, const Items&... items) {
   statement s(variable, l, one_call);

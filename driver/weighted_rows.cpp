@@ -1,0 +1,152 @@
+// The helper of pass 2 and the ring it fills (weighted_rows.h).
+#include "driver/weighted_rows.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <type_traits>
+
+#include "driver/file_layouts.h"
+#include "driver/records.h"
+#include "driver/run_threads.h"
+#include "textio/format/writer.h"
+#include "textio/platform/platform.h"
+#include "textio/units/units.h"
+
+namespace vantor::driver {
+namespace {
+
+// The ring: WGHDAM's storage, which only pass 2 uses, in two halves; each
+// holds up to g_rows rendered rows of one case. A half is full from the
+// helper's publishing until the main thread has written its rows.
+constexpr std::size_t kHalf = sizeof(run_state::WGHDAM) / 2;
+std::size_t g_record = 0;  // bytes of one rendered row
+std::size_t g_rows = 0;    // rows of one half
+// The helper renders the first g_split rows of each case and weighs them
+// all (the accumulated damage is added to in case order by it alone); the
+// main thread renders the rest itself, from the same products.
+std::size_t g_split = 0;
+std::array<std::atomic<bool>, 2> g_full{};
+// Set once the helper has weighed every case.
+std::atomic<bool> g_finished{false};
+
+char* half_at(int h) {
+  return reinterpret_cast<char*>(state().WGHDAM.data()) + static_cast<std::size_t>(h) * kHalf;
+}
+
+// Waits until half h is full (want true) or free (want false).
+void wait_for_half(int h, bool want) {
+  for (;;) {
+    const std::uint64_t seen = platform::wake_count();
+    if (g_full[static_cast<std::size_t>(h)].load() == want) return;
+    platform::wait_for_wake(seen);
+  }
+}
+
+void set_half(int h, bool full) {
+  g_full[static_cast<std::size_t>(h)].store(full);
+  platform::wake_all();
+}
+
+// The helper: every case in order, its rows in runs of g_rows, each run into
+// the next half once the main thread has emptied it.
+void render_cases(void*) {
+  run_state& s = state();
+  const auto nelem = static_cast<std::size_t>(s.NELEM);
+  const auto nhot = static_cast<std::size_t>(s.NHOT);
+  int h = 0;
+  for (int icase = s.IFIRST;; ++icase) {
+    const double w = s.PROB[static_cast<std::size_t>(icase - 1)];
+    const auto& raw = s.RAWDAM[static_cast<std::size_t>(icase - 1)];
+    for (std::size_t first = 0; first < g_split; first += g_rows) {
+      wait_for_half(h, false);
+      char* text = half_at(h);
+      for (std::size_t e = first; e < std::min(g_split, first + g_rows); ++e) {
+        section_damages product;
+        weigh_row(w, raw[e], product.data(), s.ACCDAM[e], nhot);
+        textio::format_reals(text, kRowLayout, s.SCOO[e],
+                             std::span<const double>(product.data(), nhot));
+        text += g_record;
+      }
+      set_half(h, true);
+      h ^= 1;
+    }
+    for (std::size_t e = g_split; e < nelem; ++e) {
+      section_damages product;
+      weigh_row(w, raw[e], product.data(), s.ACCDAM[e], nhot);
+    }
+    if (icase == s.ILAST) break;
+  }
+  g_finished.store(true);
+  platform::wake_all();
+}
+
+int g_next_half = 0;
+
+}  // namespace
+
+void weigh_row(double w, const section_damages& raw, double* product, section_damages& acc,
+               std::size_t nhot) {
+  // A row of every hot spot has a length known here, and its loop is straight
+  // vector work.
+  const auto weigh = [&](auto hot_spots) {
+    for (std::size_t j = 0; j < hot_spots; ++j) {
+      product[j] = w * raw[j];
+      acc[j] = acc[j] + product[j];
+    }
+  };
+  if (nhot == kMostHotSpots) {
+    weigh(std::integral_constant<std::size_t, kMostHotSpots>{});
+  } else {
+    weigh(nhot);
+  }
+}
+
+bool start_weighted_rows() {
+  const run_state& s = state();
+  g_record = textio::reals_record_size(kRowLayout, static_cast<std::size_t>(s.NHOT));
+  if (run_threads() < 2 || g_record == 0 || g_record > kHalf) return false;
+  g_rows = kHalf / g_record;
+  g_split = static_cast<std::size_t>(s.NELEM) / 2;
+  g_full[0].store(false);
+  g_full[1].store(false);
+  g_next_half = 0;
+  g_finished.store(false);
+  return platform::start_thread(render_cases, nullptr);
+}
+
+void finish_weighted_rows() {
+  for (;;) {
+    const std::uint64_t seen = platform::wake_count();
+    if (g_finished.load()) return;
+    platform::wait_for_wake(seen);
+  }
+}
+
+void write_next_weighted_rows(int icase) {
+  const run_state& s = state();
+  for (std::size_t first = 0; first < g_split; first += g_rows) {
+    const int h = g_next_half;
+    wait_for_half(h, true);
+    const char* text = half_at(h);
+    for (std::size_t e = first; e < std::min(g_split, first + g_rows); ++e) {
+      textio::put_record(kUnitWrite, std::string_view(text, g_record), true);
+      text += g_record;
+    }
+    set_half(h, false);
+    g_next_half = h ^ 1;
+  }
+  const double w = s.PROB[static_cast<std::size_t>(icase - 1)];
+  const auto& raw = s.RAWDAM[static_cast<std::size_t>(icase - 1)];
+  const auto nhot = static_cast<std::size_t>(s.NHOT);
+  for (std::size_t e = g_split; e < static_cast<std::size_t>(s.NELEM); ++e) {
+    section_damages product;
+    for (std::size_t j = 0; j < nhot; ++j) product[j] = w * raw[e][j];
+    write_matrix_row(s.SCOO[e], product, nhot);
+  }
+}
+
+}  // namespace vantor::driver

@@ -1,0 +1,37 @@
+// The matrix rows of the weighted damage files, weighed and rendered ahead.
+//
+// Pass 2 weighs each case (its raw damage times its probability, added to the
+// accumulated damage) and writes the products as matrix rows. With more than
+// one thread, a helper weighs the cases in order (it alone adds to the
+// accumulated damage, case after case, as the single-threaded run does) and
+// renders the first half of each case's rows into a ring of two halves of
+// WGHDAM's storage, while the main thread opens each file and renders the
+// other half itself; every record goes out from the main thread, in the order
+// of the single-threaded run.
+#pragma once
+
+#include <cstddef>
+
+#include "driver/state.h"
+
+namespace vantor::driver {
+
+// One row weighed: product[j] = w x raw[j], acc[j] += product[j], hot spots
+// 0 to nhot - 1 (the arithmetic of every path).
+void weigh_row(double w, const section_damages& raw, double* product, section_damages& acc,
+               std::size_t nhot);
+
+// Starts the helper for cases IFIRST to ILAST (NELEM rows of NHOT hot spots
+// each); false, with nothing started, when the run uses one thread or none
+// can be started: the caller then weighs and renders every case itself.
+bool start_weighted_rows();
+
+// Writes the rows of case icase, the next in the helper's order, on the
+// weighted file's unit: the first half rendered by the helper, the rest here,
+// each the record write_reals writes.
+void write_next_weighted_rows(int icase);
+
+// Waits until the helper has added the last case to the accumulated damage.
+void finish_weighted_rows();
+
+}  // namespace vantor::driver
