@@ -24,8 +24,8 @@ test-sanitize:
 	$(MAKE) test BUILD=build-sanitize CMAKE_FLAGS="-DVANTOR_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo"
 
 # The suite under ThreadSanitizer, for the threads of a run (the writer, the
-# helper that faults the next case's pages in); the check of the mathematics
-# against MPFR, which runs on one thread, is left out.
+# helpers of pass 1 and pass 2); the check of the mathematics against MPFR,
+# which runs on one thread, is left out.
 test-tsan:
 	$(MAKE) build BUILD=build-tsan CMAKE_FLAGS="-DVANTOR_SANITIZE_THREAD=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo"
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j $(JOBS) \
