@@ -76,12 +76,8 @@ void touch_pages(std::byte* at, std::size_t bytes) {
 
 void prepare_asked_planes(void*) {
   for (;;) {
-    const std::uint64_t seen = platform::wake_count();
+    platform::wait_until([] { return g_asked.load() != g_done.load(); });
     const int asked = g_asked.load();
-    if (asked == g_done.load()) {
-      platform::wait_for_wake(seen);
-      continue;
-    }
     // The plane was committed by the reading thread before it was asked for.
     const page_range r = pages_of(asked);
     if (g_touching) {
@@ -111,11 +107,8 @@ bool helper_running() {
 // A plane the system faults in may be written meanwhile; one being touched
 // is waited for.
 void wait_until_prepared(int icase) {
-  while (g_touching && g_asked.load() == icase) {
-    const std::uint64_t seen = platform::wake_count();
-    if (g_done.load() == icase) return;
-    platform::wait_for_wake(seen);
-  }
+  if (g_touching && g_asked.load() == icase)
+    platform::wait_until([icase] { return g_done.load() == icase; });
 }
 
 }  // namespace

@@ -143,7 +143,6 @@ void write_weighted_files() {
     textio::close_unit(kUnitWrite);
     if (s.ICASE == s.ILAST) break;
   }
-  if (ahead) finish_weighted_rows();
 }
 
 }  // namespace vantor::driver

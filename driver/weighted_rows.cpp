@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cstdint>
 #include <span>
 #include <string_view>
 #include <type_traits>
@@ -25,13 +24,11 @@ namespace {
 constexpr std::size_t kHalf = sizeof(run_state::WGHDAM) / 2;
 std::size_t g_record = 0;  // bytes of one rendered row
 std::size_t g_rows = 0;    // rows of one half
-// The helper renders the first g_split rows of each case and weighs them
-// all (the accumulated damage is added to in case order by it alone); the
-// main thread renders the rest itself, from the same products.
+// The helper weighs and renders the first g_split rows of each case, the
+// main thread the rest: each row's accumulated damage is added to by one
+// thread, case after case, as in the single-threaded run.
 std::size_t g_split = 0;
 std::array<std::atomic<bool>, 2> g_full{};
-// Set once the helper has weighed every case.
-std::atomic<bool> g_finished{false};
 
 char* half_at(int h) {
   return reinterpret_cast<char*>(state().WGHDAM.data()) + static_cast<std::size_t>(h) * kHalf;
@@ -39,11 +36,7 @@ char* half_at(int h) {
 
 // Waits until half h is full (want true) or free (want false).
 void wait_for_half(int h, bool want) {
-  for (;;) {
-    const std::uint64_t seen = platform::wake_count();
-    if (g_full[static_cast<std::size_t>(h)].load() == want) return;
-    platform::wait_for_wake(seen);
-  }
+  platform::wait_until([h, want] { return g_full[static_cast<std::size_t>(h)].load() == want; });
 }
 
 void set_half(int h, bool full) {
@@ -55,7 +48,6 @@ void set_half(int h, bool full) {
 // the next half once the main thread has emptied it.
 void render_cases(void*) {
   run_state& s = state();
-  const auto nelem = static_cast<std::size_t>(s.NELEM);
   const auto nhot = static_cast<std::size_t>(s.NHOT);
   int h = 0;
   for (int icase = s.IFIRST;; ++icase) {
@@ -74,14 +66,8 @@ void render_cases(void*) {
       set_half(h, true);
       h ^= 1;
     }
-    for (std::size_t e = g_split; e < nelem; ++e) {
-      section_damages product;
-      weigh_row(w, raw[e], product.data(), s.ACCDAM[e], nhot);
-    }
     if (icase == s.ILAST) break;
   }
-  g_finished.store(true);
-  platform::wake_all();
 }
 
 int g_next_half = 0;
@@ -114,20 +100,11 @@ bool start_weighted_rows() {
   g_full[0].store(false);
   g_full[1].store(false);
   g_next_half = 0;
-  g_finished.store(false);
   return platform::start_thread(render_cases, nullptr);
 }
 
-void finish_weighted_rows() {
-  for (;;) {
-    const std::uint64_t seen = platform::wake_count();
-    if (g_finished.load()) return;
-    platform::wait_for_wake(seen);
-  }
-}
-
 void write_next_weighted_rows(int icase) {
-  const run_state& s = state();
+  run_state& s = state();
   for (std::size_t first = 0; first < g_split; first += g_rows) {
     const int h = g_next_half;
     wait_for_half(h, true);
@@ -144,7 +121,7 @@ void write_next_weighted_rows(int icase) {
   const auto nhot = static_cast<std::size_t>(s.NHOT);
   for (std::size_t e = g_split; e < static_cast<std::size_t>(s.NELEM); ++e) {
     section_damages product;
-    for (std::size_t j = 0; j < nhot; ++j) product[j] = w * raw[e][j];
+    weigh_row(w, raw[e], product.data(), s.ACCDAM[e], nhot);
     write_matrix_row(s.SCOO[e], product, nhot);
   }
 }

@@ -2,12 +2,12 @@
 //
 // Pass 2 weighs each case (its raw damage times its probability, added to the
 // accumulated damage) and writes the products as matrix rows. With more than
-// one thread, a helper weighs the cases in order (it alone adds to the
-// accumulated damage, case after case, as the single-threaded run does) and
-// renders the first half of each case's rows into a ring of two halves of
-// WGHDAM's storage, while the main thread opens each file and renders the
-// other half itself; every record goes out from the main thread, in the order
-// of the single-threaded run.
+// one thread, a helper weighs and renders the first half of each case's rows,
+// case after case, into a ring of two halves of WGHDAM's storage, while the
+// main thread opens each file and weighs and renders the other half itself.
+// Each row's accumulated damage is added to by one thread in case order, so
+// the sums are those of the single-threaded run; every record goes out from
+// the main thread, in its order.
 #pragma once
 
 #include <cstddef>
@@ -26,12 +26,10 @@ void weigh_row(double w, const section_damages& raw, double* product, section_da
 // can be started: the caller then weighs and renders every case itself.
 bool start_weighted_rows();
 
-// Writes the rows of case icase, the next in the helper's order, on the
-// weighted file's unit: the first half rendered by the helper, the rest here,
-// each the record write_reals writes.
+// Weighs the second half of the rows of case icase, the next in the helper's
+// order, and writes all of them on the weighted file's unit: the first half
+// rendered by the helper, the rest here, each the record write_reals writes.
+// Once it has returned for the last case, every sum of the run is complete.
 void write_next_weighted_rows(int icase);
-
-// Waits until the helper has added the last case to the accumulated damage.
-void finish_weighted_rows();
 
 }  // namespace vantor::driver

@@ -242,6 +242,17 @@ std::uint64_t wake_count() noexcept;
 void wait_for_wake(std::uint64_t seen) noexcept;
 void wake_all() noexcept;
 
+// The waiter's side of the above for a condition that is read without a lock
+// (atomics): returns once done() is true.
+template <class Condition>
+void wait_until(Condition done) noexcept {
+  for (;;) {
+    const std::uint64_t seen = wake_count();
+    if (done()) return;
+    wait_for_wake(seen);
+  }
+}
+
 void sleep_milliseconds(int ms) noexcept;
 
 // The running process. A child made by fork (test harnesses do) has its own,
