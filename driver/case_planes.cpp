@@ -148,4 +148,8 @@ void ready_case_plane(int icase) {
   platform::wake_all();
 }
 
+void await_case_plane(int icase) {
+  wait_until_prepared(icase);
+}
+
 }  // namespace vantor::driver

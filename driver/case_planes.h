@@ -21,4 +21,8 @@ void plan_case_planes();
 // under way when planned.
 void ready_case_plane(int icase);
 
+// Called by another thread before it writes the plane of case icase (made
+// usable by the reading thread): waits while the helper is touching its pages.
+void await_case_plane(int icase);
+
 }  // namespace vantor::driver

@@ -5,6 +5,8 @@
 #include <string_view>
 
 #include "driver/case_planes.h"
+#include "driver/case_records.h"
+#include "driver/cases_ahead.h"
 #include "driver/records.h"
 #include "driver/run.h"
 #include "driver/state.h"
@@ -22,59 +24,53 @@ namespace {
 using file_formats::kRawSuffix;
 using file_formats::kWeightedSuffix;
 
-// Builds prefix + "_" + case number in NDIG digits + suffix in the name field.
-void build_case_name(run_state& s, std::string_view suffix) {
-  s.name = s.prefix;
-  freeinput::CHRAPP(s.name, file_formats::kCaseSeparator);
-  freeinput::CHARIN(s.name, textio::view(s.name), s.ICASE, s.NDIG, kUnitOut, s.IERR);
+// Builds prefix + "_" + case number icase in NDIG digits + suffix in name.
+void build_case_name(run_state& s, int icase, std::string_view suffix, textio::field<256>& name) {
+  name = s.prefix;
+  freeinput::CHRAPP(name, file_formats::kCaseSeparator);
+  freeinput::CHARIN(name, textio::view(name), icase, s.NDIG, kUnitOut, s.IERR);
   textio::assign(s.suffix, suffix);
-  freeinput::CHRAPP(s.name, textio::view(s.suffix));
+  freeinput::CHRAPP(name, textio::view(s.suffix));
+}
+
+void build_case_name(run_state& s, std::string_view suffix) {
+  build_case_name(s, s.ICASE, suffix, s.name);
+}
+
+// Hands the next case to the helper that reads cases ahead, once the first
+// has been read and when its name takes the number without a report.
+bool hand_next_case(run_state& s) {
+  if (s.ICASE == s.IFIRST || s.ICASE >= s.ILAST || !freeinput::charin_fits(s.ICASE + 1, s.NDIG))
+    return false;
+  textio::field<256> name;
+  build_case_name(s, s.ICASE + 1, kRawSuffix, name);
+  return hand_case_ahead(s.ICASE + 1, freeinput::trim_right(textio::view(name)));
 }
 
 void read_one_case(run_state& s) {
   const bool first_case = s.ICASE == s.IFIRST;
-  const auto plane = static_cast<std::size_t>(s.ICASE - 1);
-  s.LINCNT = 0;
-  int e = 0;
-  for (;;) {
-    ++s.LINCNT;
-    // The unit argument only has to be positive: the records come from the unit
-    // the reader is bound to, this case's raw damage file. Both reading loops
-    // pass the probability file's unit alike.
-    freeinput::RDMIX(s.count, s.types, s.values, s.texts, kTextElementLength, kUnitProb, kUnitOut,
-                     s.IRDERR);
-    if (s.IRDERR != 0) closing_steps(1);
-    const int n = s.count;
-    if (n < 0) break;
-    if (n == 0) continue;
-    ++e;
-    if (first_case && e == 1) s.NHOT = n - 1;
-    const bool kept = e <= kMostSections;
-    if (first_case && kept) s.SCOO[static_cast<std::size_t>(e - 1)] = s.values[0];
-    // Counted first (a loop without exits is vector work), found when there are any.
-    int text_items = 0;
-    for (int i = 2; i <= n; ++i)
-      text_items += s.types[static_cast<std::size_t>(i - 1)] == freeinput::kTextItem ? 1 : 0;
-    for (int i = 2; text_items > 0 && i <= n; ++i) {
-      if (s.types[static_cast<std::size_t>(i - 1)] == freeinput::kTextItem) {
-        raise_error("    Illegal Character found    ***",
-                    {{"    Line Number                :  ", s.LINCNT},
-                     {"    Parameter number           :  ", i}});
-      }
-    }
-    // Sections beyond 3000 and hot spots beyond 20 are counted, not kept.
-    if (kept) {
-      const auto stored = std::min(static_cast<std::size_t>(n - 1), std::size_t{kMostHotSpots});
-      std::copy_n(s.values.begin() + 1, stored,
-                  s.RAWDAM[plane][static_cast<std::size_t>(e - 1)].begin());
-    }
-    if (n - 1 != s.NHOT) {
+  auto& plane = s.RAWDAM[static_cast<std::size_t>(s.ICASE - 1)];
+  case_records r;
+  read_case_records({s.count, s.types, s.values, s.texts, kUnitOut}, plane, first_case, s.NHOT,
+                    first_case ? std::span<double>(s.SCOO) : std::span<double>(), r);
+  s.LINCNT = r.lines;
+  const int e = r.sections;
+  switch (r.fault) {
+    case case_fault::none:
+      break;
+    case case_fault::read_failure:
+      --s.IRDERR;
+      closing_steps(1);
+    case case_fault::illegal_character:
+      raise_error("    Illegal Character found    ***",
+                  {{"    Line Number                :  ", s.LINCNT},
+                   {"    Parameter number           :  ", r.parameter}});
+    case case_fault::hot_spots_missing:
       raise_error("    HotSpot Data Missing !        ",
                   {{"    Case number                :  ", s.ICASE},
                    {"    Element Number             :  ", e},
-                   {"    Number of hots found       :  ", n - 1},
+                   {"    Number of hots found       :  ", r.hots_found},
                    {"    Number of hots expected    :  ", s.NHOT}});
-    }
   }
   if (first_case) s.NELEM = e;
   if (e != s.NELEM) {
@@ -99,17 +95,28 @@ void read_one_case(run_state& s) {
 
 void read_case_files() {
   run_state& s = state();
+  bool handed = false;  // case ICASE was handed to the helper
   for (s.ICASE = s.IFIRST; s.ICASE <= s.ILAST; ++s.ICASE) {
     build_case_name(s, kRawSuffix);
     open_named_file(kUnitRaw, open_for::reading);
-    freeinput::INIFII_2(512, 8, kUnitRaw, kUnitOut, s.IRDERR);
+    freeinput::INIFII_2(kCaseLineWidth, kCaseKeywordLength, kUnitRaw, kUnitOut, s.IRDERR);
     if (s.IRDERR != 0) closing_steps(1);
-    textio::write(kUnitOut, kTwoTexts, std::string_view(" Processing File : "),
-                  freeinput::trim_right(textio::view(s.name)));
+    const std::string_view name = freeinput::trim_right(textio::view(s.name));
+    textio::write(kUnitOut, kTwoTexts, std::string_view(" Processing File : "), name);
     textio::flush_unit(kUnitOut);
     ready_case_plane(s.ICASE);
-    read_one_case(s);
-    if (s.ICASE == s.IFIRST) plan_case_planes();
+    // A case read ahead whole and clean is taken as read; any other is read
+    // here, in order, while the helper reads the next.
+    if (!handed || !take_case_ahead(s.ICASE, name, s.LINCNT)) {
+      handed = hand_next_case(s);
+      read_one_case(s);
+    } else {
+      handed = false;
+    }
+    if (s.ICASE == s.IFIRST) {
+      plan_case_planes();
+      plan_cases_ahead();
+    }
     if (s.ICASE == s.ILAST) break;  // ILAST may be the largest integer
   }
 }

@@ -52,31 +52,48 @@ void count_up(int& counter) {
   if (counter < INT_MAX) ++counter;
 }
 
-// The next line of the memory text into RAWLIN columns 1 to width (already
-// blank). A line ends at a line feed or a NUL; the next starts after it.
-int read_memory_line(free_input_state& st, std::size_t width) {
+// The next line of the memory text into RAWLIN columns 1 to width: its
+// length, or -1 at the end of the text. A line ends at a line feed or a NUL
+// (a line feed only, and without a carriage return before it, for file
+// lines); the next starts after it.
+std::ptrdiff_t read_memory_line(free_input_state& st, std::size_t width) {
   const std::string_view text = st.memory_text;
   if (st.memory_position >= text.size()) return -1;
   const std::size_t begin = st.memory_position;
   std::size_t end = begin;
-  while (end < text.size() && text[end] != '\n' && text[end] != '\0') ++end;
-  st.raw_length = std::min(end - begin, width);
-  std::copy_n(text.data() + begin, st.raw_length, st.RAWLIN.data());
+  std::size_t length = 0;
+  if (st.memory_file_lines) {
+    end = std::min(text.find('\n', begin), text.size());
+    length = end - begin;
+    if (end < text.size() && length > 0 && text[end - 1] == '\r') --length;
+  } else {
+    while (end < text.size() && text[end] != '\n' && text[end] != '\0') ++end;
+    length = end - begin;
+  }
+  length = std::min(length, width);
+  std::copy_n(text.data() + begin, length, st.RAWLIN.data());
   st.memory_position = end < text.size() ? end + 1 : end;
-  return 0;
+  return static_cast<std::ptrdiff_t>(length);
 }
 
 // Reads the next line into RAWLIN columns 1 to width, padded with blanks.
 // Returns 0, -1 at the end of the input, or a positive error number.
 int read_raw_line(free_input_state& st, int width) {
   const auto w = static_cast<std::size_t>(width);
-  if (st.LUNRD < 0) {
-    std::fill_n(st.RAWLIN.begin(), w, ' ');
-    return read_memory_line(st, w);
-  }
-  const int unit = st.LUNRD == 0 ? textio::kConsoleIn : st.LUNRD;
   std::size_t length = 0;
-  const int status = textio::read_line(unit, std::span<char>(st.RAWLIN.data(), w), length);
+  int status = 0;
+  if (st.LUNRD < 0) {
+    const std::ptrdiff_t n = read_memory_line(st, w);
+    if (n < 0) {
+      // The end of the text leaves a blank line behind.
+      std::fill_n(st.RAWLIN.begin(), w, ' ');
+      return -1;
+    }
+    length = static_cast<std::size_t>(n);
+  } else {
+    const int unit = st.LUNRD == 0 ? textio::kConsoleIn : st.LUNRD;
+    status = textio::read_line(unit, std::span<char>(st.RAWLIN.data(), w), length);
+  }
   st.raw_length = length;
   if (status == 0)
     std::fill(st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(length),

@@ -4,6 +4,9 @@
 #include "textio/units/units.h"
 
 namespace vantor::freeinput {
+
+thread_local constinit free_input_state input_state{};
+
 namespace {
 
 constexpr auto kShortReport = textio::layout_of("(/,TR2,'*** ERROR IN INIFII_2 ***')");

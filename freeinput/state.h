@@ -64,17 +64,21 @@ struct free_input_state {
   double digit_real = 0.0;       // the same value accumulated in double precision
   int IEXPO = 0;                 // signed value of the last exponent part
 
-  // The memory text source: lines end at a line feed or a NUL character.
+  // The memory text source: lines end at a line feed or a NUL character. With
+  // memory_file_lines they end as a file's do through a unit instead: at a
+  // line feed only, a carriage return just before it dropped.
   std::string_view memory_text;
   std::size_t memory_position = 0;
+  bool memory_file_lines = false;
 
   // Characters the last line read actually had in RAWLIN (at most NCHLIN); the
   // rest of RAWLIN up to NCHLIN is padding.
   std::size_t raw_length = 0;
 };
 
-// The one free-input state of the program.
-inline free_input_state input_state{};
+// The free-input state of the thread: the dialogue and the case files are read
+// on the main thread, a helper reading a file ahead has a state of its own.
+extern thread_local constinit free_input_state input_state;
 
 // The unit a report or echo goes to: 0 means the console (unit 6). Callers
 // write nothing when the unit is negative.

@@ -109,26 +109,25 @@ void CHRAPP(std::span<char> target, std::string_view second) {
   textio::assign(target, work);
 }
 
+bool charin_fits(int number, int ndigits) {
+  return number >= 0 && ndigits <= 9 &&
+         (ndigits < 1 || number < kDigitBounds[static_cast<std::size_t>(ndigits) - 1]);
+}
+
 void CHARIN(std::span<char> target, std::string_view source, int number, int ndigits, int lunmsg,
             int& ierr) {
   std::array<char, kCharinWork> work{};
   textio::blank_fill(work);
 
-  if (number < 0) {
+  if (!charin_fits(number, ndigits)) {
     textio::write(lunmsg, kCharinHeader);
-    textio::write(lunmsg, kCharinNegative, number);
-    ierr = -1;
-    return;
-  }
-  if (ndigits > 9) {
-    textio::write(lunmsg, kCharinHeader);
-    textio::write(lunmsg, kCharinTooBig, number);
-    ierr = -1;
-    return;
-  }
-  if (ndigits >= 1 && number >= kDigitBounds[static_cast<std::size_t>(ndigits) - 1]) {
-    textio::write(lunmsg, kCharinHeader);
-    textio::write(lunmsg, kCharinTooMany, number, ndigits);
+    if (number < 0) {
+      textio::write(lunmsg, kCharinNegative, number);
+    } else if (ndigits > 9) {
+      textio::write(lunmsg, kCharinTooBig, number);
+    } else {
+      textio::write(lunmsg, kCharinTooMany, number, ndigits);
+    }
     ierr = -1;
     return;
   }

@@ -37,4 +37,7 @@ void CHRAPP(std::span<char> target, std::string_view second);
 void CHARIN(std::span<char> target, std::string_view source, int number, int ndigits, int lunmsg,
             int& ierr);
 
+// Whether CHARIN takes number in ndigits digits without a report.
+bool charin_fits(int number, int ndigits);
+
 }  // namespace vantor::freeinput

@@ -336,5 +336,51 @@ TEST(Hostile, HugeAnswerLine) {
   EXPECT_LT(m.max_rss_kb, baseline_kb + 16 * 1024) << "the answer line was held whole";
 }
 
+// What a run leaves: its console, status and every file, dates masked.
+std::string run_outcome(const scratch_dir& dir, const run_result& r) {
+  std::string seen = mask_date(r.out) + r.err + "status " + std::to_string(r.status) + "\n";
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir.path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) seen += name + ":\n" + mask_date(dir.read(name));
+  return seen;
+}
+
+// A case read ahead by the helper thread ends the run as a case read in order
+// does, whether it is the helper's (3) or not (4): the same console, status
+// and files. The files span several of the helper's windows.
+TEST(Hostile, CasesReadAheadEndAsCasesReadInOrder) {
+  std::string good = "# sections\r\n";
+  for (int e = 1; e <= 3000; ++e) good += std::to_string(e) + ".0  1.0E-3\t2.0E-3 ! hot spots\r\n";
+  const std::string last_feed_dropped = good.substr(0, good.size() - 1);
+  const std::pair<const char*, std::string> variants[] = {
+      {"clean, CR LF", good},
+      {"clean, no line feed at the end", last_feed_dropped},
+      {"hot spots missing", good + "3001.0 1.0E-3\n"},
+      {"illegal character", "1.0 1.0E-3 X\n" + good},
+      {"a section fewer", good.substr(0, good.rfind('\n', good.size() - 2) + 1)},
+      {"a section more", good + "3001.0 1.0E-3 2.0E-3\n"},
+      {"a line wider than the helper's window", std::string(70000, ' ') + "\n" + good},
+  };
+  for (const auto& [what, text] : variants) {
+    for (const int odd_case : {3, 4}) {
+      SCOPED_TRACE(std::string(what) + " in case " + std::to_string(odd_case));
+      std::string seen[2];
+      for (const int threads : {1, 2}) {
+        scratch_dir dir;
+        dir.write("probs.txt", "0.2 0.2 0.2 0.2 0.2\n");
+        for (int c = 1; c <= 5; ++c)
+          dir.write("riser_00" + std::to_string(c) + ".RawDam", c == odd_case ? text : good);
+        ::setenv("VANTOR_THREADS", std::to_string(threads).c_str(), 1);
+        const run_result r = run_vantor(dir.path(), "1\n5\nprobs.txt\nriser\n\n");
+        ::unsetenv("VANTOR_THREADS");
+        seen[threads - 1] = run_outcome(dir, r);
+      }
+      EXPECT_EQ(seen[1], seen[0]);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vantor::testing

@@ -195,5 +195,33 @@ TEST_F(StateTest, MemorySource) {
   EXPECT_EQ(input_state.NEOF, 0);
 }
 
+// A file read whole into memory gives the lines a unit gives, line ends included.
+TEST_F(StateTest, MemoryFileLinesAreTheLinesOfAUnit) {
+  using namespace std::string_view_literals;
+  constexpr int kWidth = 6;
+  const auto lines_of = [](int source) {
+    int ierr = 0;
+    INIFII_2(kWidth, 8, source, -1, ierr);
+    std::string lines;
+    for (RDLINE(); input_state.NEOF == 0; RDLINE()) {
+      lines.append(input_state.RAWLIN.data(), kWidth).append(std::to_string(input_state.LASTCL));
+      lines += '|';
+    }
+    return lines + std::to_string(input_state.NLINRD);
+  };
+  for (const std::string_view text :
+       {""sv, "\n"sv, "1 2\r\n3\n"sv, "a\rb\r\n\r\n"sv, "x\0y\r\nz\0\n"sv, "no end\r"sv,
+        "\r\n\r\n5"sv, "long line\r\n12345\r\n123456\r\n"sv, "a\r\r\n\rb\n"sv}) {
+    std::ofstream(path(kInputUnit), std::ios::binary) << text;
+    ASSERT_EQ(textio::open_unit(kInputUnit, {path(kInputUnit), textio::open_status::old_file}), 0);
+    const std::string from_unit = lines_of(kInputUnit);
+    textio::close_unit(kInputUnit);
+    input_state.memory_text = text;
+    input_state.memory_file_lines = true;
+    EXPECT_EQ(lines_of(kMemorySource), from_unit) << testing::PrintToString(std::string(text));
+    input_state.memory_file_lines = false;
+  }
+}
+
 }  // namespace
 }  // namespace vantor::freeinput

@@ -239,6 +239,25 @@ bool seek_start(handle h) noexcept {
   return ::lseek(fd_of(h), 0, SEEK_SET) == 0;
 }
 
+handle open_regular_file(std::string_view name) noexcept {
+  try {
+    const std::string path(name);
+    // Looked at before it is opened; a pipe put in its place meanwhile is not
+    // waited for, and is closed unread.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return kNoHandle;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return kNoHandle;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return kNoHandle;
+    }
+    return fd;
+  } catch (...) {
+    return kNoHandle;
+  }
+}
+
 bool is_regular_file(handle h) noexcept {
   struct stat st {};
   return ::fstat(fd_of(h), &st) == 0 && S_ISREG(st.st_mode);

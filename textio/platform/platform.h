@@ -84,6 +84,11 @@ bool seek_start(handle h) noexcept;
 // A regular file on disk (not a directory, pipe, device or console).
 bool is_regular_file(handle h) noexcept;
 
+// Opens the regular file of that name for reading only; kNoHandle for any
+// other kind of file, which is not opened at all (a named pipe opened and left
+// would lose its writer's data; a device may wait for input).
+handle open_regular_file(std::string_view name) noexcept;
+
 // Closes a file handle; false when the system reports a failure (the last
 // writes may then be lost). The console handles below are never closed.
 bool close_file(handle h) noexcept;

@@ -280,6 +280,25 @@ bool seek_start(handle h) noexcept {
   return ::SetFilePointerEx(native(h), zero, nullptr, FILE_BEGIN) != 0;
 }
 
+handle open_regular_file(std::string_view name) noexcept {
+  try {
+    // Names in the device and pipe spaces are not opened: opening a pipe
+    // takes one of its instances.
+    if (name.empty() || name.find('\0') != std::string_view::npos || name.starts_with("\\\\") ||
+        name.starts_with("//"))
+      return kNoHandle;
+    const HANDLE h = create(std::string(name), GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    if (h == INVALID_HANDLE_VALUE) return kNoHandle;
+    if (::GetFileType(h) != FILE_TYPE_DISK || is_directory(h)) {
+      ::CloseHandle(h);
+      return kNoHandle;
+    }
+    return wrap(h);
+  } catch (...) {
+    return kNoHandle;
+  }
+}
+
 bool is_regular_file(handle h) noexcept {
   return ::GetFileType(native(h)) == FILE_TYPE_DISK && !is_directory(native(h));
 }
