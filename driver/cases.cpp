@@ -40,9 +40,10 @@ void read_one_case(run_state& s) {
     ++s.LINCNT;
     // The unit argument only has to be positive: the records come from the unit
     // the reader is bound to, this case's raw damage file. Both reading loops
-    // pass the probability file's unit alike.
-    freeinput::RDMIX(s.count, s.types, s.values, s.texts, kTextElementLength, kUnitProb, kUnitOut,
-                     s.IRDERR);
+    // pass the probability file's unit alike. Only the types and values of a
+    // record are looked at here, so it asks for texts of no length: the reader
+    // then has no 80 blanks per number to write (the items are the same).
+    freeinput::RDMIX(s.count, s.types, s.values, {}, 0, kUnitProb, kUnitOut, s.IRDERR);
     if (s.IRDERR != 0) closing_steps(1);
     const int n = s.count;
     if (n < 0) break;
