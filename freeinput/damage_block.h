@@ -68,6 +68,45 @@ inline unsigned fitting_columns(const char* slot, std::size_t k) {
   return static_cast<unsigned>(_mm_movemask_epi8(fits));
 }
 
+// The same four characters of each of the four fields, from column at of the
+// first: one 32-bit lane per field, in field order. Two loads of sixteen hold
+// them in their first and last lanes (the fields lie twelve columns apart).
+inline __m128i field_lanes(const char* slot, std::size_t at) {
+  const auto load = [slot](std::size_t k) {
+    return _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(slot + k)));
+  };
+  return _mm_castps_si128(
+      _mm_shuffle_ps(load(at), load(at + 2 * kDamageColumns), _MM_SHUFFLE(3, 0, 3, 0)));
+}
+
+// For the four checked fields at slot, their four fraction digits read as an
+// integer and their exponent keys, as damage_value derives them from one
+// field's word, here for the four fields at once.
+struct block_parts {
+  alignas(16) std::array<std::uint32_t, kBlockFields> quad;
+  alignas(16) std::array<std::uint32_t, kBlockFields> key;
+};
+
+inline block_parts parts_of_block(const char* slot) {
+  block_parts parts;
+  // "dddd" from column 4: digit values d1 d2 d3 d4 from the low byte up; the
+  // 16-bit halves become 10 d1 + d2 and 10 d3 + d4, the lane (10 d1 + d2) x
+  // 100 + 10 d3 + d4, the reading of short_run_value.
+  const __m128i digits = _mm_sub_epi8(field_lanes(slot, 4), _mm_set1_epi8('0'));
+  const __m128i pairs = _mm_add_epi16(
+      _mm_mullo_epi16(_mm_and_si128(digits, _mm_set1_epi16(0xFF)), _mm_set1_epi16(10)),
+      _mm_srli_epi16(digits, 8));
+  const __m128i quad = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010064));  // 100 low, 1 high
+  // "E#dd" from column 8: the key is d1 + 256 d2 (digit values), plus 4096
+  // when bit 1 of the sign is set ('+').
+  const __m128i marks = field_lanes(slot, 8);
+  const __m128i key = _mm_or_si128(_mm_sub_epi32(_mm_srli_epi32(marks, 16), _mm_set1_epi32(0x3030)),
+                                   _mm_and_si128(_mm_slli_epi32(marks, 3), _mm_set1_epi32(0x1000)));
+  _mm_store_si128(reinterpret_cast<__m128i*>(parts.quad.data()), quad);
+  _mm_store_si128(reinterpret_cast<__m128i*>(parts.key.data()), key);
+  return parts;
+}
+
 }  // namespace detail
 
 // Takes the four damage fields whose twelve columns start at slot (the end of
@@ -81,10 +120,11 @@ inline const char* take_damage_block(const char* slot, const char* end, double* 
                         detail::fitting_columns(slot, 32);
   const char* const after = slot + kBlockColumns;
   if (fits != 0xFFFFU || !ends_field(after, end)) return nullptr;
+  const detail::block_parts parts = detail::parts_of_block(slot);
   for (std::size_t k = 0; k < kBlockFields; ++k) {
     const char* const field = slot + k * kDamageColumns;
-    values[k] = damage_value(static_cast<unsigned char>(field[2]) - unsigned{'0'},
-                             load_eight(field + 4), field[1] == '-');
+    values[k] = damage_from_parts(static_cast<unsigned char>(field[2]) - unsigned{'0'},
+                                  parts.quad[k], parts.key[k], field[1] == '-');
   }
   return after;
 }

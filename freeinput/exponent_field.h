@@ -35,15 +35,23 @@ inline constexpr std::array<double, kExponentKeys> kExponentPowers = [] {
   return powers;
 }();
 
+// The digits as doubles, so that the digit before the point is a load.
+inline constexpr std::array<double, 10> kDigitValues = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+
+// The value of a checked damage field from its parts: the digit before the
+// point, the four after it read as an integer, the key of its exponent in
+// kExponentPowers, and its sign. The one formula of both damage passes.
+inline double damage_from_parts(unsigned lead, std::size_t quad, std::size_t key, bool negative) {
+  const double x = (kDigitValues[lead] + kFractionQuad[quad]) * kExponentPowers[key];
+  return negative ? -x : x;
+}
+
 // The value of a checked damage field: its digit before the point, its
 // characters 2 to 9 ("ddddE-dd") as a word, and its sign.
 inline double damage_value(unsigned lead, std::uint64_t tail, bool negative) {
-  const double fraction = kFractionQuad[short_run_value(tail, 4)];
   // The exponent's sign in byte 5, its digits d1 d2 in bytes 6 and 7.
-  const std::size_t key =
-      static_cast<std::size_t>(((tail >> 48) - 0x3030) | ((tail >> 29) & 0x1000));
-  const double x = (static_cast<double>(lead) + fraction) * kExponentPowers[key];
-  return negative ? -x : x;
+  const auto key = static_cast<std::size_t>(((tail >> 48) - 0x3030) | ((tail >> 29) & 0x1000));
+  return damage_from_parts(lead, short_run_value(tail, 4), key, negative);
 }
 
 // Recognises the field at p of a prepared line whose sentinel stands at end
