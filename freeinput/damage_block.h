@@ -31,12 +31,12 @@ inline constexpr bool kDamageBlocks = true;
 
 namespace detail {
 
-// Per column of the block: the character it must be (a digit column holds
-// '0', which its digit test accepts anyway), whether any digit will do, and
-// whether '-' will do as well (the two sign columns).
+// Per column of the block: the least character it may hold and how far
+// above that it may go (a digit column '0' and 9, every other column its one
+// character and 0), and whether '-' will do as well (the two sign columns).
 struct block_pattern {
-  alignas(16) std::array<char, kBlockColumns> exact{};
-  alignas(16) std::array<char, kBlockColumns> digit{};
+  alignas(16) std::array<char, kBlockColumns> low{};
+  alignas(16) std::array<char, kBlockColumns> span{};
   alignas(16) std::array<char, kBlockColumns> minus{};
 };
 
@@ -45,8 +45,8 @@ inline constexpr block_pattern kBlockPattern = [] {
   block_pattern p;
   for (std::size_t k = 0; k < kBlockColumns; ++k) {
     const char c = kColumns[k % kDamageColumns];
-    p.exact[k] = c == 'd' ? '0' : c == 's' ? ' ' : c == '#' ? '+' : c;
-    p.digit[k] = c == 'd' ? '\xFF' : '\0';
+    p.low[k] = c == 'd' ? '0' : c == 's' ? ' ' : c == '#' ? '+' : c;
+    p.span[k] = c == 'd' ? 9 : 0;
     p.minus[k] = c == 's' || c == '#' ? '\xFF' : '\0';
   }
   return p;
@@ -58,14 +58,13 @@ inline unsigned fitting_columns(const char* slot, std::size_t k) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(a.data() + k));
   };
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(slot + k));
-  // A digit's distance from '0', taken unsigned, is at most 9.
-  const __m128i from_zero = _mm_sub_epi8(v, _mm_set1_epi8('0'));
-  const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(from_zero, _mm_set1_epi8(9)), from_zero);
-  const __m128i fits =
-      _mm_or_si128(_mm_or_si128(_mm_and_si128(digit, at(kBlockPattern.digit)),
-                                _mm_cmpeq_epi8(v, at(kBlockPattern.exact))),
-                   _mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('-')), at(kBlockPattern.minus)));
-  return static_cast<unsigned>(_mm_movemask_epi8(fits));
+  // The distance above the least character, taken unsigned (a character
+  // below it wraps to 0x80 and above), is at most the span.
+  const __m128i above = _mm_sub_epi8(v, at(kBlockPattern.low));
+  const __m128i in_range = _mm_cmpeq_epi8(_mm_min_epu8(above, at(kBlockPattern.span)), above);
+  const __m128i minus =
+      _mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('-')), at(kBlockPattern.minus));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(in_range, minus)));
 }
 
 // The same four characters of each of the four fields, from column at of the
