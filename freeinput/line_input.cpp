@@ -165,8 +165,9 @@ void RDLINE() {
     if (st.RAWLIN[0] == st.CMTMRK) continue;
 
     st.RAWLIN[static_cast<std::size_t>(width)] = kSentinel;
-    int first = 1;
-    while (is_blank_or_tab(st.RAWLIN[static_cast<std::size_t>(first - 1)])) ++first;
+    const int first = static_cast<int>(detail::leading_blanks(st.RAWLIN.data(),
+                                                              static_cast<std::size_t>(width))) +
+                      1;
     if (first > width || st.RAWLIN[static_cast<std::size_t>(first - 1)] == '!') continue;
 
     prepare_line(st, first, width);
