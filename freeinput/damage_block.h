@@ -122,8 +122,8 @@ inline const char* take_damage_block(const char* slot, const char* end, double* 
   const detail::block_parts parts = detail::parts_of_block(slot);
   for (std::size_t k = 0; k < kBlockFields; ++k) {
     const char* const field = slot + k * kDamageColumns;
-    values[k] = damage_from_parts(static_cast<unsigned char>(field[2]) - unsigned{'0'},
-                                  parts.quad[k], parts.key[k], field[1] == '-');
+    values[k] = damage_from_parts(static_cast<unsigned char>(field[2]), parts.quad[k], parts.key[k],
+                                  field[1] == '-');
   }
   return after;
 }
