@@ -15,8 +15,8 @@ void read_case_records(const record_buffers& buffers, std::span<section_damages>
     ++r.lines;
     // The unit argument only has to be positive: the records come from the
     // source the reader is bound to.
-    freeinput::RDMIX(buffers.count, buffers.types, buffers.values, buffers.texts,
-                     kTextElementLength, kUnitProb, buffers.message_unit, read_errors);
+    freeinput::RDMIX(buffers.count, buffers.types, buffers.values, {}, 0, kUnitProb,
+                     buffers.message_unit, read_errors);
     if (read_errors != 0) {
       r.fault = case_fault::read_failure;
       return;

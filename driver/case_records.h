@@ -34,12 +34,13 @@ struct case_records {
   int hots_found = 0;  // hot_spots_missing: the section's number of hot spots
 };
 
-// The reader's buffers for one record and the unit its reports go to.
+// The reader's buffers for one record and the unit its reports go to. Only
+// the types and values of a record are looked at, so no texts are asked for:
+// the reader then has no blanks to write for each number.
 struct record_buffers {
   int& count;
   std::span<int> types;
   std::span<double> values;
-  std::span<char> texts;
   int message_unit;
 };
 

@@ -51,7 +51,7 @@ void read_one_case(run_state& s) {
   const bool first_case = s.ICASE == s.IFIRST;
   auto& plane = s.RAWDAM[static_cast<std::size_t>(s.ICASE - 1)];
   case_records r;
-  read_case_records({s.count, s.types, s.values, s.texts, kUnitOut}, plane, first_case, s.NHOT,
+  read_case_records({s.count, s.types, s.values, kUnitOut}, plane, first_case, s.NHOT,
                     first_case ? std::span<double>(s.SCOO) : std::span<double>(), r);
   s.LINCNT = r.lines;
   const int e = r.sections;

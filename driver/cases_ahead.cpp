@@ -44,7 +44,6 @@ struct helper_buffers {
   int count;
   std::array<int, kMaxItems> types;
   std::array<double, kMaxItems> values;
-  std::array<char, kMaxItems * kTextElementLength> texts;
   std::array<char, kWindowBytes> window;
 };
 
@@ -58,7 +57,7 @@ bool read_text(std::string_view text, helper_buffers& b, std::span<section_damag
   freeinput::INIFII_2(kCaseLineWidth, kCaseKeywordLength, freeinput::kMemorySource, kNoMessages,
                       ierr);
   int nhot = state().NHOT;
-  read_case_records({b.count, b.types, b.values, b.texts, kNoMessages}, plane, false, nhot, {}, r);
+  read_case_records({b.count, b.types, b.values, kNoMessages}, plane, false, nhot, {}, r);
   return ierr == 0 && r.fault == case_fault::none;
 }
 

@@ -31,12 +31,12 @@ inline constexpr bool kDamageBlocks = true;
 
 namespace detail {
 
-// Per column of the block: the character it must be (a digit column holds
-// '0', which its digit test accepts anyway), whether any digit will do, and
-// whether '-' will do as well (the two sign columns).
+// Per column of the block: the least character it may hold and how far
+// above that it may go (a digit column '0' and 9, every other column its one
+// character and 0), and whether '-' will do as well (the two sign columns).
 struct block_pattern {
-  alignas(16) std::array<char, kBlockColumns> exact{};
-  alignas(16) std::array<char, kBlockColumns> digit{};
+  alignas(16) std::array<char, kBlockColumns> low{};
+  alignas(16) std::array<char, kBlockColumns> span{};
   alignas(16) std::array<char, kBlockColumns> minus{};
 };
 
@@ -45,8 +45,8 @@ inline constexpr block_pattern kBlockPattern = [] {
   block_pattern p;
   for (std::size_t k = 0; k < kBlockColumns; ++k) {
     const char c = kColumns[k % kDamageColumns];
-    p.exact[k] = c == 'd' ? '0' : c == 's' ? ' ' : c == '#' ? '+' : c;
-    p.digit[k] = c == 'd' ? '\xFF' : '\0';
+    p.low[k] = c == 'd' ? '0' : c == 's' ? ' ' : c == '#' ? '+' : c;
+    p.span[k] = c == 'd' ? 9 : 0;
     p.minus[k] = c == 's' || c == '#' ? '\xFF' : '\0';
   }
   return p;
@@ -58,14 +58,52 @@ inline unsigned fitting_columns(const char* slot, std::size_t k) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(a.data() + k));
   };
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(slot + k));
-  // A digit's distance from '0', taken unsigned, is at most 9.
-  const __m128i from_zero = _mm_sub_epi8(v, _mm_set1_epi8('0'));
-  const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(from_zero, _mm_set1_epi8(9)), from_zero);
-  const __m128i fits =
-      _mm_or_si128(_mm_or_si128(_mm_and_si128(digit, at(kBlockPattern.digit)),
-                                _mm_cmpeq_epi8(v, at(kBlockPattern.exact))),
-                   _mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('-')), at(kBlockPattern.minus)));
-  return static_cast<unsigned>(_mm_movemask_epi8(fits));
+  // The distance above the least character, taken unsigned (a character
+  // below it wraps to 0x80 and above), is at most the span.
+  const __m128i above = _mm_sub_epi8(v, at(kBlockPattern.low));
+  const __m128i in_range = _mm_cmpeq_epi8(_mm_min_epu8(above, at(kBlockPattern.span)), above);
+  const __m128i minus =
+      _mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('-')), at(kBlockPattern.minus));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(in_range, minus)));
+}
+
+// The same four characters of each of the four fields, from column at of the
+// first: one 32-bit lane per field, in field order. Two loads of sixteen hold
+// them in their first and last lanes (the fields lie twelve columns apart).
+inline __m128i field_lanes(const char* slot, std::size_t at) {
+  const auto load = [slot](std::size_t k) {
+    return _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(slot + k)));
+  };
+  return _mm_castps_si128(
+      _mm_shuffle_ps(load(at), load(at + 2 * kDamageColumns), _MM_SHUFFLE(3, 0, 3, 0)));
+}
+
+// For the four checked fields at slot, their four fraction digits read as an
+// integer and their exponent keys, as damage_value derives them from one
+// field's word, here for the four fields at once.
+struct block_parts {
+  alignas(16) std::array<std::uint32_t, kBlockFields> quad;
+  alignas(16) std::array<std::uint32_t, kBlockFields> key;
+};
+
+inline block_parts parts_of_block(const char* slot) {
+  block_parts parts;
+  // "dddd" from column 4: digit values d1 d2 d3 d4 from the low byte up; the
+  // 16-bit halves become 10 d1 + d2 and 10 d3 + d4, the lane (10 d1 + d2) x
+  // 100 + 10 d3 + d4, the reading of short_run_value.
+  const __m128i digits = _mm_sub_epi8(field_lanes(slot, 4), _mm_set1_epi8('0'));
+  const __m128i pairs = _mm_add_epi16(
+      _mm_mullo_epi16(_mm_and_si128(digits, _mm_set1_epi16(0xFF)), _mm_set1_epi16(10)),
+      _mm_srli_epi16(digits, 8));
+  const __m128i quad = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010064));  // 100 low, 1 high
+  // "E#dd" from column 8: the key is d1 + 256 d2 (digit values), plus 4096
+  // when bit 1 of the sign is set ('+').
+  const __m128i marks = field_lanes(slot, 8);
+  const __m128i key = _mm_or_si128(_mm_sub_epi32(_mm_srli_epi32(marks, 16), _mm_set1_epi32(0x3030)),
+                                   _mm_and_si128(_mm_slli_epi32(marks, 3), _mm_set1_epi32(0x1000)));
+  _mm_store_si128(reinterpret_cast<__m128i*>(parts.quad.data()), quad);
+  _mm_store_si128(reinterpret_cast<__m128i*>(parts.key.data()), key);
+  return parts;
 }
 
 }  // namespace detail
@@ -81,10 +119,11 @@ inline const char* take_damage_block(const char* slot, const char* end, double* 
                         detail::fitting_columns(slot, 32);
   const char* const after = slot + kBlockColumns;
   if (fits != 0xFFFFU || !ends_field(after, end)) return nullptr;
+  const detail::block_parts parts = detail::parts_of_block(slot);
   for (std::size_t k = 0; k < kBlockFields; ++k) {
     const char* const field = slot + k * kDamageColumns;
-    values[k] = damage_value(static_cast<unsigned char>(field[2]) - unsigned{'0'},
-                             load_eight(field + 4), field[1] == '-');
+    values[k] = damage_from_parts(static_cast<unsigned char>(field[2]), parts.quad[k], parts.key[k],
+                                  field[1] == '-');
   }
   return after;
 }

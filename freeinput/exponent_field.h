@@ -35,15 +35,30 @@ inline constexpr std::array<double, kExponentKeys> kExponentPowers = [] {
   return powers;
 }();
 
-// The value of a checked damage field: its digit before the point, its
-// characters 2 to 9 ("ddddE-dd") as a word, and its sign.
-inline double damage_value(unsigned lead, std::uint64_t tail, bool negative) {
-  const double fraction = kFractionQuad[short_run_value(tail, 4)];
-  // The exponent's sign in byte 5, its digits d1 d2 in bytes 6 and 7.
-  const std::size_t key =
-      static_cast<std::size_t>(((tail >> 48) - 0x3030) | ((tail >> 29) & 0x1000));
-  const double x = (static_cast<double>(lead) + fraction) * kExponentPowers[key];
+// The value of each digit character as a double, indexed by the character,
+// so that the digit before the point is one load.
+inline constexpr std::array<double, '9' + 1> kDigitCharValues = [] {
+  std::array<double, '9' + 1> values{};
+  for (int d = 0; d < 10; ++d) values[static_cast<std::size_t>('0' + d)] = d;
+  return values;
+}();
+
+// The value of a checked damage field from its parts: the digit before the
+// point (its character), the four after it read as an integer, the key of its
+// exponent in kExponentPowers, and its sign. The one formula of both damage
+// passes.
+inline double damage_from_parts(unsigned char lead, std::size_t quad, std::size_t key,
+                                bool negative) {
+  const double x = (kDigitCharValues[lead] + kFractionQuad[quad]) * kExponentPowers[key];
   return negative ? -x : x;
+}
+
+// The value of a checked damage field: its digit before the point (the
+// character), its characters 2 to 9 ("ddddE-dd") as a word, and its sign.
+inline double damage_value(unsigned char lead, std::uint64_t tail, bool negative) {
+  // The exponent's sign in byte 5, its digits d1 d2 in bytes 6 and 7.
+  const auto key = static_cast<std::size_t>(((tail >> 48) - 0x3030) | ((tail >> 29) & 0x1000));
+  return damage_from_parts(lead, short_run_value(tail, 4), key, negative);
 }
 
 // Recognises the field at p of a prepared line whose sentinel stands at end
@@ -66,7 +81,7 @@ inline const char* scan_exponent_field(const char* p, const char* end, double& v
   const char* const after = q + 10;
   if (!ends_field(after, end)) return nullptr;
 
-  value = damage_value(lead, tail, negative);
+  value = damage_value(static_cast<unsigned char>(q[0]), tail, negative);
   return after;
 }
 

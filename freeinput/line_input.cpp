@@ -137,12 +137,14 @@ void prepare_line(free_input_state& st, int first, int width) {
   // Beyond the characters read there is only padding.
   const auto end = std::max(begin + 1, std::min(static_cast<std::size_t>(width), st.raw_length));
   const bool fold = st.IUPCAS == 1;
-  std::fill_n(cur, begin, ' ');
   // Lines of numbers have no comment, tab or lower-case letter: one pass copies
-  // them whole and finds that out.
-  const bool changes = detail::copy_and_check(raw, cur, begin, end, fold);
+  // them whole, from column 1, and finds that out. The columns before first
+  // hold blanks and tabs only, so where the pass finds no tab it has copied
+  // blanks there, as CURLIN wants; a tab sends the line the exact way.
+  const bool changes = detail::copy_and_check(raw, cur, 0, end, fold);
   std::size_t last = end;  // one past the last significant character
   if (changes) {
+    std::fill_n(cur, begin, ' ');
     const void* bang = std::memchr(raw + begin, '!', end - begin);
     const std::size_t stop =
         bang != nullptr ? static_cast<std::size_t>(static_cast<const char*>(bang) - raw) : end;
@@ -180,8 +182,9 @@ void RDLINE() {
     if (st.RAWLIN[0] == st.CMTMRK) continue;
 
     st.RAWLIN[static_cast<std::size_t>(width)] = kSentinel;
-    int first = 1;
-    while (is_blank_or_tab(st.RAWLIN[static_cast<std::size_t>(first - 1)])) ++first;
+    const int first = static_cast<int>(detail::leading_blanks(st.RAWLIN.data(),
+                                                              static_cast<std::size_t>(width))) +
+                      1;
     if (first > width || st.RAWLIN[static_cast<std::size_t>(first - 1)] == '!') continue;
 
     prepare_line(st, first, width);

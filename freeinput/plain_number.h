@@ -120,12 +120,18 @@ inline const char* scan_plain_number(const char* p, const char* end, plain_numbe
   if (negative || *p == '+') ++p;
 
   // Integer part: at most 15 digits, so that it is exact in every form. Up to
-  // four are read at once, longer parts digit by digit.
+  // seven are read at once, longer parts digit by digit.
   std::uint64_t word = load_eight(p);
   int run = digit_run_length(word);
   std::int64_t whole = 0;
   if (run <= 4) {
     if (run > 0) whole = short_run_value(word, run);
+    p += run;
+  } else if (run < 8) {
+    // Five to seven digits, ended within the word: the first four and the rest.
+    constexpr std::array<std::int64_t, 4> kScale = {1, 10, 100, 1000};
+    whole = short_run_value(word, 4) * kScale[static_cast<std::size_t>(run - 4)] +
+            short_run_value(word >> 32, run - 4);
     p += run;
   } else {
     const char* const whole_start = p;

@@ -131,5 +131,31 @@ TEST(DamageBlock, AgreesWithTheSingleFieldPassUnderEveryChange) {
   EXPECT_GT(taken, 200);
 }
 
+// The four fields' digits and exponents are read side by side: every
+// fraction, exponent and lead digit in every one of the four places.
+TEST(DamageBlock, EveryFractionAndExponentInEveryPlace) {
+  if (!kDamageBlocks) GTEST_SKIP() << "no block pass on this machine";
+  char field[16];
+  for (int v = 0; v < 10000; ++v) {
+    std::string text;
+    for (int k = 0; k < 4; ++k) {
+      const int f = (v + 2503 * k) % 10000;
+      const int e = (v + 37 * k) % 100;
+      std::snprintf(field, sizeof field, " %c%d.%04dE%c%02d", (v + k) % 3 == 0 ? '-' : ' ',
+                    (v / 7 + k) % 10, f, (v + k) % 2 == 0 ? '+' : '-', e);
+      text += field;
+    }
+    const line_field line(text);
+    std::array<double, kBlockFields> fast{};
+    ASSERT_EQ(take_damage_block(line.bytes.data(), line.end, fast.data()), line.end) << text;
+    for (std::size_t k = 0; k < kBlockFields; ++k) {
+      double slow = 0.0;
+      const char* const f = line.bytes.data() + k * kDamageColumns;
+      ASSERT_NE(scan_exponent_field(f[1] == ' ' ? f + 2 : f + 1, line.end, slow), nullptr);
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(fast[k]), std::bit_cast<std::uint64_t>(slow)) << text;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vantor::freeinput

@@ -118,8 +118,10 @@ struct line_case {
 
 TEST_F(ReaderTest, LinePreparation) {
   using namespace std::string_view_literals;
-  const std::array<line_case, 16> cases{{
+  const std::array<line_case, 18> cases{{
       {"   x = 1 ! note\n", 512, 1, "   X = 1", 4},
+      {"                  \t  7 8\n", 512, 1, "                     7 8", 22},  // 16 at a time
+      {"                 9\n", 20, 1, "                 9", 18},  // the last columns one by one
       {"1\t2\n", 512, 1, "1 2", 1},
       {"\t\tab\n", 512, 1, "  AB", 3},
       {" 'quoted\n", 512, 1, " 'QUOTED", 2},  // an apostrophe in column 2 is no comment
