@@ -22,8 +22,17 @@ namespace vantor::driver {
 namespace {
 
 // The helper reads a file through a window of whole lines; a file with a
-// longer line is left to the reading thread.
+// longer line is left to the reading thread. The window lies in WGHDAM's
+// storage, which nothing uses before pass 2 and pass 2 fills anyway: the
+// helper then adds no pages to the run's peak. Pass 2 starts only once the
+// reading thread has taken the last case handed over, so the helper is idle.
 constexpr std::size_t kWindowBytes = std::size_t{64} << 10;
+static_assert(kWindowBytes <= sizeof(run_state::WGHDAM));
+
+std::span<char, kWindowBytes> window() {
+  return std::span<char, kWindowBytes>(reinterpret_cast<char*>(state().WGHDAM.data()),
+                                       kWindowBytes);
+}
 // The helper's reader reports nothing.
 constexpr int kNoMessages = -1;
 
@@ -44,7 +53,6 @@ struct helper_buffers {
   int count;
   std::array<int, kMaxItems> types;
   std::array<double, kMaxItems> values;
-  std::array<char, kWindowBytes> window;
 };
 
 // Reads the records of text into the plane, going on from r; false at a fault.
@@ -65,12 +73,13 @@ bool read_text(std::string_view text, helper_buffers& b, std::span<section_damag
 // line feed; its end, read as the end of a file, is no record of the file.
 bool read_file(platform::handle h, helper_buffers& b, std::span<section_damages> plane,
                case_records& r) {
+  const std::span<char, kWindowBytes> w = window();
   std::size_t kept = 0;  // the start of a line carried over from the window before
   for (;;) {
-    const std::ptrdiff_t n = platform::read_some(h, b.window.data() + kept, kWindowBytes - kept);
+    const std::ptrdiff_t n = platform::read_some(h, w.data() + kept, kWindowBytes - kept);
     if (n < 0) return false;
     const std::size_t filled = kept + static_cast<std::size_t>(n);
-    const std::string_view text(b.window.data(), filled);
+    const std::string_view text(w.data(), filled);
     if (n == 0) return read_text(text, b, plane, r);
     const std::size_t last_feed = text.rfind('\n');
     if (last_feed == std::string_view::npos) {
@@ -81,7 +90,7 @@ bool read_file(platform::handle h, helper_buffers& b, std::span<section_damages>
     if (!read_text(text.substr(0, last_feed + 1), b, plane, r)) return false;
     --r.lines;
     kept = filled - (last_feed + 1);
-    std::memmove(b.window.data(), b.window.data() + last_feed + 1, kept);
+    std::memmove(w.data(), w.data() + last_feed + 1, kept);
   }
 }
 
