@@ -14,11 +14,6 @@
 
 namespace vantor::driver {
 
-// The reader's settings for a raw damage file: the first 512 characters of
-// each line are read; keywords would be matched on 8.
-inline constexpr int kCaseLineWidth = 512;
-inline constexpr int kCaseKeywordLength = 8;
-
 enum class case_fault {
   none,
   read_failure,       // the reader failed to read a line (reported on its message unit)

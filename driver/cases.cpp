@@ -99,7 +99,7 @@ void read_case_files() {
   for (s.ICASE = s.IFIRST; s.ICASE <= s.ILAST; ++s.ICASE) {
     build_case_name(s, kRawSuffix);
     open_named_file(kUnitRaw, open_for::reading);
-    freeinput::INIFII_2(kCaseLineWidth, kCaseKeywordLength, kUnitRaw, kUnitOut, s.IRDERR);
+    freeinput::INIFII_2(kInputLineWidth, kInputKeywordLength, kUnitRaw, kUnitOut, s.IRDERR);
     if (s.IRDERR != 0) closing_steps(1);
     const std::string_view name = freeinput::trim_right(textio::view(s.name));
     textio::write(kUnitOut, kTwoTexts, std::string_view(" Processing File : "), name);

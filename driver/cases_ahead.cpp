@@ -62,7 +62,7 @@ bool read_text(std::string_view text, helper_buffers& b, std::span<section_damag
   st.memory_text = text;
   st.memory_file_lines = true;
   int ierr = 0;
-  freeinput::INIFII_2(kCaseLineWidth, kCaseKeywordLength, freeinput::kMemorySource, kNoMessages,
+  freeinput::INIFII_2(kInputLineWidth, kInputKeywordLength, freeinput::kMemorySource, kNoMessages,
                       ierr);
   int nhot = state().NHOT;
   read_case_records({b.count, b.types, b.values, kNoMessages}, plane, false, nhot, {}, r);

@@ -57,7 +57,7 @@ void ask_probability_file() {
 
 void build_probability_table() {
   run_state& s = state();
-  freeinput::INIFII_2(512, 8, kUnitProb, kUnitOut, s.IRDERR);
+  freeinput::INIFII_2(kInputLineWidth, kInputKeywordLength, kUnitProb, kUnitOut, s.IRDERR);
   if (s.IRDERR != 0) closing_steps(1);
 
   s.LINCNT = 0;

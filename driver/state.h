@@ -9,8 +9,9 @@
 // than be silently ignored). Where the reservation fails the program ends at
 // once with one line on standard error and status 1.
 //
-// Tables are indexed from 1 through the accessor functions, in the order of the
-// algorithms: RAWDAM(j, e, c) is hot spot j of section e in case c.
+// The tables are C++ arrays indexed from 0; the counters of the algorithms
+// (ICASE, sections, hot spots) count from 1, so a use subtracts 1:
+// RAWDAM[c - 1][e - 1][j - 1] is hot spot j of section e in case c.
 #pragma once
 
 #include <array>
@@ -34,6 +35,11 @@ inline constexpr int kTextElementLength = 80;
 
 // Joins the lines of one header record.
 inline constexpr std::string_view kLineFeed = "\n";
+
+// The reader's settings for the run's input files: the first 512 characters
+// of each line are read; keywords would be matched on 8.
+inline constexpr int kInputLineWidth = 512;
+inline constexpr int kInputKeywordLength = 8;
 
 // Units of the run.
 inline constexpr int kUnitIn = 5;

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "plot/axes.h"
+#include "plot/picture_options.h"
 #include "plot/report.h"
-#include "plot/svg.h"
 #include "plot/svg_page.h"
 
 namespace vantor::plot::svg {

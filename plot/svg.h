@@ -9,19 +9,10 @@
 
 #include <string>
 
+#include "plot/picture_options.h"
 #include "plot/report.h"
 
 namespace vantor::plot {
-
-// What the operator adds to the picture: the required life and the units.
-struct picture_options {
-  double design_life = 0.0;  // years; 0 for none
-  double dff = 1.0;          // design fatigue factor
-  std::string life_unit;     // "years"; empty for none
-  std::string length_unit;   // "m"; empty for none
-  // R = design life x DFF; 0 without a design life.
-  double required_life() const { return design_life > 0.0 ? design_life * dff : 0.0; }
-};
 
 // The SVG document (CR LF line ends): the damage and life panels, the damage
 // around the circumference, the legend and the table of the heaviest.

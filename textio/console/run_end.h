@@ -21,21 +21,9 @@
 
 #include <string_view>
 
-namespace vantor::textio {
+#include "textio/errors.h"
 
-// Error numbers of the file layer and of the record writer.
-inline constexpr int kErrAccessDenied = 9;
-inline constexpr int kErrFileExists = 10;
-inline constexpr int kErrEndOfFile = 24;
-inline constexpr int kErrFileNotFound = 29;
-inline constexpr int kErrOpenFailure = 30;
-inline constexpr int kErrWrite = 38;
-inline constexpr int kErrRead = 39;
-inline constexpr int kErrNoDevice = 42;
-inline constexpr int kErrBadName = 43;
-inline constexpr int kErrSyntax = 59;
-inline constexpr int kErrConversion = 64;
-inline constexpr int kErrOverflow = 66;
+namespace vantor::textio {
 
 // Unit and file name of an internal record (a text variable) in reports.
 inline constexpr int kInternalUnit = -5;

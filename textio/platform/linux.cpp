@@ -19,7 +19,7 @@
 #include <ctime>
 #include <string>
 
-#include "textio/console/run_end.h"
+#include "textio/errors.h"
 #include "textio/platform/platform.h"
 
 namespace vantor::platform {

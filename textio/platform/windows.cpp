@@ -21,7 +21,7 @@
 #include <cstring>
 #include <string>
 
-#include "textio/console/run_end.h"
+#include "textio/errors.h"
 #include "textio/platform/platform.h"
 
 namespace vantor::platform {
