@@ -14,11 +14,11 @@
 #include <tuple>
 #include <vector>
 
-#include "plot/app.h"
-#include "plot/axes.h"
-#include "plot/report.h"
-#include "plot/svg.h"
-#include "plot/xml_text.h"
+#include "plot/cli/app.h"
+#include "plot/picture/axes.h"
+#include "plot/picture/svg.h"
+#include "plot/run/report.h"
+#include "plot/text/xml_text.h"
 
 namespace vantor::plot {
 namespace {
