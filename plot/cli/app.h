@@ -1,17 +1,16 @@
-// The vantor-plot program: command line, the run's files, and the files it
-// writes (the picture PREFIX.svg, the case shares PREFIX.Contrib.csv, the
-// table of every section PREFIX.sections.csv and the one-page report
-// PREFIX.html); with --compare, the picture and page of several runs
-// (compare.svg, compare.html).
+// The vantor-plot program: the command line (options.h), the run's files, and
+// the files it writes (the picture PREFIX.svg, the case shares
+// PREFIX.Contrib.csv, the table of every section PREFIX.sections.csv and the
+// one-page report PREFIX.html); with --compare, the picture and page of
+// several runs (compare.svg, compare.html).
 #pragma once
 
 #include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "plot/run/picture_options.h"
+#include "plot/cli/options.h"
 #include "plot/run/record_file.h"
 
 namespace vantor::plot {
@@ -19,26 +18,6 @@ namespace vantor::plot {
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitBadInput = 1;
 inline constexpr int kExitUsage = 2;
-
-struct plot_options {
-  std::string operand;  // PREFIX, PREFIX.AccDam or a folder holding one run
-  std::string output;   // the picture's file; empty for PREFIX.svg beside the report
-  bool case_range = false;
-  int first_case = 0;
-  int last_case = 0;
-  picture_options picture;
-  bool long_csv = false;            // one CSV row per (rank, case)
-  bool compare = false;             // the operands are runs to compare
-  std::vector<std::string> runs;    // the operands of --compare
-  std::vector<std::string> labels;  // --label, for the runs in their order
-  bool help = false;
-  bool version = false;
-};
-
-// Reads the arguments (without the program name). False with a message for a
-// usage error.
-bool parse_command_line(std::span<const std::string_view> args, plot_options& options,
-                        std::string& message);
 
 // The files of one run.
 struct run_names {
