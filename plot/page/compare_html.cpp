@@ -38,8 +38,8 @@ std::string render_compare_html(std::span<const compared_run> runs, std::string_
     h += "<tr>" + cell(std::to_string(k + 1)) + cell(xml_text(runs[k].label), "l") +
          cell(xml_text(runs[k].report.path), "l") + cell(std::to_string(s.cases)) +
          cell(std::to_string(s.sections) + " x " + std::to_string(s.hot_spots)) +
-         cell(has_minimum ? format_fixed(s.minimum_life, 1) : "") +
-         cell(has_minimum ? format_fixed(s.coordinate, 3) : "") +
+         cell(has_minimum ? fixed_decimals(s.minimum_life, 1) : "") +
+         cell(has_minimum ? fixed_decimals(s.coordinate, 3) : "") +
          cell(has_minimum ? std::to_string(s.minimum_section + 1) : "") +
          cell(s.minimum_hot_spot >= 0 ? std::to_string(s.minimum_hot_spot + 1) : "");
     if (required > 0.0) {

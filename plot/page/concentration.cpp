@@ -42,14 +42,14 @@ std::string cumulative_curve(const std::vector<double>& sorted, const std::array
        attr("width", kCurveRight - kCurveLeft) + attr("height", kCurveBottom - kCurveTop) +
        " fill=\"#fbfbfb\" stroke=\"#888\"/>\n";
   for (const double level : {0.0, 50.0, 90.0, 100.0}) {
-    h += text_at("ytick-label", kCurveLeft - 6, y(level) + 4, "end", 10, format_fixed(level, 0)) +
+    h += text_at("ytick-label", kCurveLeft - 6, y(level) + 4, "end", 10, fixed_decimals(level, 0)) +
          "\n";
   }
   for (std::size_t l = 0; l < kConcentrationLevels.size(); ++l) {
     const double level = kConcentrationLevels[l];
     h += "<line class=\"level\"" + attr("x1", kCurveLeft) + attr("y1", y(level)) +
          attr("x2", kCurveRight) + attr("y2", y(level)) +
-         " stroke=\"#999\" stroke-dasharray=\"4 3\"><title>" + format_fixed(level, 0) +
+         " stroke=\"#999\" stroke-dasharray=\"4 3\"><title>" + fixed_decimals(level, 0) +
          " %: " + std::to_string(counts[l]) + " cases</title></line>\n";
   }
   std::string d = px(x(0)) + " " + px(y(0));
@@ -108,13 +108,13 @@ std::string concentration_html(std::span<const contribution_row> rows, std::size
   if (case_count == 0) return h + "<p>no weighted damage files: no case shares.</p>\n";
   h += "<table id=\"concentration\">\n<thead><tr><th>rank</th><th>section</th><th>S_Coo</th>";
   for (const double level : kConcentrationLevels) {
-    h += "<th>cases for " + format_fixed(level, 0) + " %</th>";
+    h += "<th>cases for " + fixed_decimals(level, 0) + " %</th>";
   }
   h += "</tr></thead>\n<tbody>\n";
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const std::array<int, 3> counts = cases_to_reach(rows[r].shares);
     h += "<tr><td>" + std::to_string(r + 1) + "</td><td>" + std::to_string(rows[r].section + 1) +
-         "</td><td>" + format_fixed(rows[r].coordinate, 3) + "</td>";
+         "</td><td>" + fixed_decimals(rows[r].coordinate, 3) + "</td>";
     for (const int c : counts) h += "<td>" + (c > 0 ? std::to_string(c) : std::string()) + "</td>";
     h += "</tr>\n";
   }
@@ -126,7 +126,7 @@ std::string concentration_html(std::span<const contribution_row> rows, std::size
   if (sorted.empty() || !(total > 0.0)) return h;
   h += "<div id=\"concentration-curve\"><p>The heaviest section (" +
        std::to_string(rows.front().section + 1) + ", S_Coo " +
-       format_fixed(rows.front().coordinate, 3) +
+       fixed_decimals(rows.front().coordinate, 3) +
        "): the cumulative share of its damage over the cases, the largest share first.</p>\n";
   h += cumulative_curve(sorted, cases_to_reach(rows.front().shares));
   h += "</div>\n";

@@ -91,11 +91,11 @@ std::string ranking_table(const accumulated_report& report, double required) {
     const int j = worst_hot_spot(report, e);
     ++rank;
     h += "<tr>" + cell(std::to_string(rank)) + cell(std::to_string(e + 1)) +
-         cell(format_fixed(s.coordinate, 3)) + cell(j >= 0 ? std::to_string(j + 1) : "") +
-         cell(format_exponent(s.damage, 4)) + cell(format_fixed(s.life, 1));
+         cell(fixed_decimals(s.coordinate, 3)) + cell(j >= 0 ? std::to_string(j + 1) : "") +
+         cell(exponent_decimals(s.damage, 4)) + cell(fixed_decimals(s.life, 1));
     if (required > 0.0) {
       const bool pass = !below_required(s, required);
-      h += cell(format_fixed(required / s.life, 3)) +
+      h += cell(fixed_decimals(required / s.life, 3)) +
            cell(pass ? "pass" : "fail", pass ? "pass" : "fail");
     }
     h += "</tr>\n";
@@ -116,9 +116,9 @@ std::string below_table(const accumulated_report& report, double required) {
        "<th>fatigue life</th><th>R / life</th></tr></thead>\n<tbody>\n";
   for (const int e : below) {
     const section_row& s = report.sections[static_cast<std::size_t>(e)];
-    h += "<tr>" + cell(std::to_string(e + 1)) + cell(format_fixed(s.coordinate, 3)) +
-         cell(format_exponent(s.damage, 4)) + cell(format_fixed(s.life, 1)) +
-         cell(format_fixed(required / s.life, 3), "fail") + "</tr>\n";
+    h += "<tr>" + cell(std::to_string(e + 1)) + cell(fixed_decimals(s.coordinate, 3)) +
+         cell(exponent_decimals(s.damage, 4)) + cell(fixed_decimals(s.life, 1)) +
+         cell(fixed_decimals(required / s.life, 3), "fail") + "</tr>\n";
   }
   h += "</tbody>\n</table>\n";
   return h;
@@ -143,10 +143,10 @@ std::string shares_tables(std::span<const contribution_row> rows,
       }
       return shares[a] > shares[b];
     });
-    h += "<tr>" + cell(std::to_string(r + 1)) + cell(format_fixed(rows[r].coordinate, 3));
+    h += "<tr>" + cell(std::to_string(r + 1)) + cell(fixed_decimals(rows[r].coordinate, 3));
     for (std::size_t k = 0; k < kTopCases; ++k) {
       if (k < order.size() && !std::isnan(shares[order[k]])) {
-        h += cell(cases[order[k]].file.digits + ": " + format_fixed(shares[order[k]], 2));
+        h += cell(cases[order[k]].file.digits + ": " + fixed_decimals(shares[order[k]], 2));
       } else {
         h += cell("");
       }
@@ -159,9 +159,9 @@ std::string shares_tables(std::span<const contribution_row> rows,
   for (std::size_t r = 1; r <= rows.size(); ++r) h += "<th>" + std::to_string(r) + "</th>";
   h += "</tr></thead>\n<tbody>\n";
   for (std::size_t k = 0; k < cases.size(); ++k) {
-    h += "<tr>" + cell(cases[k].file.digits) + cell(format_exponent(cases[k].probability, 4));
+    h += "<tr>" + cell(cases[k].file.digits) + cell(exponent_decimals(cases[k].probability, 4));
     for (const contribution_row& row : rows) {
-      h += cell(std::isnan(row.shares[k]) ? "" : format_fixed(row.shares[k], 2));
+      h += cell(std::isnan(row.shares[k]) ? "" : fixed_decimals(row.shares[k], 2));
     }
     h += "</tr>\n";
   }

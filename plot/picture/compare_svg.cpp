@@ -172,8 +172,8 @@ void draw_table(writer& w, std::span<const compared_run> runs, double required, 
         std::to_string(k + 1),
         std::to_string(s.cases),
         std::to_string(s.sections),
-        has_minimum ? format_fixed(s.minimum_life, 1) : "",
-        has_minimum ? format_fixed(s.coordinate, 3) : "",
+        has_minimum ? fixed_decimals(s.minimum_life, 1) : "",
+        has_minimum ? fixed_decimals(s.coordinate, 3) : "",
         has_minimum ? std::to_string(s.minimum_section + 1) : "",
         s.minimum_hot_spot >= 0 ? std::to_string(s.minimum_hot_spot + 1) : ""};
     if (required > 0.0)

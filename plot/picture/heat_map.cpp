@@ -169,7 +169,7 @@ void draw_heat_map(writer& w, const accumulated_report& report, const linear_axi
   }
   for (const double t : ticks(xs)) {
     w.line(
-        text_at("xtick-label", xs.x(t), bottom + 18, "middle", 12, format_fixed(t, xs.decimals)));
+        text_at("xtick-label", xs.x(t), bottom + 18, "middle", 12, fixed_decimals(t, xs.decimals)));
   }
   const double middle = (top + bottom) / 2.0;
   w.line(text_at("axis-label", 28, middle, "middle", 13, "hot spot",

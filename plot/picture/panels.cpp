@@ -40,7 +40,7 @@ void draw_frame(writer& w, const linear_axis& xs, const panel& p, std::string_vi
     const double x = xs.x(t);
     w.line("<line class=\"xtick\"" + attr("x1", x) + attr("y1", p.bottom) + attr("x2", x) +
            attr("y2", p.bottom + 5) + " stroke=\"#888\" stroke-width=\"1\"/>");
-    w.line(text_at("xtick-label", x, p.bottom + 18, "middle", 12, format_fixed(t, xs.decimals)));
+    w.line(text_at("xtick-label", x, p.bottom + 18, "middle", 12, fixed_decimals(t, xs.decimals)));
   }
   const double middle = (p.top + p.bottom) / 2.0;
   w.line(text_at("axis-label", 28, middle, "middle", 13, axis_label,
@@ -98,8 +98,8 @@ void draw_values(writer& w, const accumulated_report& report, const linear_axis&
            attr("cx", xs.x(s.coordinate)) + attr("cy", p.y(value_of(s))) +
            " r=\"5\" fill=\"none\" stroke=\"" + std::string(kHeavyColour) +
            "\" stroke-width=\"1.5\"><title>" + std::to_string(rank) + ": S_Coo " +
-           format_fixed(s.coordinate, 3) + ", damage " + format_exponent(s.damage, 4) +
-           ", fatigue life " + format_fixed(s.life, 1) + "</title></circle>");
+           fixed_decimals(s.coordinate, 3) + ", damage " + exponent_decimals(s.damage, 4) +
+           ", fatigue life " + fixed_decimals(s.life, 1) + "</title></circle>");
   }
 }
 

@@ -13,9 +13,10 @@ std::string section_tip(const accumulated_report& report, int section, int rank,
   const section_row& s = report.sections[static_cast<std::size_t>(section)];
   const int j = worst_hot_spot(report, section);
   std::string tip = rank > 0 ? "rank " + std::to_string(rank) + ", " : std::string();
-  tip += "section " + std::to_string(section + 1) + ", S_Coo " + format_fixed(s.coordinate, 3);
+  tip += "section " + std::to_string(section + 1) + ", S_Coo " + fixed_decimals(s.coordinate, 3);
   if (!options.length_unit.empty()) tip += ' ' + xml_text(options.length_unit);
-  tip += ": damage " + format_exponent(s.damage, 4) + ", fatigue life " + format_fixed(s.life, 1);
+  tip +=
+      ": damage " + exponent_decimals(s.damage, 4) + ", fatigue life " + fixed_decimals(s.life, 1);
   if (!options.life_unit.empty()) tip += ' ' + xml_text(options.life_unit);
   if (j >= 0) tip += ", worst hot spot " + std::to_string(j + 1);
   return tip;

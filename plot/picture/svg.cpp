@@ -146,7 +146,7 @@ void draw_heading(writer& w, const accumulated_report& report, const picture_opt
     const int j = worst_hot_spot(report, e);
     w.line(text_at("minimum", kWidth / 2, kSubtitleY + 19, "middle", 13,
                    "minimum fatigue life " + format_number(s.life) + life_unit + " at S_Coo " +
-                       format_fixed(s.coordinate, 3) +
+                       fixed_decimals(s.coordinate, 3) +
                        xml_text(options.length_unit.empty() ? "" : " " + options.length_unit) +
                        " (section " + std::to_string(e + 1) +
                        (j >= 0 ? ", hot spot " + std::to_string(j + 1) : std::string()) + ")",
@@ -222,8 +222,8 @@ void draw_inset(writer& w, const accumulated_report& report, const picture_layou
   const linear_axis& zs = l.zs;
   w.line(text_at("inset-title", kLeft, l.inset_panel.top - 14 - l.label_rows * kLabelRow - 10,
                  "start", 13,
-                 "the ten heaviest magnified: damage from S_Coo " + format_fixed(zs.low, 1) +
-                     " to " + format_fixed(zs.high, 1),
+                 "the ten heaviest magnified: damage from S_Coo " + fixed_decimals(zs.low, 1) +
+                     " to " + fixed_decimals(zs.high, 1),
                  " font-weight=\"bold\""));
   w.line("<g class=\"panel inset\">");
   draw_frame(w, zs, l.inset_panel, "damage");
@@ -254,10 +254,10 @@ void draw_ranking(writer& w, const accumulated_report& report, double required, 
     const int j = worst_hot_spot(report, e);
     const double y = table_top + rank * kTableRow;
     std::vector<std::string> cells = {
-        std::to_string(rank),         format_fixed(s.coordinate, 3),
-        std::to_string(e + 1),        j >= 0 ? std::to_string(j + 1) : "",
-        format_exponent(s.damage, 4), format_fixed(s.life, 1)};
-    if (required > 0.0) cells.push_back(format_fixed(required / s.life, 3));
+        std::to_string(rank),           fixed_decimals(s.coordinate, 3),
+        std::to_string(e + 1),          j >= 0 ? std::to_string(j + 1) : "",
+        exponent_decimals(s.damage, 4), fixed_decimals(s.life, 1)};
+    if (required > 0.0) cells.push_back(fixed_decimals(required / s.life, 3));
     const bool below = below_required(s, required);
     for (std::size_t c = 0; c < cells.size(); ++c) {
       w.line(text_at("table-cell", kColumns[c], y, "end", 12, cells[c],

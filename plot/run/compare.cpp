@@ -36,8 +36,8 @@ bool shares_sections(const accumulated_report& a, const accumulated_report& b,
   for (std::size_t e = 0; e < a.sections.size(); ++e) {
     if (a.sections[e].coordinate != b.sections[e].coordinate) {
       reason = "section " + std::to_string(e + 1) + " at S_Coo " +
-               format_fixed(b.sections[e].coordinate, 3) + " against " +
-               format_fixed(a.sections[e].coordinate, 3);
+               fixed_decimals(b.sections[e].coordinate, 3) + " against " +
+               fixed_decimals(a.sections[e].coordinate, 3);
       return false;
     }
   }

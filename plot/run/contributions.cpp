@@ -161,7 +161,7 @@ class weighted_parser {
     double coordinate = 0.0;
     const double expected = report_.sections[static_cast<std::size_t>(e)].coordinate;
     if (!field_number(rec, 0, 0, ff::kCoordinateWidth, coordinate) || coordinate != expected) {
-      return fail(rec.line, "S_Coo differs from " + format_fixed(expected, 3) + " of section " +
+      return fail(rec.line, "S_Coo differs from " + fixed_decimals(expected, 3) + " of section " +
                                 std::to_string(e + 1) + " in the report " + report_.path);
     }
     for (std::size_t k = 0; k < picks_.size(); ++k) {

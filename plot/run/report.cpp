@@ -255,8 +255,8 @@ class report_parser {
     const auto e = static_cast<std::size_t>(rows_ - 1);
     const section_row& s = report_.sections[e];
     if (coordinate != s.coordinate) {
-      return fail(rec.line, "S_Coo " + format_fixed(coordinate, 3) + " differs from " +
-                                format_fixed(s.coordinate, 3) + " of section " +
+      return fail(rec.line, "S_Coo " + fixed_decimals(coordinate, 3) + " differs from " +
+                                fixed_decimals(s.coordinate, 3) + " of section " +
                                 std::to_string(rows_) + " in the section table");
     }
     double largest = 0.0;
@@ -270,8 +270,8 @@ class report_parser {
       report_.matrix.push_back(v);
     }
     if (largest != s.damage) {
-      return fail(rec.line, "the largest damage of the row, " + format_exponent(largest, 4) +
-                                ", differs from " + format_exponent(s.damage, 4) +
+      return fail(rec.line, "the largest damage of the row, " + exponent_decimals(largest, 4) +
+                                ", differs from " + exponent_decimals(s.damage, 4) +
                                 " of the section table");
     }
     return true;

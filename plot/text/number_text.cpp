@@ -53,11 +53,11 @@ std::string format_printf(const char* format, double value, int decimals) {
 
 }  // namespace
 
-std::string format_fixed(double value, int decimals) {
+std::string fixed_decimals(double value, int decimals) {
   return format_printf("%.*f", value, decimals);
 }
 
-std::string format_exponent(double value, int decimals) {
+std::string exponent_decimals(double value, int decimals) {
   return format_printf("%.*E", value, decimals);
 }
 

@@ -19,8 +19,11 @@ bool parse_real(std::string_view text, double& value);
 // style as the value needs); "Infinity", "-Infinity" and "NaN" for the others.
 std::string format_number(double value);
 
-// printf-style "%.{decimals}f" and "%.{decimals}E" ("Infinity", "NaN" as above).
-std::string format_fixed(double value, int decimals);
-std::string format_exponent(double value, int decimals);
+// The value with that many decimals, printf-style "%.{decimals}f" and
+// "%.{decimals}E" ("Infinity", "NaN" as above), as long as it needs: a text
+// of its own, not a fixed-width field as textio's format_fixed and
+// format_exponent fill.
+std::string fixed_decimals(double value, int decimals);
+std::string exponent_decimals(double value, int decimals);
 
 }  // namespace vantor::plot
