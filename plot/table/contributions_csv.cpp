@@ -5,14 +5,14 @@
 #include <string_view>
 #include <vector>
 
-#include "plot/text/number_text.h"
+#include "plot/table/csv_number.h"
 
 namespace vantor::plot {
 namespace {
 
-// A CSV number in its shortest round-trip form; empty for no number.
+// A CSV number (csv_number.h); empty for no number.
 std::string format_shortest(double value) {
-  return std::isnan(value) ? std::string() : format_number(value);
+  return std::isnan(value) ? std::string() : csv_number(value);
 }
 
 }  // namespace

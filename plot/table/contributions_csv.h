@@ -9,8 +9,8 @@
 
 namespace vantor::plot {
 
-// The CSV text (CR LF ends, numbers in their shortest round-trip form, empty
-// where there is none): a header row, then one row per heaviest section with
+// The CSV text (CR LF ends, numbers as csv_number.h writes them, an infinite
+// life "inf", empty where there is no number): a header row, then one row per heaviest section with
 // rank, section, S_Coo, worst hot spot, damage, fatigue life and each case's
 // share; or, long_form, one row per (rank, case) with the case's probability,
 // weighted damage and share, by rank and then by decreasing share.

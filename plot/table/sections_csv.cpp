@@ -1,24 +1,15 @@
 #include "plot/table/sections_csv.h"
 
-#include <cmath>
 #include <string_view>
 #include <vector>
 
 #include "plot/run/required_life.h"
-#include "plot/text/number_text.h"
+#include "plot/table/csv_number.h"
 
 namespace vantor::plot {
 namespace {
 
 constexpr std::string_view kEnd = "\r\n";
-
-// A number as CSV readers read one: the shortest round-trip form, "inf",
-// "-inf" and "nan" for the values without digits.
-std::string csv_number(double value) {
-  if (std::isnan(value)) return "nan";
-  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-  return format_number(value);
-}
 
 // A header cell, quoted where its text holds a separator, a quote or a line end.
 std::string csv_cell(const std::string& text) {

@@ -19,6 +19,8 @@
 #include "plot/picture/axes.h"
 #include "plot/picture/svg.h"
 #include "plot/run/report.h"
+#include "plot/table/contributions_csv.h"
+#include "plot/table/sections_csv.h"
 #include "plot/text/xml_text.h"
 
 namespace vantor::plot {
@@ -257,6 +259,23 @@ TEST(PlotSvg, XmlText) {
       {"bell\x07", "bell?"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(xml_text(in), out);
+}
+
+// A section without damage has an infinite life: "inf" in every CSV file.
+TEST(PlotTables, InfiniteLifeIsInfInEveryCsv) {
+  accumulated_report report;
+  report.section_count = 1;
+  report.hot_spot_count = 1;
+  report.sections = {{10.0, 0.0, HUGE_VAL}};
+  report.matrix = {0.0};
+  const contribution_row row{0, 10.0, 0, 0.0, HUGE_VAL, {std::nan("")}};
+  case_damage one;
+  one.file.digits = "001";
+  one.at_picks = {0.0};
+  const std::string csvs[] = {render_sections_csv(report, {}),
+                              render_csv({&row, 1}, {&one, 1}, false)};
+  EXPECT_EQ(csvs[0].substr(csvs[0].find('\n') + 1), "1,10,1,0,inf\r\n");
+  EXPECT_EQ(csvs[1].substr(csvs[1].find('\n') + 1), "1,1,10,1,0,inf,\r\n");
 }
 
 TEST(PlotCommandLine, Arguments) {
