@@ -9,16 +9,19 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <regex>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "plot/app.h"
-#include "plot/axes.h"
-#include "plot/report.h"
-#include "plot/svg.h"
-#include "plot/xml_text.h"
+#include "plot/cli/app.h"
+#include "plot/picture/axes.h"
+#include "plot/picture/svg.h"
+#include "plot/run/report.h"
+#include "plot/table/contributions_csv.h"
+#include "plot/table/sections_csv.h"
+#include "plot/text/xml_text.h"
 
 namespace vantor::plot {
 namespace {
@@ -258,6 +261,23 @@ TEST(PlotSvg, XmlText) {
   for (const auto& [in, out] : cases) EXPECT_EQ(xml_text(in), out);
 }
 
+// A section without damage has an infinite life: "inf" in every CSV file.
+TEST(PlotTables, InfiniteLifeIsInfInEveryCsv) {
+  accumulated_report report;
+  report.section_count = 1;
+  report.hot_spot_count = 1;
+  report.sections = {{10.0, 0.0, HUGE_VAL}};
+  report.matrix = {0.0};
+  const contribution_row row{0, 10.0, 0, 0.0, HUGE_VAL, {std::nan("")}};
+  case_damage one;
+  one.file.digits = "001";
+  one.at_picks = {0.0};
+  const std::string csvs[] = {render_sections_csv(report, {}),
+                              render_csv({&row, 1}, {&one, 1}, false)};
+  EXPECT_EQ(csvs[0].substr(csvs[0].find('\n') + 1), "1,10,1,0,inf\r\n");
+  EXPECT_EQ(csvs[1].substr(csvs[1].find('\n') + 1), "1,1,10,1,0,inf,\r\n");
+}
+
 TEST(PlotCommandLine, Arguments) {
   struct cli_case {
     std::vector<std::string_view> args;
@@ -309,6 +329,38 @@ TEST(PlotCommandLine, Arguments) {
     std::string message;
     EXPECT_EQ(parse_command_line(c.args, o, message), c.runs > 0) << c.args.size() << message;
     EXPECT_EQ(o.runs.size(), c.runs) << c.args.size();
+  }
+}
+
+// Every option of the table is in --help with its argument, and the parser
+// takes it in each of its spellings (an example value for an argument).
+TEST(PlotCommandLine, EveryOptionInHelpAndAccepted) {
+  const std::string help = help_text();
+  const std::map<std::string_view, std::string_view> examples = {
+      {"FILE", "pic.svg"}, {"FIRST-LAST", "1-2"}, {"YEARS", "20"}, {"FACTOR", "3"}, {"TEXT", "m"}};
+  for (const option_entry& e : option_table()) {
+    const std::string head =
+        (e.short_name.empty() ? std::string("    ") : std::string(e.short_name) + ", ") +
+        std::string(e.name) + (e.argument.empty() ? "" : " " + std::string(e.argument));
+    EXPECT_NE(help.find("\n  " + head + " "), std::string::npos) << head;
+    ASSERT_TRUE(e.argument.empty() || examples.contains(e.argument)) << e.argument;
+    const std::string_view value = e.argument.empty() ? "" : examples.at(e.argument);
+    const std::string joined = std::string(e.name) + "=" + std::string(value);
+    std::vector<std::vector<std::string_view>> spellings = {{e.name}};
+    if (!e.short_name.empty()) spellings.push_back({e.short_name});
+    if (!e.argument.empty()) {
+      for (auto& s : spellings) s.push_back(value);
+      spellings.push_back({joined});
+    }
+    for (auto args : spellings) {
+      args.insert(args.end(), {"--compare", "a", "b"});
+      plot_options o;
+      std::string message;
+      parse_command_line(args, o, message);
+      for (const std::string_view refused : {"unknown option", "needs a value", " wants "}) {
+        EXPECT_EQ(message.find(refused), std::string::npos) << args.front() << ": " << message;
+      }
+    }
   }
 }
 
