@@ -40,9 +40,6 @@ APART = ("driver/", "plot/")
 # Arrows that still run up, known and to be removed: printed as warnings,
 # not failed on. (includer, included)
 KNOWN = {
-    # Only the error numbers: textio/errors.h would do.
-    ("textio/units/unit_input.cpp", "textio/console/run_end.h"),
-    ("textio/units/unit_records.cpp", "textio/console/run_end.h"),
     # The units end the run on a failed write (fatal) and wait for an end
     # under way (stop_if_ending); the end of a run writes out the units.
     ("textio/units/units.cpp", "textio/console/run_end.h"),

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string_view>
 
-#include "textio/console/run_end.h"
+#include "textio/errors.h"
 #include "textio/platform/platform.h"
 #include "textio/units/unit_table.h"
 #include "textio/units/units.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "textio/console/run_end.h"
+#include "textio/errors.h"
 #include "textio/platform/platform.h"
 #include "textio/units/unit_table.h"
 #include "textio/units/units.h"
