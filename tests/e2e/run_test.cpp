@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "driver/dialogue.h"
 #include "tests/e2e/harness.h"
 #include "tests/support/expected.h"
 
@@ -430,6 +431,20 @@ TEST(EndToEnd, CommandLine) {
   for (const char* text : {"Give First case", "Give Last  case", "probabilities", "Prefix",
                            "digits", ".RawDam", ".WghDam", ".AccDam", "vantor < answers.txt"}) {
     EXPECT_NE(help.out.find(text), std::string::npos) << text;
+  }
+  // Every question of the dialogue's table: its label and description on one
+  // line, its condition and its example answer.
+  for (const driver::question& q : driver::kDialogue) {
+    const std::size_t at = help.out.find("\n  " + std::string(driver::label_of(q)) + " ");
+    ASSERT_NE(at, std::string::npos) << q.prompt;
+    const std::string line = help.out.substr(at + 1, help.out.find('\n', at + 1) - at - 1);
+    EXPECT_NE(line.find(q.help.substr(0, q.help.find('\n'))), std::string::npos) << line;
+    if (!q.when.empty()) {
+      EXPECT_NE(help.out.find(q.when), std::string::npos) << q.when;
+    }
+    if (!q.example.empty()) {
+      EXPECT_NE(help.out.find("\n  " + std::string(q.example) + "\n"), std::string::npos);
+    }
   }
   const run_result version = run_vantor(dir.path(), "", {"--version"});
   EXPECT_EQ(version.status, 0);
