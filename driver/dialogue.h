@@ -7,11 +7,12 @@
 // (questions_help), and the tests build their answers in this order
 // (tests/support/answers.h).
 //
-// Adding a question: one entry below, in the place where it is asked (a new
-// name in question_id, prompt, blank, becomes, help, example), plus its step
-// where the run asks it: ask(prompt_of(question_id::...)) followed by the
-// readLine or readInteger into its variable. The help and the answer builder
-// follow the table; give the builder a field for the new answer.
+// Adding a question: one entry below, in the place where it is asked, with its
+// name in question_id at the same place (checked at compile time) and `when`
+// set if it is asked only on a condition; plus its step where the run asks it:
+// ask(prompt_of(question_id::...)) followed by the readLine or readInteger
+// into its variable. --help follows the table; the answer builder gets a
+// field for the new answer (the compiler points at its switch).
 #pragma once
 
 #include <array>
