@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "driver/dialogue.h"
 #include "driver/run.h"
 #include "formats/version.h"
 #include "textio/console/run_end.h"
@@ -12,21 +13,15 @@
 
 namespace {
 
-constexpr std::string_view kHelp =
+constexpr std::string_view kUsage =
     "Usage: vantor            (answers on the console)\n"
     "       vantor < answers.txt\n"
     "       vantor --help | --version\n"
     "\n"
     "Sums the fatigue damage of the load cases of a riser, each weighted by the\n"
-    "probability of its case. The five questions, one answer per line:\n"
-    "  Give First case to process         first case number\n"
-    "  Give Last  case to process         last case number\n"
-    "  Give file containing probabilities the probability file (asked again while\n"
-    "                                     it cannot be opened)\n"
-    "  Give the common file Prefix        PREFIX of the case files\n"
-    "  Number of digits in case nos /3/   digits of the case numbers (blank: 3)\n"
-    "When the probabilities of the cases do not add up to 1, one more question:\n"
-    "  Scale Probs?  / yes /              blank or y: scale them to a sum of 1\n"
+    "probability of its case. ";
+
+constexpr std::string_view kFiles =
     "\n"
     "Reads, in the current folder:\n"
     "  the probability file              the n-th number is the probability of case n\n"
@@ -39,16 +34,21 @@ constexpr std::string_view kHelp =
     "the weighted files (256 characters): the run then ends with report 66 at\n"
     "the first of them.\n"
     "\n"
-    "An answers file for cases 1 to 5, riser_001.RawDam to riser_005.RawDam:\n"
-    "  1\n"
-    "  5\n"
-    "  probs.txt\n"
-    "  riser\n"
-    "  (an empty line: 3 digits)\n"
+    "An answers file for cases 1 to 5, riser_001.RawDam to riser_005.RawDam:\n";
+
+constexpr std::string_view kEnding =
     "Run it as:  vantor < answers.txt\n"
     "\n"
     "Exit status: 0 complete run, 1 an error reported on the console, otherwise\n"
     "the number of the report on standard error.\n";
+
+// The usage, the questions and the example answers from the dialogue's table
+// (driver/dialogue.h), the files and the exit status.
+std::string help_text() {
+  using namespace vantor::driver;
+  return std::string(kUsage) + questions_help() + std::string(kFiles) + example_help() +
+         std::string(kEnding);
+}
 
 int print(std::string_view text) {
   namespace platform = vantor::platform;
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
   std::set_new_handler(vantor::textio::out_of_memory);
   if (argc == 2) {
     const std::string_view arg = argv[1];
-    if (arg == "--help") return print(kHelp);
+    if (arg == "--help") return print(help_text());
     if (arg == "--version") return print("vantor " + std::string(vantor::kVersion) + "\n");
   }
   return vantor::driver::run();

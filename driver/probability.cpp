@@ -3,6 +3,7 @@
 #include <span>
 #include <string_view>
 
+#include "driver/dialogue.h"
 #include "driver/helpers.h"
 #include "driver/records.h"
 #include "driver/run.h"
@@ -19,8 +20,8 @@ namespace {
 
 using textio::layout_of;
 
-constexpr std::string_view kAskFile = "Give file containing probabilities:  ";
-constexpr std::string_view kAskScale = "Scale Probs?  / yes /  ";
+constexpr std::string_view kAskFile = prompt_of(question_id::probability_file);
+constexpr std::string_view kAskScale = prompt_of(question_id::scale);
 constexpr auto kSpacer = layout_of("(/,/,A)");
 constexpr auto kSum = layout_of("(A,F12.3)");
 constexpr auto kScaled = layout_of("(/,A,F12.3)");

@@ -5,6 +5,7 @@
 #include <span>
 #include <string_view>
 
+#include "driver/dialogue.h"
 #include "driver/helpers.h"
 #include "driver/records.h"
 #include "driver/state.h"
@@ -56,10 +57,10 @@ constexpr bool banner_is_framed() {
 }
 static_assert(banner_is_framed(), "every banner line is 48 characters");
 
-constexpr std::string_view kAskFirst = "Give First case to process        :  ";
-constexpr std::string_view kAskLast = "Give Last  case to process        :  ";
-constexpr std::string_view kAskPrefix = "Give the common file Prefix       :  ";
-constexpr std::string_view kAskDigits = "Number of digits in case nos /3/  :  ";
+constexpr std::string_view kAskFirst = prompt_of(question_id::first_case);
+constexpr std::string_view kAskLast = prompt_of(question_id::last_case);
+constexpr std::string_view kAskPrefix = prompt_of(question_id::prefix);
+constexpr std::string_view kAskDigits = prompt_of(question_id::digits);
 
 void write_banner() {
   textio::write(kUnitOut, kEmpty);

@@ -42,6 +42,7 @@
 #include "freeinput/state.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/run_end_hook.h"
+#include "tests/support/answers.h"
 #include "textio/console/run_end.h"
 #include "textio/units/units.h"
 
@@ -314,7 +315,8 @@ inline int whole_run(std::span<const std::uint8_t> data) {
     put_file(inputs.back(), parts[static_cast<std::size_t>(c)]);
   }
   driver::reset_run_state();
-  const std::string answers = "1\n" + std::to_string(cases) + "\nprobs.txt\nriser\n\ny\n";
+  const std::string answers =
+      testing::dialogue_answers{.last = std::to_string(cases), .scale = "y"}.text();
   const int status = until_run_ends([&] {
     connect_console(answers);
     driver::run();

@@ -11,10 +11,13 @@
 
 #include "fuzz/targets.h"
 #include "tests/e2e/harness.h"
+#include "tests/support/answers.h"
 #include "textio/format/writer.h"
 
 namespace vantor::fuzz {
 namespace {
+
+using vantor::testing::dialogue_answers;
 
 enum class target { reader, dialogue, run };
 
@@ -118,16 +121,16 @@ TEST(FuzzReplay, TargetsSeeHowTheRunEnded) {
 
 TEST(FuzzReplay, EndOfAnswersAndPathsInAnswers) {
   struct answer_case {
-    const char* answers;
+    std::string answers;
     int status;
   };
   const answer_case cases[] = {
       {"", textio::kErrEndOfFile},
-      {"1\n3\nprobs.txt\n", textio::kErrEndOfFile},
+      {dialogue_answers{}.text(driver::question_id::probability_file), textio::kErrEndOfFile},
       {"1\n/\n", textio::kErrEndOfFile},
       // Typed paths leave the work folder: not run.
-      {"1\n3\n../probs.txt\nriser\n\n", -1},
-      {"1\n3\nprobs.txt\n/tmp/riser\n\n", -1},
+      {dialogue_answers{.probability_file = "../probs.txt"}.text(), -1},
+      {dialogue_answers{.prefix = "/tmp/riser"}.text(), -1},
   };
   for (const answer_case& c : cases) {
     SCOPED_TRACE(c.answers);

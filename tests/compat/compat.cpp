@@ -26,6 +26,7 @@
 
 #include "tests/compat/scenarios.h"
 #include "tests/compat/sides.h"
+#include "tests/support/answers.h"
 #include "tests/support/forms.h"
 #include "tests/support/generate_run.h"
 
@@ -45,11 +46,10 @@ std::map<std::string, std::string> answered_run(const std::string& answer, int p
     files[case_file_name("riser", c, run.digits(), ".RawDam")] = run.raw_damage(c);
   }
   files["probs.txt"] = run.probability_text();
-  std::array<std::string, 5> answers = {"1", "3", "probs.txt", "riser", ""};
-  answers[position == 2 ? 4 : position] = answer;
-  std::string text;
-  for (const std::string& a : answers) text += a + "\n";
-  files["answers.txt"] = text;
+  dialogue_answers answers;
+  const std::array<std::string*, 3> replaced = {&answers.first, &answers.last, &answers.digits};
+  *replaced[static_cast<std::size_t>(position)] = answer;
+  files["answers.txt"] = answers.text();
   return files;
 }
 

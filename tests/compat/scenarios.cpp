@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/compat/scenario_values.h"
+#include "tests/support/answers.h"
 #include "tests/support/forms.h"
 #include "tests/support/generate_run.h"
 #include "tests/support/splitmix.h"
@@ -270,18 +271,31 @@ std::string probability_file(const plan& p, splitmix& rng) {
 }
 
 std::string answers_file(const plan& p, splitmix& rng) {
+  using driver::question_id;
   const std::size_t ends = rng.below(30);  // 0: CR LF, 1 to 4: CR on the numbers
-  const auto line = [&](const std::string& text, bool number) {
-    return text + ((ends == 0 || (number && ends < 5)) ? "\r\n" : "\n");
-  };
-  std::string out = line(std::to_string(p.first), true) + line(std::to_string(p.last), true);
-  if (p.error == "no probability file") return out + line("nosuch.txt", false);
-  if (chance(rng, 0.05)) out += line("nosuch.txt", false);
-  out += line("probs.txt", false);
-  if (p.error == "answers cut short") return out;
-  out += line(p.prefix, false) + line(p.digits_answer, true);
-  constexpr std::array kScale = {"", "", "yes", "Y", "yeah", "no", "n", " y", "ja"};
-  return out + line(rng.pick(kScale), false);
+  dialogue_answers answers{.first = std::to_string(p.first),
+                           .last = std::to_string(p.last),
+                           .prefix = p.prefix,
+                           .digits = p.digits_answer};
+  // The input ends after the probability file when it cannot be opened or
+  // when the answers are cut short.
+  question_id until = question_id::probability_file;
+  if (p.error == "no probability file") {
+    answers.probability_file = "nosuch.txt";
+  } else {
+    if (chance(rng, 0.05)) answers.refused_files = {"nosuch.txt"};
+    if (p.error != "answers cut short") {
+      constexpr std::array kScale = {"", "", "yes", "Y", "yeah", "no", "n", " y", "ja"};
+      answers.scale = rng.pick(kScale);
+      until = question_id::scale;
+    }
+  }
+  std::string out;
+  for (const answer_line& line : answers.lines()) {
+    if (line.id > until) break;
+    out += line.text + ((ends == 0 || (line.number && ends < 5)) ? "\r\n" : "\n");
+  }
+  return out;
 }
 
 // A row of a raw damage file changed: a value missing, added or a text.

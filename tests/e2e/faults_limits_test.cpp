@@ -27,6 +27,7 @@
 #include "tests/e2e/faulted_run.h"
 #include "tests/e2e/faults.h"
 #include "tests/e2e/harness.h"
+#include "tests/support/answers.h"
 #include "tests/support/expected.h"
 #include "tests/support/generate_run.h"
 
@@ -47,7 +48,7 @@ bool nobody_can_execute(const fs::path& program) {
 }
 
 constexpr int kFaultCases = 3;
-const std::string kFaultAnswers = "1\n3\nprobs.txt\nriser\n\n";
+const std::string kFaultAnswers = dialogue_answers{}.text();
 
 void write_fault_run(const scratch_dir& dir) {
   static const std::string text = large_case_text();

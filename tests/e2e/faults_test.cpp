@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/e2e/harness.h"
+#include "tests/support/answers.h"
 #include "tests/support/expected.h"
 #include "tests/support/generate_run.h"
 
@@ -98,7 +99,11 @@ TEST(Faults, ConsoleStreamsThatCannotBeUsed) {
        "forrtl: severe (39): error during read, unit 5, file CONIN$\n"},
       // The probability file is open when the report is written: it must not
       // receive the report in place of the closed standard error.
-      {"standard error closed", {false, "/dev/null", true}, "1\n3\nprobs.txt\nriser\nx\n", 59, ""},
+      {"standard error closed",
+       {false, "/dev/null", true},
+       dialogue_answers{.digits = "x"}.text(),
+       59,
+       ""},
       {"standard error closed, complete run", {false, "/dev/null", true}, kTypicalAnswers, 0, ""},
   };
   const reference ref = complete_run(write_typical_run, 3, kTypicalAnswers);
@@ -217,7 +222,8 @@ TEST(Faults, FileToBeWrittenStartsEmptyEvenWhenTheRunEndsFirst) {
   dir.write("probs.txt", "1.0\n");
   dir.write(prefix + "_001.RawDam", "1 1E-3\n");
   dir.write(prefix + "_001.WghDam", "content of an earlier run\r\n");
-  const run_result r = run_vantor(dir.path(), "1\n1\nprobs.txt\n" + prefix + "\n\n");
+  const run_result r =
+      run_vantor(dir.path(), dialogue_answers{.last = "1", .prefix = prefix}.text());
   EXPECT_EQ(r.status, 66);
   EXPECT_EQ(r.err,
             "forrtl: severe (66): output statement overflows record, unit -5, file Internal "
@@ -240,7 +246,7 @@ void write_large_run(const scratch_dir& dir) {
   dir.write("probs.txt", probs);
 }
 
-const std::string kLargeAnswers = "1\n" + std::to_string(kLargeCases) + "\nprobs.txt\nriser\n\n";
+const std::string kLargeAnswers = dialogue_answers{.last = std::to_string(kLargeCases)}.text();
 
 const reference& large_reference() {
   static const reference ref = complete_run(write_large_run, kLargeCases, kLargeAnswers);

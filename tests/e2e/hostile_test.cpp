@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/e2e/harness.h"
+#include "tests/support/answers.h"
 #include "tests/support/expected.h"
 
 namespace vantor::testing {
@@ -99,7 +100,8 @@ measured_run run_case(const scratch_dir& dir, const hostile_case& c) {
   for (std::size_t k = 0; k < c.raw.size(); ++k) {
     dir.write("riser_00" + std::to_string(k + 1) + ".RawDam", c.raw[k]);
   }
-  const std::string answers = "1\n" + std::to_string(c.raw.size()) + "\nprobs.txt\nriser\n\ny\n";
+  const std::string answers =
+      dialogue_answers{.last = std::to_string(c.raw.size()), .scale = "y"}.text();
   return run_measured(dir.path(), answers);
 }
 
@@ -216,7 +218,7 @@ void write_big(const scratch_dir& dir, const std::string& name, const std::strin
 // damage file: read in its first 512 columns, never held whole.
 TEST(Hostile, FiftyMegabyteLinesWithoutLineFeed) {
   constexpr std::size_t kBytes = 50u << 20;
-  const std::string answers = "1\n1\nprobs.txt\nriser\n\n";
+  const std::string answers = dialogue_answers{.last = "1"}.text();
   scratch_dir small;
   small.write("probs.txt", "1.0\n");
   small.write("riser_001.RawDam", kTwoSections);
@@ -298,10 +300,13 @@ TEST(Hostile, ConsoleAnswers) {
   };
   const std::string nul(1, '\0');
   const answer_case cases[] = {
-      {"NUL in the probability file name", "1\n1\nprobs" + nul + ".txt\n", 24,
-       "forrtl: severe (24): end-of-file during read, unit 5, file CONIN$\n"},
-      {"NUL in the prefix", "1\n1\nprobs.txt\nri" + nul + "ser\n\n", 1, ""},
-      {"invalid UTF-8 prefix", "1\n1\nprobs.txt\n\xff\xfe\n\n", 1, ""},
+      {"NUL in the probability file name",
+       dialogue_answers{.last = "1", .probability_file = "probs" + nul + ".txt"}.text(
+           driver::question_id::probability_file),
+       24, "forrtl: severe (24): end-of-file during read, unit 5, file CONIN$\n"},
+      {"NUL in the prefix", dialogue_answers{.last = "1", .prefix = "ri" + nul + "ser"}.text(), 1,
+       ""},
+      {"invalid UTF-8 prefix", dialogue_answers{.last = "1", .prefix = "\xff\xfe"}.text(), 1, ""},
       {"a 5 MB number", repeat("9", 5u << 20) + "\n", 64,
        "forrtl: severe (64): input conversion error, unit 5, file CONIN$\n"},
       {"a 5 MB prefix without line feed", "1\n1\nprobs.txt\n" + repeat("r", 5u << 20), 24,
@@ -373,7 +378,7 @@ TEST(Hostile, CasesReadAheadEndAsCasesReadInOrder) {
         for (int c = 1; c <= 5; ++c)
           dir.write("riser_00" + std::to_string(c) + ".RawDam", c == odd_case ? text : good);
         ::setenv("VANTOR_THREADS", std::to_string(threads).c_str(), 1);
-        const run_result r = run_vantor(dir.path(), "1\n5\nprobs.txt\nriser\n\n");
+        const run_result r = run_vantor(dir.path(), dialogue_answers{.last = "5"}.text());
         ::unsetenv("VANTOR_THREADS");
         seen[threads - 1] = run_outcome(dir, r);
       }

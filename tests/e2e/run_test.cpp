@@ -6,7 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include "driver/dialogue.h"
 #include "tests/e2e/harness.h"
+#include "tests/support/answers.h"
 #include "tests/support/expected.h"
 
 namespace vantor::testing {
@@ -31,12 +33,21 @@ const std::string kBanner = records({
     "------------------------------------------------",
 });
 
-const std::string kAskFirst = " Give First case to process        :  ";
-const std::string kAskLast = " Give Last  case to process        :  ";
-const std::string kAskFile = " Give file containing probabilities:  ";
-const std::string kAskPrefix = " Give the common file Prefix       :  ";
-const std::string kAskDigits = " Number of digits in case nos /3/  :  ";
+using driver::question_id;
+
+// A question as the console shows it: the prompt after the record's blank.
+std::string asked(question_id id) {
+  return std::string(" ").append(driver::prompt_of(id));
+}
+
+const std::string kAskFirst = asked(question_id::first_case);
+const std::string kAskLast = asked(question_id::last_case);
+const std::string kAskFile = asked(question_id::probability_file);
+const std::string kAskPrefix = asked(question_id::prefix);
+const std::string kAskDigits = asked(question_id::digits);
+const std::string kAskScale = asked(question_id::scale);
 const std::string kAllQuestions = kAskFirst + kAskLast + kAskFile + kAskPrefix + kAskDigits;
+const std::string kOneCase = dialogue_answers{.last = "1"}.text();
 const std::string kSeparator = "\r\n\r\n \r\n";
 
 std::string assume(int digits) {
@@ -118,7 +129,7 @@ std::string typical_prefix() {
 }
 
 std::vector<error_case> error_cases() {
-  const std::string two_cases = "1\n2\nprobs.txt\nriser\n\n";
+  const std::string two_cases = dialogue_answers{.last = "2"}.text();
   const std::vector<std::pair<std::string, std::string>> probs = {{"probs.txt", "0.5 0.5\n"}};
   auto with = [&](std::vector<std::pair<std::string, std::string>> extra) {
     auto all = probs;
@@ -128,7 +139,7 @@ std::vector<error_case> error_cases() {
   return {
       {"count mis-match",
        {{"probs.txt", "0.2 0.3 0.5\n"}},
-       "1\n5\nprobs.txt\nriser\n\n",
+       dialogue_answers{.last = "5"}.text(),
        kBanner + kAllQuestions + assume(3) +
            block("    Number of case mis-match      ",
                  {{"    Specified no of cases      :  ", 5},
@@ -136,7 +147,7 @@ std::vector<error_case> error_cases() {
            count_line(2)},
       {"cases 3 to 4 with three values",
        {{"probs.txt", "0.2\n0.3\n\n0.5\n"}},
-       "3\n4\nprobs.txt\nriser\n\n",
+       dialogue_answers{.first = "3", .last = "4"}.text(),
        kBanner + kAllQuestions + assume(3) +
            block("    Number of case mis-match      ",
                  {{"    Specified no of cases      :  ", 2},
@@ -144,7 +155,7 @@ std::vector<error_case> error_cases() {
            count_line(4)},
       {"illegal character in probability file",
        {{"probs.txt", "0.5\n0.25 abc 0.25\n"}},
-       "1\n3\nprobs.txt\nriser\n\n",
+       kTypicalAnswers,
        kBanner + kAllQuestions + assume(3) +
            block("    Illegal Character found    ***",
                  {{"    Line Number                :  ", 2},
@@ -193,7 +204,7 @@ std::vector<error_case> error_cases() {
            kErrorHeader + count_line(2)},
       {"case number wider than the digits",
        {{"probs.txt", "0 0 0 0 0 0 0 0 0.1 0.9\n"}, {"riser_9.RawDam", "1 1E-3\n"}},
-       "9\n10\nprobs.txt\nriser\n1\n",
+       dialogue_answers{.first = "9", .last = "10", .digits = "1"}.text(),
        kBanner + kAllQuestions + assume(1) + kSeparator + processing("riser_9.RawDam") +
            "\r\n  *** ERROR IN CHARIN ***\r\n" +
            "\r\n\r\n   Actual integer number          :           10\r\n" +
@@ -232,7 +243,7 @@ TEST(EndToEnd, ElementsExceededAfterTheWholeFile) {
   for (int e = 1; e <= 3001; ++e) raw += std::to_string(e) + " 1.0E-3 2.0E-3\n";
   dir.write("probs.txt", "1.0\n");
   dir.write("riser_001.RawDam", raw);
-  const run_result r = run_vantor(dir.path(), "1\n1\nprobs.txt\nriser\n\n");
+  const run_result r = run_vantor(dir.path(), kOneCase);
   EXPECT_EQ(r.out, typical_prefix() + processing("riser_001.RawDam") +
                        block("    Number of elements exceeded   ",
                              {{"    Specified number of elems  :  ", 3001},
@@ -244,7 +255,8 @@ TEST(EndToEnd, ElementsExceededAfterTheWholeFile) {
 TEST(EndToEnd, NonexistingProbabilityFileIsAskedAgain) {
   scratch_dir dir;
   write_typical_run(dir);
-  const run_result r = run_vantor(dir.path(), "1\n3\nnope.txt\n" + kTypicalAnswers.substr(4));
+  const run_result r =
+      run_vantor(dir.path(), dialogue_answers{.refused_files = {"nope.txt"}}.text());
   const std::string echo = " Nonexisting file :nope.txt" + std::string(248, ' ') + "\r\n";
   EXPECT_EQ(r.out, kBanner + kAskFirst + kAskLast + kAskFile + echo + kAskFile + kAskPrefix +
                        kAskDigits + assume(3) + kSeparator + processing("riser_001.RawDam") +
@@ -258,18 +270,17 @@ TEST(EndToEnd, ScaleQuestionYesAndNo) {
     const char* answer;
     bool scaled;
   };
-  for (const scale_case& c : {scale_case{"\n", true}, scale_case{"yeah\n", true},
-                              scale_case{"n\n", false}, scale_case{" y\n", false}}) {
+  for (const scale_case& c : {scale_case{"", true}, scale_case{"yeah", true},
+                              scale_case{"n", false}, scale_case{" y", false}}) {
     SCOPED_TRACE(c.answer);
     scratch_dir dir;
     dir.write("probs.txt", "0.5 0.25 0.25\n");
     dir.write("riser_002.RawDam", "1.0 1.0E-3\n");
     dir.write("riser_003.RawDam", "1.0 2.0E-3\n");
     const run_result r =
-        run_vantor(dir.path(), std::string("2\n3\nprobs.txt\nriser\n\n") + c.answer);
+        run_vantor(dir.path(), dialogue_answers{.first = "2", .scale = c.answer}.text());
     std::string expected = kBanner + kAllQuestions + assume(3) +
-                           "\r\n\r\n \r\n Sum of Probs not equal 1!  :       0.500\r\n" +
-                           " Scale Probs?  / yes /  ";
+                           "\r\n\r\n \r\n Sum of Probs not equal 1!  :       0.500\r\n" + kAskScale;
     if (c.scaled) expected += "\r\n Scaled with following fac. :       2.000\r\n";
     expected += kSeparator + processing("riser_002.RawDam") + processing("riser_003.RawDam") +
                 count_line(2);
@@ -293,7 +304,7 @@ TEST(EndToEnd, ProbabilitySumTolerance) {
     scratch_dir dir;
     dir.write("probs.txt", std::string(sum) + "\n");
     dir.write("riser_001.RawDam", "1.0 1.0E-3\n");
-    const run_result r = run_vantor(dir.path(), "1\n1\nprobs.txt\nriser\n\nn\n");
+    const run_result r = run_vantor(dir.path(), dialogue_answers{.last = "1", .scale = "n"}.text());
     EXPECT_EQ(r.out.find(" Sum of Probs not equal 1!") != std::string::npos, asked);
     EXPECT_EQ(r.status, 0);
   }
@@ -302,10 +313,10 @@ TEST(EndToEnd, ProbabilitySumTolerance) {
 TEST(EndToEnd, LastCaseBelowFirstWritesAnEmptyReport) {
   scratch_dir dir;
   dir.write("probs.txt", "0.5 0.5\n");
-  const run_result r = run_vantor(dir.path(), "3\n2\nprobs.txt\nriser\n\ny\n");
+  const run_result r =
+      run_vantor(dir.path(), dialogue_answers{.first = "3", .last = "2", .scale = "y"}.text());
   EXPECT_EQ(r.out, kBanner + kAllQuestions + assume(3) +
-                       "\r\n\r\n \r\n Sum of Probs not equal 1!  :       0.000\r\n" +
-                       " Scale Probs?  / yes /  " +
+                       "\r\n\r\n \r\n Sum of Probs not equal 1!  :       0.000\r\n" + kAskScale +
                        "\r\n Scaled with following fac. : Infinity   \r\n" + kSeparator +
                        count_line(2));
   EXPECT_EQ(r.status, 0);
@@ -321,7 +332,7 @@ TEST(EndToEnd, RankingTieAndLimitLives) {
   // Sections 2 and 3 tie; section 5 has no positive damage (infinite life);
   // section 6 has a life too wide for its field.
   dir.write("riser_001.RawDam", "1 3.0E-3\n2 5.0E-3\n3 5.0E-3\n4 1.0E-3\n5 -1.0E-3\n6 1.0E-40\n");
-  const run_result r = run_vantor(dir.path(), "1\n1\nprobs.txt\nriser\n\n");
+  const run_result r = run_vantor(dir.path(), kOneCase);
   ASSERT_EQ(r.status, 0);
   const std::string report = dir.read("riser.AccDam");
   const std::string ranking = records({
@@ -355,7 +366,7 @@ TEST(EndToEnd, ExpressionFunctionsGiveTheSameValuesEverywhere) {
             "11 7.5**13.25\n"
             "12 0-2**3\n"
             "13 SIN(-1E300)+COS(2**60)\n");
-  const run_result r = run_vantor(dir.path(), "1\n1\nprobs.txt\nriser\n\n");
+  const run_result r = run_vantor(dir.path(), kOneCase);
   ASSERT_EQ(r.status, 0);
   const std::string weighted = dir.read("riser_001.WghDam");
   EXPECT_NE(
@@ -375,21 +386,19 @@ TEST(EndToEnd, ProbabilitiesBeyondTheTableAreCountedNotStored) {
   for (int i = 0; i < 1500; ++i) probs += "0.0\n";
   dir.write("probs.txt", probs);
   dir.write("riser_001.RawDam", "1 1E-3\n");
-  const run_result r = run_vantor(dir.path(), "1\n1\nprobs.txt\nriser\n\n");
+  const run_result r = run_vantor(dir.path(), kOneCase);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, typical_prefix() + processing("riser_001.RawDam") + count_line(2));
 }
 
-// The end of the console input at each question: fatal 24 after the question.
+// The end of the console input at each question asked on every run: fatal 24
+// after the question.
 TEST(EndToEnd, EndOfInputAtEachQuestion) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"", kAskFirst},
-      {"1\n", kAskFirst + kAskLast},
-      {"1\n3\n", kAskFirst + kAskLast + kAskFile},
-      {"1\n3\nprobs.txt\n", kAskFirst + kAskLast + kAskFile + kAskPrefix},
-      {"1\n3\nprobs.txt\nriser\n", kAllQuestions},
-  };
-  for (const auto& [answers, questions] : cases) {
+  const std::vector<answer_line> lines = dialogue_answers{}.lines();
+  std::string answers;
+  std::string questions;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    questions += asked(lines[i].id);
     SCOPED_TRACE(answers);
     scratch_dir dir;
     write_typical_run(dir);
@@ -397,6 +406,7 @@ TEST(EndToEnd, EndOfInputAtEachQuestion) {
     EXPECT_EQ(r.out, kBanner + questions);
     EXPECT_EQ(r.err, "forrtl: severe (24): end-of-file during read, unit 5, file CONIN$\n");
     EXPECT_EQ(r.status, 24);
+    answers += lines[i].text + "\n";
   }
 }
 
@@ -404,7 +414,7 @@ TEST(EndToEnd, UnreadableAnswersAreFatal) {
   const std::vector<std::tuple<std::string, std::string, int>> cases = {
       {"abc\n", "forrtl: severe (59): list-directed I/O syntax error, unit 5, file CONIN$\n", 59},
       {"99999999999\n", "forrtl: severe (64): input conversion error, unit 5, file CONIN$\n", 64},
-      {"1\n3\nprobs.txt\nriser\nx\n",
+      {dialogue_answers{.digits = "x"}.text(),
        "forrtl: severe (59): list-directed I/O syntax error, unit -5, file Internal List-Directed "
        "Read\n",
        59},
@@ -430,6 +440,20 @@ TEST(EndToEnd, CommandLine) {
   for (const char* text : {"Give First case", "Give Last  case", "probabilities", "Prefix",
                            "digits", ".RawDam", ".WghDam", ".AccDam", "vantor < answers.txt"}) {
     EXPECT_NE(help.out.find(text), std::string::npos) << text;
+  }
+  // Every question of the dialogue's table: its label and description on one
+  // line, its condition and its example answer.
+  for (const driver::question& q : driver::kDialogue) {
+    const std::size_t at = help.out.find("\n  " + std::string(driver::label_of(q)) + " ");
+    ASSERT_NE(at, std::string::npos) << q.prompt;
+    const std::string line = help.out.substr(at + 1, help.out.find('\n', at + 1) - at - 1);
+    EXPECT_NE(line.find(q.help.substr(0, q.help.find('\n'))), std::string::npos) << line;
+    if (!q.when.empty()) {
+      EXPECT_NE(help.out.find(q.when), std::string::npos) << q.when;
+    }
+    if (!q.example.empty()) {
+      EXPECT_NE(help.out.find("\n  " + std::string(q.example) + "\n"), std::string::npos);
+    }
   }
   const run_result version = run_vantor(dir.path(), "", {"--version"});
   EXPECT_EQ(version.status, 0);

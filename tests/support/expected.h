@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "tests/e2e/harness.h"
+#include "tests/support/answers.h"
 
 namespace vantor::testing {
 
-inline const std::string kTypicalAnswers = "1\n3\nprobs.txt\nriser\n\n";
+inline const std::string kTypicalAnswers = dialogue_answers{}.text();
 inline const std::string kErrorHeader = "\r\n  *** ERROR IN Vantor    ***\r\n";
 
 inline void write_typical_run(const scratch_dir& dir) {

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <numbers>
 
+#include "tests/support/answers.h"
+
 namespace vantor::testing {
 
 namespace {
@@ -106,7 +108,7 @@ std::string realistic_run::answers() const {
   // A blank digits answer means 3; a run of 1000 cases or more names its
   // files with more digits and must say so.
   const std::string digits = digits_ == 3 ? std::string() : std::to_string(digits_);
-  return "1\n" + std::to_string(shape_.cases) + "\nprobs.txt\nriser\n" + digits + "\n";
+  return dialogue_answers{.last = std::to_string(shape_.cases), .digits = digits}.text();
 }
 
 void write_realistic_run(const std::filesystem::path& dir, run_shape shape) {

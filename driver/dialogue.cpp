@@ -1,0 +1,56 @@
+#include "driver/dialogue.h"
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vantor::driver {
+namespace {
+
+constexpr std::size_t kIndent = 2;
+constexpr std::size_t kHelpColumn = 37;  // where the descriptions start
+
+std::string count_word(std::size_t n) {
+  constexpr std::array<std::string_view, 11> kWords{
+      "no", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine", "ten"};
+  return n < kWords.size() ? std::string(kWords[n]) : std::to_string(n);
+}
+
+// "  LABEL   description", the description's further lines under its first.
+std::string help_line(const question& q) {
+  const std::string indent(kIndent, ' ');
+  const std::string_view label = label_of(q);
+  std::string line = indent + std::string(label);
+  line.append(label.size() + kIndent < kHelpColumn ? kHelpColumn - kIndent - label.size() : 1, ' ');
+  for (const char c : q.help) {
+    line += c;
+    if (c == '\n') line.append(kHelpColumn, ' ');
+  }
+  return line + "\n";
+}
+
+}  // namespace
+
+std::string questions_help() {
+  std::size_t always = 0;
+  for (const question& q : kDialogue) always += q.when.empty();
+  std::string text = "The " + count_word(always) + " questions, one answer per line:\n";
+  for (const question& q : kDialogue) {
+    if (q.when.empty()) text += help_line(q);
+  }
+  for (const question& q : kDialogue) {
+    if (!q.when.empty()) text += std::string(q.when) + ", one more question:\n" + help_line(q);
+  }
+  return text;
+}
+
+std::string example_help() {
+  std::string text;
+  for (const question& q : kDialogue) {
+    if (!q.example.empty()) text += "  " + std::string(q.example) + "\n";
+  }
+  return text;
+}
+
+}  // namespace vantor::driver
