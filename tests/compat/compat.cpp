@@ -73,10 +73,18 @@ struct options {
   std::string plot_change;
 };
 
+// A worker's folder name: the stem and the worker's number (appended, which
+// GCC 12 does not mistake for an overlapping copy as it does "w" + number).
+std::string numbered(const char* stem, int number) {
+  std::string name = stem;
+  name += std::to_string(number);
+  return name;
+}
+
 // A worker takes every jobs-th run, so that the run it compares the next one
 // with (work/prev) is the same whatever the timing.
 void work_runs(const options& o, int worker, std::vector<job_result>& results) {
-  const fs::path work = o.work / ("w" + std::to_string(worker));
+  const fs::path work = o.work / numbered("w", worker);
   std::string prev_prefix;
   for (int i = worker; i < o.runs; i += o.jobs) {
     const scenario s = generate_scenario(static_cast<std::uint64_t>(i) + 1);
@@ -109,7 +117,7 @@ void work_runs(const options& o, int worker, std::vector<job_result>& results) {
 
 void work_answers(const options& o, int worker, const std::vector<std::string>& forms,
                   std::vector<job_result>& results) {
-  const fs::path work = o.work / ("a" + std::to_string(worker));
+  const fs::path work = o.work / numbered("a", worker);
   for (int i = worker; i < o.answers; i += o.jobs) {
     const std::string& form = forms[static_cast<std::size_t>(i) % forms.size()];
     const std::string answer = expand(form);
@@ -219,8 +227,8 @@ int main(int argc, char** argv) {
   }
   for (const char* side : {"old", "new", "plot-old", "plot-new", "prev"}) {
     for (int w = 0; w < o.jobs; ++w) {
-      fs::remove_all(o.work / ("w" + std::to_string(w)) / side);
-      fs::remove_all(o.work / ("a" + std::to_string(w)) / side);
+      fs::remove_all(o.work / numbered("w", w) / side);
+      fs::remove_all(o.work / numbered("a", w) / side);
     }
   }
   std::cout << "runs: " << o.runs << " (" << finished
