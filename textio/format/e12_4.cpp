@@ -16,11 +16,16 @@ void put_e12_4_other(char* out, double value) {
 
 std::size_t put_e12_4_run(char* out, const double* values, std::size_t count) {
   std::size_t k = 0;
-  for (; k + 2 <= count; k += 2, out += 24) {  // two at a time: half the loop's own steps
+  for (; k + 4 <= count; k += 4, out += 48) {  // four at a time: a quarter of the loop's own steps
     if (!put_e12_4(out, values[k])) return k;
     if (!put_e12_4(out + 12, values[k + 1])) return k + 1;
+    if (!put_e12_4(out + 24, values[k + 2])) return k + 2;
+    if (!put_e12_4(out + 36, values[k + 3])) return k + 3;
   }
-  return k < count && !put_e12_4(out, values[k]) ? k : count;
+  for (; k < count; ++k, out += 12) {
+    if (!put_e12_4(out, values[k])) return k;
+  }
+  return count;
 }
 
 }  // namespace vantor::textio::detail
