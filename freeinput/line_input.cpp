@@ -97,18 +97,20 @@ int read_raw_line(free_input_state& st, int width) {
     status = textio::read_line(unit, std::span<char>(st.RAWLIN.data(), w), length);
   }
   st.raw_length = length;
-  // The read wrote columns 1 to length only: the blanks after them that an
-  // earlier padding at this width left are still there, and only the columns
-  // up to the first of those need blanks.
+  // The read wrote columns 1 to length only, and a unit's read perhaps the
+  // carriage return after them that it then dropped: the blanks after those
+  // that an earlier padding at this width left are still there, and only the
+  // columns up to the first of them need blanks.
+  const std::size_t written = std::min(w, length + 1);
   const bool known = st.raw_blank_width == w;
   if (status == 0) {
-    const std::size_t stop = known ? std::max(length, st.raw_blank_from) : w;
+    const std::size_t stop = known ? std::max(written, st.raw_blank_from) : w;
     std::fill(st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(length),
               st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(stop), ' ');
     st.raw_blank_from = length;
     st.raw_blank_width = w;
   } else if (known) {
-    st.raw_blank_from = std::max(length, st.raw_blank_from);
+    st.raw_blank_from = std::max(written, st.raw_blank_from);
   }
   return status;
 }
