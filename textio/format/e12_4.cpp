@@ -16,12 +16,26 @@ void put_e12_4_other(char* out, double value) {
 
 std::size_t put_e12_4_run(char* out, const double* values, std::size_t count) {
   std::size_t k = 0;
+#if defined(__SSE2__)
+  // Two pairs at a time: a quarter of the loop's own steps. Where the lanes
+  // leave a value, the loop below goes on one value at a time from the first
+  // of the four (writing again what the lanes wrote, the same text) and finds
+  // the value that stops the run.
+  e12_pair_constants c;
+  // Kept in registers for the whole run: opaque to the compiler, which would
+  // otherwise build them again from memory for every pair.
+  asm("" : "+x"(c.decided), "+x"(c.magnitude));
+  for (; k + 4 <= count; k += 4, out += 48) {
+    if (!put_e12_4_pair(out, values + k, c) || !put_e12_4_pair(out + 24, values + k + 2, c)) break;
+  }
+#else
   for (; k + 4 <= count; k += 4, out += 48) {  // four at a time: a quarter of the loop's own steps
     if (!put_e12_4(out, values[k])) return k;
     if (!put_e12_4(out + 12, values[k + 1])) return k + 1;
     if (!put_e12_4(out + 24, values[k + 2])) return k + 2;
     if (!put_e12_4(out + 36, values[k + 3])) return k + 3;
   }
+#endif
   for (; k < count; ++k, out += 12) {
     if (!put_e12_4(out, values[k])) return k;
   }
