@@ -101,16 +101,19 @@ int read_raw_line(free_input_state& st, int width) {
   // carriage return after them that it then dropped: the blanks after those
   // that an earlier padding at this width left are still there, and only the
   // columns up to the first of them need blanks.
-  const std::size_t written = std::min(w, length + 1);
   const bool known = st.raw_blank_width == w;
+  const bool cr_left = length < w && st.RAWLIN[length] != ' ';
   if (status == 0) {
-    const std::size_t stop = known ? std::max(written, st.raw_blank_from) : w;
-    std::fill(st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(length),
-              st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(stop), ' ');
+    std::size_t stop = w;
+    if (known) stop = std::max(length + (cr_left ? 1 : 0), st.raw_blank_from);
+    if (stop > length) {
+      std::fill(st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(length),
+                st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(stop), ' ');
+    }
     st.raw_blank_from = length;
     st.raw_blank_width = w;
   } else if (known) {
-    st.raw_blank_from = std::max(written, st.raw_blank_from);
+    st.raw_blank_from = std::max(length + (cr_left ? 1 : 0), st.raw_blank_from);
   }
   return status;
 }
