@@ -1,6 +1,6 @@
 // The entry points of the number fields: the integer, text and non-finite
-// fields whole, the F and E fields through their fast paths (fixed_word.h,
-// e12_4.h) with the general paths behind them (format_general.h).
+// fields whole, the F and E fields through their fast paths (f13_3.h,
+// fixed_word.h, e12_4.h) with the general paths behind them (format_general.h).
 #include "textio/format/number_format.h"
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "textio/format/e12_4.h"
+#include "textio/format/f13_3.h"
 #include "textio/format/field_digits.h"
 #include "textio/format/fixed_word.h"
 #include "textio/format/format_general.h"
@@ -70,9 +71,10 @@ void format_fixed(std::span<char> field, double value, int decimals, int scale) 
   // Short values (F13.3 of the coordinates) without a call.
   std::uint64_t scaled = 0;
   if (decimals == 3 && scale == 0) {
-    if (round_fixed_fast(std::fabs(value), 3, scaled) &&
-        detail::put_fixed_word_of<3>(field, scaled, std::signbit(value))) {
-      return;
+    if (round_fixed_fast(std::fabs(value), 3, scaled)) {
+      const bool negative = std::signbit(value);
+      if (field.size() == 13 && detail::put_f13_3(field.data(), scaled, negative)) return;
+      if (detail::put_fixed_word_of<3>(field, scaled, negative)) return;
     }
   } else if (decimals >= 0 && scale >= 0 &&
              round_fixed_fast(std::fabs(value), decimals + scale, scaled) &&
