@@ -68,18 +68,16 @@ void format_non_finite(std::span<char> field, double value) {
 }
 
 void format_fixed(std::span<char> field, double value, int decimals, int scale) {
-  // Short values (F13.3 of the coordinates) without a call.
+  // Short values without a call: the coordinates' F13.3 by its kernel, the
+  // rest as the general path would put them after the same rounding.
   std::uint64_t scaled = 0;
-  if (decimals == 3 && scale == 0) {
-    if (round_fixed_fast(std::fabs(value), 3, scaled)) {
-      const bool negative = std::signbit(value);
-      if (field.size() == 13 && detail::put_f13_3(field.data(), scaled, negative)) return;
-      if (detail::put_fixed_word_of<3>(field, scaled, negative)) return;
+  if (decimals >= 0 && scale >= 0 && round_fixed_fast(std::fabs(value), decimals + scale, scaled)) {
+    const bool negative = std::signbit(value);
+    if (decimals == 3 && scale == 0 && field.size() == 13 &&
+        detail::put_f13_3(field.data(), scaled, negative)) {
+      return;
     }
-  } else if (decimals >= 0 && scale >= 0 &&
-             round_fixed_fast(std::fabs(value), decimals + scale, scaled) &&
-             detail::put_fixed_word(field, scaled, static_cast<std::size_t>(decimals),
-                                    std::signbit(value))) {
+    detail::put_fixed(field, scaled, static_cast<std::size_t>(decimals), negative);
     return;
   }
   detail::format_fixed_general(field, value, decimals, scale);
