@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 
 #include "freeinput/reader.h"
 
@@ -59,8 +60,13 @@ void read_case_records(const record_buffers& buffers, std::span<section_damages>
     if (kept) {
       const auto stored = std::min(static_cast<std::size_t>(n - 1), std::size_t{kMostHotSpots});
       if (stored == kMostHotSpots) {
-        // The whole row: a copy of fixed length, done in place of a call.
-        std::copy_n(buffers.values.begin() + 1, kMostHotSpots, plane[row].begin());
+        // The whole row in two halves of fixed length, each short enough to
+        // be copied by a few moves in place of a call.
+        constexpr std::size_t kHalf = kMostHotSpots / 2;
+        static_assert(2 * kHalf == kMostHotSpots);
+        const double* const from = buffers.values.data() + 1;
+        std::memcpy(plane[row].data(), from, kHalf * sizeof(double));
+        std::memcpy(plane[row].data() + kHalf, from + kHalf, kHalf * sizeof(double));
       } else {
         std::copy_n(buffers.values.begin() + 1, stored, plane[row].begin());
       }
