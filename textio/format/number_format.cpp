@@ -91,25 +91,46 @@ void format_exponent(std::span<char> field, double value, int decimals, int scal
   detail::format_exponent_general(field, value, decimals, scale);
 }
 
-void format_exponents(std::span<char> fields, std::span<const double> values, int decimals,
-                      int scale) {
-  if (values.empty()) return;
-  char* out = fields.data();
-  if (fields.size() == 12 * values.size() && decimals == 4 && scale == 1) {
-    // A value the run leaves is written between two runs.
-    std::size_t k = 0;
-    while (true) {
-      k += detail::put_e12_4_run(out + 12 * k, values.data() + k, values.size() - k);
-      if (k == values.size()) return;
-      detail::put_e12_4_other(out + 12 * k, values[k]);
-      ++k;
-    }
+namespace {
+
+// 1PE12.4 fields from values[k] on, the first of them a value that the runs
+// leave: such values are written between runs.
+[[gnu::noinline]] void finish_e12_4_fields(char* out, std::span<const double> values,
+                                           std::size_t k) {
+  while (true) {
+    detail::put_e12_4_other(out + 12 * k, values[k]);
+    ++k;
+    if (k == values.size()) return;
+    k += detail::put_e12_4_run(out + 12 * k, values.data() + k, values.size() - k);
+    if (k == values.size()) return;
   }
+}
+
+// Fields of another layout, one at a time.
+[[gnu::noinline]] void format_exponent_fields(std::span<char> fields,
+                                              std::span<const double> values, int decimals,
+                                              int scale) {
+  char* out = fields.data();
   const std::size_t width = fields.size() / values.size();
   for (const double value : values) {
     format_exponent(std::span<char>(out, width), value, decimals, scale);
     out += width;
   }
+}
+
+}  // namespace
+
+void format_exponents(std::span<char> fields, std::span<const double> values, int decimals,
+                      int scale) {
+  if (values.empty()) return;
+  if (fields.size() != 12 * values.size() || decimals != 4 || scale != 1) {
+    format_exponent_fields(fields, values, decimals, scale);
+    return;
+  }
+  // A row is one run, as a rule: the rest goes out of line, so that this
+  // path saves no registers.
+  const std::size_t k = detail::put_e12_4_run(fields.data(), values.data(), values.size());
+  if (k != values.size()) finish_e12_4_fields(fields.data(), values, k);
 }
 
 }  // namespace vantor::textio
