@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "textio/format/writer.h"
 
@@ -66,12 +67,14 @@ void SELEXT(std::span<const double> values, std::span<int> index_list, int n, in
   const double start = static_cast<double>(direction == 1 ? -1.0E35F : 1.0E35F);
   const int rounds = std::min({count, n, static_cast<int>(index_list.size())});
   const int last = std::min(n, static_cast<int>(values.size()));
+  // The positions picked in earlier rounds (index_list[0..k-2]) are skipped;
+  // a flag per position tells them apart without a search of the list.
+  std::vector<char> picked(static_cast<std::size_t>(std::max(last, 0)) + 1, 0);
   int pick = 0;
   for (int k = 1; k <= rounds; ++k) {
     double best = start;
     for (int j = 1; j <= last; ++j) {
-      const auto picked = index_list.first(static_cast<std::size_t>(k - 1));
-      if (std::find(picked.begin(), picked.end(), j) != picked.end()) continue;
+      if (picked[static_cast<std::size_t>(j)] != 0) continue;
       const double v = values[static_cast<std::size_t>(j - 1)];
       if (direction == 1 ? v > best : v < best) {
         best = v;
@@ -79,6 +82,7 @@ void SELEXT(std::span<const double> values, std::span<int> index_list, int n, in
       }
     }
     index_list[static_cast<std::size_t>(k - 1)] = pick;
+    picked[static_cast<std::size_t>(pick)] = 1;
   }
 }
 

@@ -39,10 +39,11 @@ void write_report() {
   const auto nelem = static_cast<std::size_t>(std::clamp(s.NELEM, 0, kMostSections));
   const auto nhot = static_cast<std::size_t>(std::clamp(s.NHOT, 0, kMostHotSpots));
   for (std::size_t e = 0; e < nelem; ++e) {
-    s.MAXDAM[e] = 0.0;
+    double most = 0.0;  // in a register through the row
     for (std::size_t j = 0; j < nhot; ++j) {
-      if (s.ACCDAM[e][j] > s.MAXDAM[e]) s.MAXDAM[e] = s.ACCDAM[e][j];
+      if (s.ACCDAM[e][j] > most) most = s.ACCDAM[e][j];
     }
+    s.MAXDAM[e] = most;
   }
   SELEXT(s.MAXDAM, s.IHEAVY, s.NELEM, kRankedSections, +1);
 

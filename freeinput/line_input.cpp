@@ -87,6 +87,8 @@ int read_raw_line(free_input_state& st, int width) {
     if (n < 0) {
       // The end of the text leaves a blank line behind.
       std::fill_n(st.RAWLIN.begin(), w, ' ');
+      st.raw_blank_from = 0;
+      st.raw_blank_width = w;
       return -1;
     }
     length = static_cast<std::size_t>(n);
@@ -95,9 +97,24 @@ int read_raw_line(free_input_state& st, int width) {
     status = textio::read_line(unit, std::span<char>(st.RAWLIN.data(), w), length);
   }
   st.raw_length = length;
-  if (status == 0)
-    std::fill(st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(length),
-              st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(w), ' ');
+  // The read wrote columns 1 to length only, and a unit's read perhaps the
+  // carriage return after them that it then dropped: the blanks after those
+  // that an earlier padding at this width left are still there, and only the
+  // columns up to the first of them need blanks.
+  const bool known = st.raw_blank_width == w;
+  const bool cr_left = length < w && st.RAWLIN[length] != ' ';
+  if (status == 0) {
+    std::size_t stop = w;
+    if (known) stop = std::max(length + (cr_left ? 1 : 0), st.raw_blank_from);
+    if (stop > length) {
+      std::fill(st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(length),
+                st.RAWLIN.begin() + static_cast<std::ptrdiff_t>(stop), ' ');
+    }
+    st.raw_blank_from = length;
+    st.raw_blank_width = w;
+  } else if (known) {
+    st.raw_blank_from = std::max(length + (cr_left ? 1 : 0), st.raw_blank_from);
+  }
   return status;
 }
 

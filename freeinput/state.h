@@ -74,6 +74,11 @@ struct free_input_state {
   // Characters the last line read actually had in RAWLIN (at most NCHLIN); the
   // rest of RAWLIN up to NCHLIN is padding.
   std::size_t raw_length = 0;
+  // RAWLIN holds blanks in the columns after raw_blank_from up to
+  // raw_blank_width, the width they were padded to (0: nothing known): a line
+  // read at that width only pads what the longer line before it left behind.
+  std::size_t raw_blank_from = 0;
+  std::size_t raw_blank_width = 0;
 };
 
 // The free-input state of the thread: the dialogue and the case files are read

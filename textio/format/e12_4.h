@@ -16,6 +16,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "textio/format/powers_of_ten.h"
 #include "textio/format/short_digits.h"
 
@@ -117,6 +121,47 @@ inline constexpr double kDecided = 0.5 - 0x1p-36;
   std::memcpy(out + 8, &kE12.exponent[at], sizeof kE12.exponent[at]);
   return true;
 }
+
+#if defined(__SSE2__)
+// put_e12_4 of values[0] and values[1] into out[0..23], the arithmetic of the
+// two in the two lanes of one register: the same products, the same rounding
+// (the environment's, as round_to_integer's), the same decision band, so the
+// same digits. False, with nothing written, where put_e12_4 would leave either.
+// The band in both lanes and the mask of a magnitude (all bits but the sign)
+// come from the caller, made once for a run.
+struct e12_pair_constants {
+  __m128d decided = _mm_set1_pd(kDecided);
+  __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+};
+
+[[gnu::always_inline]] inline bool put_e12_4_pair(char* out, const double* values,
+                                                  const e12_pair_constants& c) {
+  if constexpr (std::endian::native != std::endian::little) return false;
+  std::uint64_t bits0 = 0;
+  std::uint64_t bits1 = 0;
+  std::memcpy(&bits0, values, sizeof bits0);
+  std::memcpy(&bits1, values + 1, sizeof bits1);
+  const std::uint64_t b0 = (bits0 >> 52) - kFirstBinade;
+  const std::uint64_t b1 = (bits1 >> 52) - kFirstBinade;
+  if (b0 >= kBinadeCount || b1 >= kBinadeCount) return false;
+  const std::size_t at0 = 2 * b0 + 1 - (bits0 < kE12.carry[b0] ? 1 : 0);
+  const std::size_t at1 = 2 * b1 + 1 - (bits1 < kE12.carry[b1] ? 1 : 0);
+  const __m128d factors = _mm_loadh_pd(_mm_load_sd(&kE12.factor[at0]), &kE12.factor[at1]);
+  const __m128d y = _mm_mul_pd(_mm_loadu_pd(values), factors);
+  const __m128i n = _mm_cvtpd_epi32(y);  // y below 2^17: both fit
+  const __m128d off = _mm_sub_pd(y, _mm_cvtepi32_pd(n));
+  if (_mm_movemask_pd(_mm_cmplt_pd(_mm_and_pd(off, c.magnitude), c.decided)) != 3) return false;
+  const auto n0 = static_cast<std::uint32_t>(_mm_cvtsi128_si32(n));
+  const auto n1 = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(n, 4)));
+  const std::uint64_t word0 = kE12.lead[n0 / 100] | kE12.last[n0 % 100];
+  const std::uint64_t word1 = kE12.lead[n1 / 100] | kE12.last[n1 % 100];
+  std::memcpy(out, &word0, sizeof word0);
+  std::memcpy(out + 8, &kE12.exponent[at0], sizeof kE12.exponent[at0]);
+  std::memcpy(out + 12, &word1, sizeof word1);
+  std::memcpy(out + 20, &kE12.exponent[at1], sizeof kE12.exponent[at1]);
+  return true;
+}
+#endif
 
 // 1PE12.4 fields of values[0..count) up to the first value put_e12_4 leaves;
 // returns how many it wrote. A leaf, so that its tables and constants stay in

@@ -1,6 +1,6 @@
 // The entry points of the number fields: the integer, text and non-finite
-// fields whole, the F and E fields through their fast paths (fixed_word.h,
-// e12_4.h) with the general paths behind them (format_general.h).
+// fields whole, the F and E fields through their fast paths (f13_3.h,
+// fixed_word.h, e12_4.h) with the general paths behind them (format_general.h).
 #include "textio/format/number_format.h"
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "textio/format/e12_4.h"
+#include "textio/format/f13_3.h"
 #include "textio/format/field_digits.h"
 #include "textio/format/fixed_word.h"
 #include "textio/format/format_general.h"
@@ -67,17 +68,16 @@ void format_non_finite(std::span<char> field, double value) {
 }
 
 void format_fixed(std::span<char> field, double value, int decimals, int scale) {
-  // Short values (F13.3 of the coordinates) without a call.
+  // Short values without a call: the coordinates' F13.3 by its kernel, the
+  // rest as the general path would put them after the same rounding.
   std::uint64_t scaled = 0;
-  if (decimals == 3 && scale == 0) {
-    if (round_fixed_fast(std::fabs(value), 3, scaled) &&
-        detail::put_fixed_word_of<3>(field, scaled, std::signbit(value))) {
+  if (decimals >= 0 && scale >= 0 && round_fixed_fast(std::fabs(value), decimals + scale, scaled)) {
+    const bool negative = std::signbit(value);
+    if (decimals == 3 && scale == 0 && field.size() == 13 &&
+        detail::put_f13_3(field.data(), scaled, negative)) {
       return;
     }
-  } else if (decimals >= 0 && scale >= 0 &&
-             round_fixed_fast(std::fabs(value), decimals + scale, scaled) &&
-             detail::put_fixed_word(field, scaled, static_cast<std::size_t>(decimals),
-                                    std::signbit(value))) {
+    detail::put_fixed(field, scaled, static_cast<std::size_t>(decimals), negative);
     return;
   }
   detail::format_fixed_general(field, value, decimals, scale);
@@ -91,25 +91,46 @@ void format_exponent(std::span<char> field, double value, int decimals, int scal
   detail::format_exponent_general(field, value, decimals, scale);
 }
 
-void format_exponents(std::span<char> fields, std::span<const double> values, int decimals,
-                      int scale) {
-  if (values.empty()) return;
-  char* out = fields.data();
-  if (fields.size() == 12 * values.size() && decimals == 4 && scale == 1) {
-    // A value the run leaves is written between two runs.
-    std::size_t k = 0;
-    while (true) {
-      k += detail::put_e12_4_run(out + 12 * k, values.data() + k, values.size() - k);
-      if (k == values.size()) return;
-      detail::put_e12_4_other(out + 12 * k, values[k]);
-      ++k;
-    }
+namespace {
+
+// 1PE12.4 fields from values[k] on, the first of them a value that the runs
+// leave: such values are written between runs.
+[[gnu::noinline]] void finish_e12_4_fields(char* out, std::span<const double> values,
+                                           std::size_t k) {
+  while (true) {
+    detail::put_e12_4_other(out + 12 * k, values[k]);
+    ++k;
+    if (k == values.size()) return;
+    k += detail::put_e12_4_run(out + 12 * k, values.data() + k, values.size() - k);
+    if (k == values.size()) return;
   }
+}
+
+// Fields of another layout, one at a time.
+[[gnu::noinline]] void format_exponent_fields(std::span<char> fields,
+                                              std::span<const double> values, int decimals,
+                                              int scale) {
+  char* out = fields.data();
   const std::size_t width = fields.size() / values.size();
   for (const double value : values) {
     format_exponent(std::span<char>(out, width), value, decimals, scale);
     out += width;
   }
+}
+
+}  // namespace
+
+void format_exponents(std::span<char> fields, std::span<const double> values, int decimals,
+                      int scale) {
+  if (values.empty()) return;
+  if (fields.size() != 12 * values.size() || decimals != 4 || scale != 1) {
+    format_exponent_fields(fields, values, decimals, scale);
+    return;
+  }
+  // A row is one run, as a rule: the rest goes out of line, so that this
+  // path saves no registers.
+  const std::size_t k = detail::put_e12_4_run(fields.data(), values.data(), values.size());
+  if (k != values.size()) finish_e12_4_fields(fields.data(), values, k);
 }
 
 }  // namespace vantor::textio

@@ -34,6 +34,13 @@ bool fill_input(unit_slot& s, int& error) {
   return true;
 }
 
+// The length of a line read into length characters, of total characters
+// before its line feed, the last of them last: a carriage return before the
+// line feed is no part of the line.
+std::size_t without_carriage_return(std::size_t length, std::size_t total, char last) {
+  return last == '\r' ? std::min(length, total - 1) : length;
+}
+
 int check_readable(unit_slot* s) {
   if (s == nullptr || !s->open) return kErrOpenFailure;
   if (!s->readable) return kErrAccessDenied;
@@ -102,6 +109,20 @@ int read_line(int unit, std::span<char> dest, std::size_t& length) {
   unit_slot* s = slot_of(unit);
   length = 0;
   if (const int e = detail::check_readable(s); e != 0) return e;
+  // A line whose line feed has been read ahead already: copied from the
+  // buffer in one piece, as the pieces below would copy it.
+  if (s->in_pos < s->in_end) {
+    const char* const begin = s->in.get() + s->in_pos;
+    const void* const nl = std::memchr(begin, '\n', s->in_end - s->in_pos);
+    if (nl != nullptr) {
+      const auto n = static_cast<std::size_t>(static_cast<const char*>(nl) - begin);
+      length = std::min(n, dest.size());
+      std::memcpy(dest.data(), begin, length);
+      if (n > 0) length = detail::without_carriage_return(length, n, begin[n - 1]);
+      s->in_pos += n + 1;
+      return 0;
+    }
+  }
   std::size_t total = 0;
   char last = '\0';
   bool had_lf = false;
@@ -118,7 +139,7 @@ int read_line(int unit, std::span<char> dest, std::size_t& length) {
         last = data[n - 1];
       },
       had_lf);
-  if (status == 0 && had_lf && last == '\r') length = std::min(length, total - 1);
+  if (status == 0 && had_lf) length = detail::without_carriage_return(length, total, last);
   return status;
 }
 

@@ -336,6 +336,29 @@ TEST(WriterFormat, FixedAgreesWithExactConversion) {
   }
 }
 
+// F13.3, the coordinate field, has a kernel of its own: every integer part
+// at a boundary of its tables with every three decimals, the half-way points
+// between those, their neighbours and negatives, against the exact conversion.
+TEST(WriterFormat, CoordinateFieldAgreesWithExactConversion) {
+  std::vector<double> values = {-0.0, -0.0004, -0.0005, -0.0006, 99999.9995, 1e5, 1e8};
+  for (const std::uint32_t integer :
+       {0u, 1u, 9u, 10u, 99u, 100u, 101u, 999u, 1000u, 9999u, 10000u, 29990u, 99999u}) {
+    for (std::uint32_t f = 0; f < 1000; ++f) {
+      for (const double c : {integer + f / 1000.0, integer + (f + 0.5) / 1000.0}) {
+        for (const double x : {c, std::nextafter(c, 0.0), std::nextafter(c, 1e9)}) {
+          values.push_back(x);
+          values.push_back(-x);
+        }
+      }
+    }
+  }
+  for (const double x : values) {
+    std::string out(13, '#');
+    format_fixed(out, x, 3, 0);
+    ASSERT_EQ(out, exact_fixed_text(x, 13, 3)) << std::hexfloat << x;
+  }
+}
+
 // Values at every boundary of the E12.4 integer path: powers of ten, the
 // points that round up to them, half-way points of the fifth digit, the ends
 // of its range of binades; each with its binary neighbours and its negative.
