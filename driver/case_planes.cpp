@@ -90,18 +90,9 @@ void prepare_asked_planes(void*) {
   }
 }
 
-// Started once per process (a child made by fork has none of its parent's
-// threads); false when no thread can be started.
 bool helper_running() {
-  static std::uint64_t started_in = 0;
-  static bool running = false;
-  if (const std::uint64_t here = platform::process_id(); started_in != here) {
-    started_in = here;
-    g_asked.store(0);
-    g_done.store(0);
-    running = platform::start_thread(prepare_asked_planes, nullptr);
-  }
-  return running;
+  static standing_helper helper;
+  return start_standing_helper(helper, g_asked, g_done, prepare_asked_planes);
 }
 
 // A plane the system faults in may be written meanwhile; one being touched

@@ -120,18 +120,9 @@ void read_cases_ahead(void*) {
   }
 }
 
-// Started once per process (a child made by fork has none of its parent's
-// threads); false when no thread can be started.
 bool helper_running() {
-  static std::uint64_t started_in = 0;
-  static bool running = false;
-  if (const std::uint64_t here = platform::process_id(); started_in != here) {
-    started_in = here;
-    g_handed.store(0);
-    g_done.store(0);
-    running = platform::start_thread(read_cases_ahead, nullptr);
-  }
-  return running;
+  static standing_helper helper;
+  return start_standing_helper(helper, g_handed, g_done, read_cases_ahead);
 }
 
 }  // namespace
