@@ -15,7 +15,7 @@
 namespace vantor::driver {
 namespace {
 
-constexpr std::size_t kPlaneBytes = sizeof(run_state::RAWDAM[0]);
+constexpr std::size_t kPlaneBytes = sizeof(run_tables::RAWDAM[0]);
 constexpr std::size_t kSmallPage = 4096;
 constexpr std::size_t kLargePage = std::size_t{2} << 20;
 
@@ -31,8 +31,12 @@ bool switched_on(const char* name) {
   return v != nullptr && (std::strcmp(v, "1") == 0 || std::strcmp(v, "yes") == 0);
 }
 
+// The tables and the last case, handed when the planes are planned.
+run_tables* g_tables = nullptr;
+int g_last_case = 0;
+
 std::byte* plane_at(int icase) {
-  return reinterpret_cast<std::byte*>(&state().RAWDAM[static_cast<std::size_t>(icase - 1)]);
+  return reinterpret_cast<std::byte*>(&g_tables->RAWDAM[static_cast<std::size_t>(icase - 1)]);
 }
 
 // The helper's work: the case whose plane was asked for and the one whose
@@ -104,37 +108,37 @@ void wait_until_prepared(int icase) {
 
 }  // namespace
 
-void plan_case_planes() {
-  const run_state& s = state();
-  g_used = static_cast<std::size_t>(s.NELEM) * sizeof(section_damages);
-  if (s.ICASE >= s.ILAST || g_used == 0) return;
-  g_last_end = page_up(reinterpret_cast<std::uintptr_t>(plane_at(s.ILAST)) + g_used, kSmallPage);
+void plan_case_planes(run_tables& t, int icase, int ILAST, int NELEM) {
+  g_used = static_cast<std::size_t>(NELEM) * sizeof(section_damages);
+  if (icase >= ILAST || g_used == 0) return;
+  g_tables = &t;
+  g_last_case = ILAST;
+  g_last_end = page_up(reinterpret_cast<std::uintptr_t>(plane_at(ILAST)) + g_used, kSmallPage);
   const bool ahead = run_threads() > 1;
   if (ahead) {
     // Asking the system for the first page of the next case's plane (which
     // the reading thread writes next anyway) tells whether it can fault pages
     // in for the helper.
-    commit_case_plane(s.ICASE + 1);
-    g_touching = !platform::populate_range(plane_at(s.ICASE + 1), 1);
+    commit_case_plane(t, icase + 1);
+    g_touching = !platform::populate_range(plane_at(icase + 1), 1);
   }
   if (fills_its_plane(g_used) && switched_on("VANTOR_HUGE_PAGES")) {
     // The planes of every case after the first, as one range. The helper then
     // takes whole large pages where the system faults them in for it; pages
     // it writes itself stay within the plane committed for it.
-    const std::size_t planes = static_cast<std::size_t>(s.ILAST - s.ICASE);
-    if (platform::advise_large_pages(plane_at(s.ICASE + 1), planes * kPlaneBytes) && !g_touching)
+    const std::size_t planes = static_cast<std::size_t>(ILAST - icase);
+    if (platform::advise_large_pages(plane_at(icase + 1), planes * kPlaneBytes) && !g_touching)
       g_page = kLargePage;
   }
   if (!ahead) return;
   g_ahead = helper_running();
 }
 
-void ready_case_plane(int icase) {
-  const run_state& s = state();
+void ready_case_plane(run_tables& t, int icase) {
   wait_until_prepared(icase);
-  commit_case_plane(icase);
-  if (!g_ahead || icase >= s.ILAST) return;
-  commit_case_plane(icase + 1);
+  commit_case_plane(t, icase);
+  if (!g_ahead || icase >= g_last_case) return;
+  commit_case_plane(t, icase + 1);
   g_asked.store(icase + 1);
   platform::wake_all();
 }

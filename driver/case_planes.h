@@ -12,14 +12,17 @@
 // cost more than they saved on a full run, so the default keeps small ones.
 #pragma once
 
+#include "driver/state.h"
+
 namespace vantor::driver {
 
-// Called once after the first case is read (NELEM known).
-void plan_case_planes();
+// Called once after the first case (icase) is read, with its NELEM: the
+// planes of the cases after it up to ILAST, in t.
+void plan_case_planes(run_tables& t, int icase, int ILAST, int NELEM);
 
 // Called before case icase is read: its plane usable, the next case's plane
 // under way when planned.
-void ready_case_plane(int icase);
+void ready_case_plane(run_tables& t, int icase);
 
 // Called by another thread before it writes the plane of case icase (made
 // usable by the reading thread): waits while the helper is touching its pages.

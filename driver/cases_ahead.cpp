@@ -27,10 +27,15 @@ namespace {
 // helper then adds no pages to the run's peak. Pass 2 starts only once the
 // reading thread has taken the last case handed over, so the helper is idle.
 constexpr std::size_t kWindowBytes = std::size_t{64} << 10;
-static_assert(kWindowBytes <= sizeof(run_state::WGHDAM));
+static_assert(kWindowBytes <= sizeof(run_tables::WGHDAM));
+
+// What the helper is handed once, when it is planned: the tables and the
+// shape of every case.
+run_tables* g_tables = nullptr;
+case_shape g_shape;
 
 std::span<char, kWindowBytes> window() {
-  return std::span<char, kWindowBytes>(reinterpret_cast<char*>(state().WGHDAM.data()),
+  return std::span<char, kWindowBytes>(reinterpret_cast<char*>(g_tables->WGHDAM.data()),
                                        kWindowBytes);
 }
 // The helper's reader reports nothing.
@@ -64,7 +69,7 @@ bool read_text(std::string_view text, helper_buffers& b, std::span<section_damag
   int ierr = 0;
   freeinput::INIFII_2(kInputLineWidth, kInputKeywordLength, freeinput::kMemorySource, kNoMessages,
                       ierr);
-  int nhot = state().NHOT;
+  int nhot = g_shape.NHOT;
   read_case_records({b.count, b.types, b.values, kNoMessages}, plane, false, nhot, {}, r);
   return ierr == 0 && r.fault == case_fault::none;
 }
@@ -97,16 +102,15 @@ bool read_file(platform::handle h, helper_buffers& b, std::span<section_damages>
 // Reads the handed case; clean when every record was taken and the sections
 // are those of the first case.
 void read_handed_case(int icase, helper_buffers& b) {
-  run_state& s = state();
   g_case.clean = false;
   await_case_plane(icase);
   const platform::handle h = platform::open_regular_file(g_case.name);
   if (h == platform::kNoHandle) return;
   case_records r;
-  const bool read = read_file(h, b, s.RAWDAM[static_cast<std::size_t>(icase - 1)], r);
+  const bool read = read_file(h, b, g_tables->RAWDAM[static_cast<std::size_t>(icase - 1)], r);
   const bool closed = platform::close_file(h);
   g_case.lines = r.lines;
-  g_case.clean = read && closed && r.sections == s.NELEM;
+  g_case.clean = read && closed && r.sections == g_shape.NELEM;
 }
 
 void read_cases_ahead(void*) {
@@ -127,15 +131,16 @@ bool helper_running() {
 
 }  // namespace
 
-void plan_cases_ahead() {
-  const run_state& s = state();
-  if (run_threads() < 2 || s.ICASE >= s.ILAST) return;
+void plan_cases_ahead(run_tables& t, int icase, int ILAST, const case_shape& shape) {
+  if (run_threads() < 2 || icase >= ILAST) return;
+  g_tables = &t;
+  g_shape = shape;
   g_running = helper_running();
 }
 
 bool hand_case_ahead(int icase, std::string_view name) {
   if (!g_running) return false;
-  commit_case_plane(icase);
+  commit_case_plane(*g_tables, icase);
   g_case.name.assign(name);
   g_handed.store(icase);
   platform::wake_all();

@@ -12,11 +12,14 @@
 
 #include <string_view>
 
+#include "driver/state.h"
+
 namespace vantor::driver {
 
-// Called once after the first case is read (NELEM and NHOT known): starts the
-// helper when the run has threads for it.
-void plan_cases_ahead();
+// Called once after the first case (icase) is read, with the shape it gave:
+// starts the helper when the run has threads for it and cases after icase up
+// to ILAST. The helper reads into t's planes.
+void plan_cases_ahead(run_tables& t, int icase, int ILAST, const case_shape& shape);
 
 // Called by the reading thread before it reads case icase - 1 itself: hands
 // case icase, of that file name, to the helper. False when there is none.

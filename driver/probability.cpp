@@ -28,92 +28,99 @@ constexpr auto kScaled = layout_of("(/,A,F12.3)");
 constexpr double kTolerance = 0.001;
 constexpr double kReference = 1.0;
 
-void open_probability_file(run_state& s) {
-  s.IERR = 0;
+void open_probability_file(const textio::field<256>& name, int& IERR) {
+  IERR = 0;
   // The console unit negated: the library writes nothing, the dialogue reports.
-  freeinput::FIIOPN(textio::view(s.probability_name), kUnitProb, freeinput::kStatusOld,
+  freeinput::FIIOPN(textio::view(name), kUnitProb, freeinput::kStatusOld,
                     freeinput::kAccessSequential, freeinput::kFormFormatted, freeinput::kBlankNull,
-                    freeinput::kNoRecordWords, freeinput::kNoReport, -kUnitOut, s.IERR);
+                    freeinput::kNoRecordWords, freeinput::kNoReport, -kUnitOut, IERR);
 }
 
-void ask_name(run_state& s) {
-  textio::blank_fill(s.probability_name);
+void ask_name(textio::field<256>& name) {
+  textio::blank_fill(name);
   PROMPT(kUnitOut, kAskFile, static_cast<int>(kAskFile.size()));
-  textio::readLine(s.probability_name);
+  textio::readLine(name);
+}
+
+// A sum other than 1 within the tolerance: the sum, the question, and on a
+// blank or "Y..." answer every probability of the run scaled by 1 / sum.
+void offer_scaling(const case_range& r, run_tables& t, double sum) {
+  const double factor = 1.0 / sum;
+  textio::write(kUnitOut, kSpacer, std::string_view(" "));
+  textio::write(kUnitOut, kSum, std::string_view(" Sum of Probs not equal 1!  :"), sum);
+  textio::field<256> answer;
+  textio::blank_fill(answer);
+  PROMPT(kUnitOut, kAskScale, static_cast<int>(kAskScale.size()));
+  textio::readLine(answer);
+  bool yes = textio::is_blank(textio::view(answer));
+  if (!yes) {
+    UPCASE(answer, static_cast<int>(answer.size()));
+    yes = answer[0] == 'Y';
+  }
+  if (yes) {
+    textio::write(kUnitOut, kScaled, std::string_view(" Scaled with following fac. :"), factor);
+    for (int c = r.IFIRST; c <= r.ILAST && r.NCASE >= 1; ++c) {
+      t.PROB[static_cast<std::size_t>(c - 1)] *= factor;
+    }
+  }
 }
 
 }  // namespace
 
 void ask_probability_file() {
-  run_state& s = state();
-  ask_name(s);
-  open_probability_file(s);
-  while (s.IERR != 0) {
-    textio::write(kUnitOut, kTwoTexts, std::string_view(" Nonexisting file :"),
-                  textio::view(s.probability_name));
-    ask_name(s);
-    open_probability_file(s);
+  textio::field<256> name;
+  int IERR = 0;
+  ask_name(name);
+  open_probability_file(name, IERR);
+  while (IERR != 0) {
+    textio::write(kUnitOut, kTwoTexts, std::string_view(" Nonexisting file :"), textio::view(name));
+    ask_name(name);
+    open_probability_file(name, IERR);
   }
 }
 
-void build_probability_table() {
-  run_state& s = state();
-  freeinput::INIFII_2(kInputLineWidth, kInputKeywordLength, kUnitProb, kUnitOut, s.IRDERR);
-  if (s.IRDERR != 0) closing_steps(1);
+int build_probability_table(const case_range& r, run_tables& t) {
+  int IRDERR = 0;
+  freeinput::INIFII_2(kInputLineWidth, kInputKeywordLength, kUnitProb, kUnitOut, IRDERR);
+  if (IRDERR != 0) closing_steps(0, 1);
 
-  s.LINCNT = 0;
-  s.ICASE = 0;
+  // ICASE counts the values of the file, each the probability of the case of
+  // that number; LINCNT the records, the end of the file included.
+  int LINCNT = 0;
+  int ICASE = 0;
   for (;;) {
-    ++s.LINCNT;
-    freeinput::RDMIX(s.count, s.types, s.values, s.texts, kTextElementLength, kUnitProb, kUnitOut,
-                     s.IRDERR);
-    if (s.IRDERR != 0) closing_steps(1);
-    if (s.count < 0) break;
-    for (int i = 1; i <= s.count; ++i) {
-      if (s.types[static_cast<std::size_t>(i - 1)] == freeinput::kTextItem) {
-        raise_error("    Illegal Character found    ***",
-                    {{"    Line Number                :  ", s.LINCNT},
+    ++LINCNT;
+    freeinput::RDMIX(t.count, t.types, t.values, t.texts, kTextElementLength, kUnitProb, kUnitOut,
+                     IRDERR);
+    if (IRDERR != 0) closing_steps(LINCNT, 1);
+    if (t.count < 0) break;
+    for (int i = 1; i <= t.count; ++i) {
+      if (t.types[static_cast<std::size_t>(i - 1)] == freeinput::kTextItem) {
+        raise_error(LINCNT, "    Illegal Character found    ***",
+                    {{"    Line Number                :  ", LINCNT},
                      {"    Parameter number           :  ", i}});
       }
-      ++s.ICASE;
+      ++ICASE;
       // Values beyond the table are counted, not stored.
-      if (s.ICASE >= 1 && s.ICASE <= kMostCases) {
-        s.PROB[static_cast<std::size_t>(s.ICASE - 1)] = s.values[static_cast<std::size_t>(i - 1)];
+      if (ICASE >= 1 && ICASE <= kMostCases) {
+        t.PROB[static_cast<std::size_t>(ICASE - 1)] = t.values[static_cast<std::size_t>(i - 1)];
       }
     }
   }
 
-  if (s.ICASE < s.ILAST) {
-    raise_error("    Number of case mis-match      ",
-                {{"    Specified no of cases      :  ", s.NCASE},
-                 {"    Acual no of probs given    :  ", s.ICASE}});
+  if (ICASE < r.ILAST) {
+    raise_error(LINCNT, "    Number of case mis-match      ",
+                {{"    Specified no of cases      :  ", r.NCASE},
+                 {"    Acual no of probs given    :  ", ICASE}});
   }
 
   double sum = 0.0;
-  for (int c = s.IFIRST; c <= s.ILAST && s.NCASE >= 1; ++c) {
-    sum += s.PROB[static_cast<std::size_t>(c - 1)];
+  for (int c = r.IFIRST; c <= r.ILAST && r.NCASE >= 1; ++c) {
+    sum += t.PROB[static_cast<std::size_t>(c - 1)];
   }
-  const double factor = 1.0 / sum;
-  if (!EQTOL(sum, kReference, kTolerance)) {
-    textio::write(kUnitOut, kSpacer, std::string_view(" "));
-    textio::write(kUnitOut, kSum, std::string_view(" Sum of Probs not equal 1!  :"), sum);
-    textio::blank_fill(s.answer);
-    PROMPT(kUnitOut, kAskScale, static_cast<int>(kAskScale.size()));
-    textio::readLine(s.answer);
-    bool yes = textio::is_blank(textio::view(s.answer));
-    if (!yes) {
-      UPCASE(s.answer, static_cast<int>(s.answer.size()));
-      yes = s.answer[0] == 'Y';
-    }
-    if (yes) {
-      textio::write(kUnitOut, kScaled, std::string_view(" Scaled with following fac. :"), factor);
-      for (int c = s.IFIRST; c <= s.ILAST && s.NCASE >= 1; ++c) {
-        s.PROB[static_cast<std::size_t>(c - 1)] *= factor;
-      }
-    }
-  }
+  if (!EQTOL(sum, kReference, kTolerance)) offer_scaling(r, t, sum);
   textio::write(kUnitOut, kSpacer, std::string_view(" "));
-  s.ICASE = s.IFIRST;
+  return LINCNT;
 }
 
 }  // namespace vantor::driver

@@ -1,5 +1,5 @@
-// Header records of the output files: assembled in the 256-character line
-// field of the run state, then written on unit 90 up to the field's last
+// Header records of the output files: assembled in a 256-character line
+// field, then written on unit 90 up to the field's last
 // non-blank character (blanks before an embedded line feed are kept).
 #pragma once
 
@@ -26,9 +26,9 @@ inline constexpr auto kThreeTexts = textio::layout_of("(A,A,A)");
 
 template <class... Items>
 void write_header(const textio::layout& l, const Items&... items) {
-  run_state& s = state();
-  textio::write_internal(s.line, l, items...);
-  textio::write(kUnitWrite, kText, freeinput::trim_right(textio::view(s.line)));
+  textio::field<256> line;
+  textio::write_internal(line, l, items...);
+  textio::write(kUnitWrite, kText, freeinput::trim_right(textio::view(line)));
 }
 
 // A matrix row on unit 90: the section coordinate, then one damage per hot spot.
@@ -48,12 +48,11 @@ inline void write_matrix_end() {
   write_header(kThreeTexts, file_formats::kCommentLead, kLineFeed, file_formats::kEndLine);
 }
 
-inline void write_matrix(std::string_view heading,
+inline void write_matrix(std::string_view heading, const std::array<double, kMostSections>& scoo,
                          const std::array<section_damages, kMostSections>& table, std::size_t nelem,
                          std::size_t nhot) {
-  run_state& s = state();
   write_matrix_heading(heading);
-  for (std::size_t e = 0; e < nelem; ++e) write_matrix_row(s.SCOO[e], table[e], nhot);
+  for (std::size_t e = 0; e < nelem; ++e) write_matrix_row(scoo[e], table[e], nhot);
   write_matrix_end();
 }
 

@@ -71,101 +71,111 @@ void ask(std::string_view question) {
   PROMPT(kUnitOut, question, static_cast<int>(question.size()));
 }
 
-// Case numbers outside the tables end the run before anything is read.
-void check_case_range(const run_state& s) {
-  if (s.NCASE >= 1 && (s.IFIRST < 1 || s.ILAST > kMostCases)) {
-    raise_error("    Number of cases exceeded   ***",
-                {{"    Specified number of cases  :  ", s.ILAST > kMostCases ? s.ILAST : s.IFIRST},
+// Case numbers outside the tables end the run before anything is read; no
+// file has been read, so the count line gives 0.
+void check_case_range(const case_range& r) {
+  if (r.NCASE >= 1 && (r.IFIRST < 1 || r.ILAST > kMostCases)) {
+    raise_error(0, "    Number of cases exceeded   ***",
+                {{"    Specified number of cases  :  ", r.ILAST > kMostCases ? r.ILAST : r.IFIRST},
                  {"    Maxumum available          :  ", kMostCases}});
   }
 }
 
 }  // namespace
 
-void closing_steps(int status) {
-  textio::write(kUnitOut, kCount, state().LINCNT, std::string_view(" lines with plot data found"));
+void closing_steps(int LINCNT, int status) {
+  textio::write(kUnitOut, kCount, LINCNT, std::string_view(" lines with plot data found"));
   textio::close_unit(kUnitWrite);
   textio::stop(status);
 }
 
-void raise_error(std::string_view title, std::initializer_list<block_value> values) {
+void raise_error(int LINCNT, std::string_view title, std::initializer_list<block_value> values) {
   textio::write(kUnitOut, kErrorHeader);
   textio::write(kUnitOut, kBlockTitle, title);
   for (const block_value& v : values) textio::write(kUnitOut, kBlockValue, v.label, v.value);
-  closing_steps(1);
+  closing_steps(LINCNT, 1);
 }
 
-void raise_cannot_open() {
-  run_state& s = state();
+void raise_cannot_open(std::string_view name, int LINCNT) {
   textio::write(kUnitOut, kTwoTexts, std::string_view(" Cannot Open : "),
-                freeinput::trim_right(textio::view(s.name)));
+                freeinput::trim_right(name));
   textio::write(kUnitOut, kErrorHeader);
-  closing_steps(1);
+  closing_steps(LINCNT, 1);
 }
 
-void open_named_file(int unit, open_for use) {
-  run_state& s = state();
+void open_named_file(std::string_view name, int unit, open_for use, int& IERR, int LINCNT) {
   textio::close_unit(unit);
-  freeinput::OPNSEQ(freeinput::trim_right(textio::view(s.name)), unit, static_cast<int>(use),
-                    s.IERR);
-  if (s.IERR != 0) raise_cannot_open();
+  freeinput::OPNSEQ(freeinput::trim_right(name), unit, static_cast<int>(use), IERR);
+  if (IERR != 0) raise_cannot_open(name, LINCNT);
+}
+
+case_range ask_case_range() {
+  write_banner();
+  case_range r;
+  ask(kAskFirst);
+  textio::readInteger(r.IFIRST);
+  ask(kAskLast);
+  textio::readInteger(r.ILAST);
+  r.NCASE = static_cast<int>(static_cast<std::uint32_t>(r.ILAST) -
+                             static_cast<std::uint32_t>(r.IFIRST) + 1U);
+  check_case_range(r);
+  return r;
+}
+
+case_naming ask_case_naming(const textio::field<256>& date_text) {
+  case_naming naming;
+  naming.date_text = date_text;
+  textio::blank_fill(naming.prefix);
+  ask(kAskPrefix);
+  textio::readLine(naming.prefix);
+  textio::field<256> answer;
+  textio::blank_fill(answer);
+  ask(kAskDigits);
+  textio::readLine(answer);
+  if (textio::is_blank(textio::view(answer))) {
+    naming.NDIG = 3;
+  } else {
+    textio::readInteger(textio::view(answer), naming.NDIG);
+  }
+  textio::write(kUnitOut, kAssume, std::string_view(" Assumning"), naming.NDIG,
+                std::string_view(" digits in Case nos"));
+  return naming;
 }
 
 int run() {
-  run_state& s = state();
+  run_tables& t = reserved_tables();
   textio::install_console_handlers();
 
   // The accumulated damage and the largest damage per section start at zero;
   // the date stamp of every header is taken once.
-  DFILL(std::span(s.ACCDAM.front().data(), kMostSections * kMostHotSpots), kMostSections,
+  DFILL(std::span(t.ACCDAM.front().data(), kMostSections * kMostHotSpots), kMostSections,
         kMostHotSpots, 0.0);
-  DFILL(s.MAXDAM, kMostSections, 1, 0.0);
+  DFILL(t.MAXDAM, kMostSections, 1, 0.0);
   std::array<char, 80> date80;
   freeinput::DATTXT(date80, 6);
-  textio::assign(s.date_text, std::string_view(date80.data(), date80.size()));
+  textio::field<256> date_text;
+  textio::assign(date_text, std::string_view(date80.data(), date80.size()));
 
-  // The banner, then the first and last case numbers, checked against the
-  // tables before anything is read.
-  write_banner();
-  ask(kAskFirst);
-  textio::readInteger(s.IFIRST);
-  ask(kAskLast);
-  textio::readInteger(s.ILAST);
-  s.NCASE = static_cast<int>(static_cast<std::uint32_t>(s.ILAST) -
-                             static_cast<std::uint32_t>(s.IFIRST) + 1U);
-  check_case_range(s);
-
-  // The name of the probability file, which is opened at once.
+  // The five questions: the cases (checked against the tables before
+  // anything is read), the probability file (opened at once), the prefix of
+  // the case files and the digits of their case numbers.
+  const case_range cases = ask_case_range();
   ask_probability_file();
-
-  // The common prefix of the case files, and the digits of their case
-  // numbers (3 for a blank answer).
-  textio::blank_fill(s.prefix);
-  ask(kAskPrefix);
-  textio::readLine(s.prefix);
-  textio::blank_fill(s.answer);
-  ask(kAskDigits);
-  textio::readLine(s.answer);
-  if (textio::is_blank(textio::view(s.answer))) {
-    s.NDIG = 3;
-  } else {
-    textio::readInteger(textio::view(s.answer), s.NDIG);
-  }
-  textio::write(kUnitOut, kAssume, std::string_view(" Assumning"), s.NDIG,
-                std::string_view(" digits in Case nos"));
+  const case_naming naming = ask_case_naming(date_text);
 
   // The probability of every case; pass 1 reads and checks every raw damage
   // file, pass 2 weights each case, adds it up and writes its weighted damage
   // file; then the accumulated damage report.
-  build_probability_table();
-  if (s.NCASE >= 1) {
-    read_case_files();
-    write_weighted_files();
+  int LINCNT = build_probability_table(cases, t);
+  case_shape shape;
+  if (cases.NCASE >= 1) {
+    shape = read_case_files(cases, naming, t, LINCNT);
+    write_weighted_files(cases, naming, shape, t, LINCNT);
   }
-  write_report();
+  write_report(cases, naming, shape, t, LINCNT);
 
   // The count line, unit 90 closed, the stop with status 0.
-  closing_steps(0);
+  closing_steps(LINCNT, 0);
 }
 
 }  // namespace vantor::driver

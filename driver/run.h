@@ -1,6 +1,6 @@
 // The run driver: the whole program seen from outside.
 //
-// run() sets up the run state, writes the banner, asks the five questions,
+// run() takes the tables, writes the banner, asks the five questions,
 // builds the probability table, reads every raw damage file (pass 1), writes
 // every weighted damage file (pass 2) and the accumulated damage report, and
 // ends through the closing steps (the count line, unit 90 closed, the stop).
@@ -10,14 +10,57 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "driver/state.h"
+#include "textio/format/field.h"
+
 namespace vantor::driver {
 
 int run();
 
-// --- Shared by the phases of the run -----------------------------------------
+// --- The steps of a run, in their order ------------------------------------
+//
+// Each step takes what it needs and returns what it gives (driver/state.h);
+// the tables are handed to the steps that fill and read them. LINCNT, the
+// records read from the file read last, goes to every step that can end the
+// run, for the closing line: the probability step sets it, pass 1 sets it
+// again for each case, nothing else changes it.
 
-// Writes the count line, closes unit 90 and ends the process with the status.
-[[noreturn]] void closing_steps(int status);
+// The banner and the first two questions: the cases of the run, checked
+// against the tables before anything is read (run.cpp).
+case_range ask_case_range();
+
+// The name of the probability file, asked until it opens on unit 89
+// (probability.cpp).
+void ask_probability_file();
+
+// The prefix and the digits of the case numbers (run.cpp), with the date stamp
+// taken at the start of the run.
+case_naming ask_case_naming(const textio::field<256>& date_text);
+
+// Reads PROB from unit 89, checks the count against ILAST, offers to scale a
+// sum other than 1; gives LINCNT (probability.cpp).
+int build_probability_table(const case_range& cases, run_tables& t);
+
+// Pass 1: every raw damage file into RAWDAM and SCOO, checked against the
+// first case; LINCNT set for each case read (cases.cpp).
+case_shape read_case_files(const case_range& cases, const case_naming& naming, run_tables& t,
+                           int& LINCNT);
+
+// Pass 2: each case weighed by its probability, added to ACCDAM and written
+// as its weighted damage file (cases.cpp).
+void write_weighted_files(const case_range& cases, const case_naming& naming,
+                          const case_shape& shape, run_tables& t, int LINCNT);
+
+// The accumulated damage report from ACCDAM; fills MAXDAM and IHEAVY
+// (report.cpp).
+void write_report(const case_range& cases, const case_naming& naming, const case_shape& shape,
+                  run_tables& t, int LINCNT);
+
+// --- Shared by the steps ----------------------------------------------------
+
+// Writes the count line (LINCNT), closes unit 90 and ends the process with
+// the status.
+[[noreturn]] void closing_steps(int LINCNT, int status);
 
 struct block_value {
   std::string_view label;  // 34 characters
@@ -26,10 +69,11 @@ struct block_value {
 
 // Writes the error header and a block of labelled values, then ends the run
 // through the closing steps.
-[[noreturn]] void raise_error(std::string_view title, std::initializer_list<block_value> values);
+[[noreturn]] void raise_error(int LINCNT, std::string_view title,
+                              std::initializer_list<block_value> values);
 
 // " Cannot Open : " and the name, the error header, the closing steps.
-[[noreturn]] void raise_cannot_open();
+[[noreturn]] void raise_cannot_open(std::string_view name, int LINCNT);
 
 // What a named file is opened for: the iexist code of OPNSEQ.
 enum class open_for : int {
@@ -37,16 +81,9 @@ enum class open_for : int {
   reading = 1,  // status old: it must exist
 };
 
-// Closes the unit and opens the file named in the name field on it; a
-// failure, or IERR already set by the name building, ends the run through
-// raise_cannot_open.
-void open_named_file(int unit, open_for use);
-
-// Phases (probability.cpp, cases.cpp, report.cpp).
-void ask_probability_file();
-void build_probability_table();
-void read_case_files();
-void write_weighted_files();
-void write_report();
+// Closes the unit and opens the file of that name (up to its last non-blank
+// character) on it; a failure, or IERR already set by the name building,
+// ends the run through raise_cannot_open.
+void open_named_file(std::string_view name, int unit, open_for use, int& IERR, int LINCNT);
 
 }  // namespace vantor::driver

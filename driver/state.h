@@ -1,10 +1,11 @@
-// The run state: one set of variables and fixed-size tables for the whole run.
+// The data of a run: the small values its steps hand on, and the fixed-size
+// tables they fill and read.
 //
-// The state is not a static object. state() reserves it once, at its first
-// call, as address space that reads as zero (driver/state.cpp): RAWDAM alone
-// is 480,000,000 bytes at its full size and costs only the pages a run writes.
-// No constructor or initialiser ever runs on it, so zero is every member's
-// start value; the type is trivially default-constructible, which the compiler
+// The tables are not a static object. reserved_tables() reserves them once,
+// at its first call, as address space that reads as zero (driver/state.cpp):
+// RAWDAM alone is 480,000,000 bytes at its full size and costs only the pages
+// a run writes. No constructor or initialiser ever runs on them, so zero is
+// every member's start value; the type is trivially default-constructible, which the compiler
 // checks below (a default member initialiser would break that check rather
 // than be silently ignored). Where the reservation fails the program ends at
 // once with one line on standard error and status 1.
@@ -51,27 +52,39 @@ inline constexpr int kUnitWrite = 90;
 // The damages of one section, one per hot spot.
 using section_damages = std::array<double, kMostHotSpots>;
 
+// --- What the steps of a run hand on --------------------------------------
+//
+// Each step of the run (driver/run.h) takes what it needs and returns what it
+// gives as these small values; only the tables below are shared, as one
+// reservation handed to the steps that fill and read them.
+
+// The cases of the run: the first two answers and their count.
+struct case_range {
+  int IFIRST = 0;
+  int ILAST = 0;
+  // ILAST - IFIRST + 1 in unsigned 32-bit arithmetic read back as int: a span
+  // wider than int wraps, and the steps then run only for NCASE >= 1.
+  int NCASE = 0;
+};
+
+// How the run's files are named and stamped: the prefix and the digits of
+// the case number (answers 4 and 5), the date stamp taken at the start.
+struct case_naming {
+  textio::field<256> prefix{};
+  int NDIG = 0;
+  textio::field<256> date_text{};
+};
+
+// What pass 1 finds in the first case and checks every other against.
+struct case_shape {
+  int NELEM = 0;  // sections
+  int NHOT = 0;   // hot spots of each section
+};
+
+// --- The tables -------------------------------------------------------------
+
 // Every member starts at zero (see above): no default member initialisers.
-struct run_state {
-  int IFIRST;
-  int ILAST;
-  int NCASE;
-  int NDIG;
-  int IERR;
-  int IRDERR;
-  int LINCNT;
-  int ICASE;
-  int NELEM;
-  int NHOT;
-
-  textio::field<256> probability_name;
-  textio::field<256> prefix;
-  textio::field<256> answer;
-  textio::field<256> date_text;
-  textio::field<256> name;
-  textio::field<256> suffix;
-  textio::field<256> line;
-
+struct run_tables {
   std::array<double, kMostCases> PROB;
   std::array<std::array<section_damages, kMostSections>, kMostCases> RAWDAM;
   std::array<section_damages, kMostSections> WGHDAM;
@@ -87,16 +100,17 @@ struct run_state {
   std::array<char, kMaxItems * kTextElementLength> texts;
 };
 
-// Zero pages are a run_state as it starts only for a trivial type with no
+// Zero pages are the tables as they start only for a trivial type with no
 // initialiser of its own.
-static_assert(std::is_trivially_default_constructible_v<run_state> &&
-              std::is_standard_layout_v<run_state>);
+static_assert(std::is_trivially_default_constructible_v<run_tables> &&
+              std::is_standard_layout_v<run_tables>);
 
-// The one run state of the program.
-run_state& state();
+// The one reservation of the program, made at the first call: the run takes
+// it once and hands it on.
+run_tables& reserved_tables();
 
 // Makes the RAWDAM plane of case icase (1 to kMostCases) usable before it is
 // filled (a no-op where reserved memory is usable at once).
-void commit_case_plane(int icase);
+void commit_case_plane(run_tables& t, int icase);
 
 }  // namespace vantor::driver

@@ -21,7 +21,7 @@ namespace {
 // The ring: WGHDAM's storage, which only pass 2 uses, in two halves; each
 // holds up to g_rows rendered rows of one case. A half is full from the
 // helper's publishing until the main thread has written its rows.
-constexpr std::size_t kHalf = sizeof(run_state::WGHDAM) / 2;
+constexpr std::size_t kHalf = sizeof(run_tables::WGHDAM) / 2;
 std::size_t g_record = 0;  // bytes of one rendered row
 std::size_t g_rows = 0;    // rows of one half
 // The helper weighs and renders the first g_split rows of each case, the
@@ -30,8 +30,14 @@ std::size_t g_rows = 0;    // rows of one half
 std::size_t g_split = 0;
 std::array<std::atomic<bool>, 2> g_full{};
 
+// What the helper is handed when it starts: the tables, the cases and their
+// shape.
+run_tables* g_tables = nullptr;
+case_range g_cases;
+case_shape g_shape;
+
 char* half_at(int h) {
-  return reinterpret_cast<char*>(state().WGHDAM.data()) + static_cast<std::size_t>(h) * kHalf;
+  return reinterpret_cast<char*>(g_tables->WGHDAM.data()) + static_cast<std::size_t>(h) * kHalf;
 }
 
 // Waits until half h is full (want true) or free (want false).
@@ -47,26 +53,26 @@ void set_half(int h, bool full) {
 // The helper: every case in order, its rows in runs of g_rows, each run into
 // the next half once the main thread has emptied it.
 void render_cases(void*) {
-  run_state& s = state();
-  const auto nhot = static_cast<std::size_t>(s.NHOT);
+  run_tables& t = *g_tables;
+  const auto nhot = static_cast<std::size_t>(g_shape.NHOT);
   int h = 0;
-  for (int icase = s.IFIRST;; ++icase) {
-    const double w = s.PROB[static_cast<std::size_t>(icase - 1)];
-    const auto& raw = s.RAWDAM[static_cast<std::size_t>(icase - 1)];
+  for (int icase = g_cases.IFIRST;; ++icase) {
+    const double w = t.PROB[static_cast<std::size_t>(icase - 1)];
+    const auto& raw = t.RAWDAM[static_cast<std::size_t>(icase - 1)];
     for (std::size_t first = 0; first < g_split; first += g_rows) {
       wait_for_half(h, false);
       char* text = half_at(h);
       for (std::size_t e = first; e < std::min(g_split, first + g_rows); ++e) {
         section_damages product;
-        weigh_row(w, raw[e], product.data(), s.ACCDAM[e], nhot);
-        textio::format_reals(text, kRowLayout, s.SCOO[e],
+        weigh_row(w, raw[e], product.data(), t.ACCDAM[e], nhot);
+        textio::format_reals(text, kRowLayout, t.SCOO[e],
                              std::span<const double>(product.data(), nhot));
         text += g_record;
       }
       set_half(h, true);
       h ^= 1;
     }
-    if (icase == s.ILAST) break;
+    if (icase == g_cases.ILAST) break;
   }
 }
 
@@ -91,20 +97,21 @@ void weigh_row(double w, const section_damages& raw, double* product, section_da
   }
 }
 
-bool start_weighted_rows() {
-  const run_state& s = state();
-  g_record = textio::reals_record_size(kRowLayout, static_cast<std::size_t>(s.NHOT));
+bool start_weighted_rows(run_tables& t, const case_range& cases, const case_shape& shape) {
+  g_record = textio::reals_record_size(kRowLayout, static_cast<std::size_t>(shape.NHOT));
   if (run_threads() < 2 || g_record == 0 || g_record > kHalf) return false;
+  g_tables = &t;
+  g_cases = cases;
+  g_shape = shape;
   g_rows = kHalf / g_record;
-  g_split = static_cast<std::size_t>(s.NELEM) / 2;
+  g_split = static_cast<std::size_t>(shape.NELEM) / 2;
   g_full[0].store(false);
   g_full[1].store(false);
   g_next_half = 0;
   return platform::start_thread(render_cases, nullptr);
 }
 
-void write_next_weighted_rows(int icase) {
-  run_state& s = state();
+void write_next_weighted_rows(run_tables& t, int icase) {
   for (std::size_t first = 0; first < g_split; first += g_rows) {
     const int h = g_next_half;
     wait_for_half(h, true);
@@ -116,13 +123,13 @@ void write_next_weighted_rows(int icase) {
     set_half(h, false);
     g_next_half = h ^ 1;
   }
-  const double w = s.PROB[static_cast<std::size_t>(icase - 1)];
-  const auto& raw = s.RAWDAM[static_cast<std::size_t>(icase - 1)];
-  const auto nhot = static_cast<std::size_t>(s.NHOT);
-  for (std::size_t e = g_split; e < static_cast<std::size_t>(s.NELEM); ++e) {
+  const double w = t.PROB[static_cast<std::size_t>(icase - 1)];
+  const auto& raw = t.RAWDAM[static_cast<std::size_t>(icase - 1)];
+  const auto nhot = static_cast<std::size_t>(g_shape.NHOT);
+  for (std::size_t e = g_split; e < static_cast<std::size_t>(g_shape.NELEM); ++e) {
     section_damages product;
-    weigh_row(w, raw[e], product.data(), s.ACCDAM[e], nhot);
-    write_matrix_row(s.SCOO[e], product, nhot);
+    weigh_row(w, raw[e], product.data(), t.ACCDAM[e], nhot);
+    write_matrix_row(t.SCOO[e], product, nhot);
   }
 }
 

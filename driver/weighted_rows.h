@@ -24,12 +24,12 @@ void weigh_row(double w, const section_damages& raw, double* product, section_da
 // Starts the helper for cases IFIRST to ILAST (NELEM rows of NHOT hot spots
 // each); false, with nothing started, when the run uses one thread or none
 // can be started: the caller then weighs and renders every case itself.
-bool start_weighted_rows();
+bool start_weighted_rows(run_tables& t, const case_range& cases, const case_shape& shape);
 
 // Weighs the second half of the rows of case icase, the next in the helper's
 // order, and writes all of them on the weighted file's unit: the first half
 // rendered by the helper, the rest here, each the record write_reals writes.
 // Once it has returned for the last case, every sum of the run is complete.
-void write_next_weighted_rows(int icase);
+void write_next_weighted_rows(run_tables& t, int icase);
 
 }  // namespace vantor::driver

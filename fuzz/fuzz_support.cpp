@@ -13,9 +13,9 @@
 namespace vantor::driver {
 namespace {
 
-// The state is reset byte by byte, so it must hold nothing but plain values.
-static_assert(std::is_trivially_copyable_v<run_state>);
-static_assert(std::is_standard_layout_v<run_state>);
+// The tables are reset byte by byte, so it must hold nothing but plain values.
+static_assert(std::is_trivially_copyable_v<run_tables>);
+static_assert(std::is_standard_layout_v<run_tables>);
 
 // Zeroes [begin, begin + size). Whole pages inside the range are dropped
 // (anonymous private memory reads back as zero pages); the partial pages at
@@ -40,8 +40,8 @@ void zero_bytes(std::byte* begin, std::size_t size) {
 
 }  // namespace
 
-void reset_run_state() {
-  run_state& s = state();
+void reset_run_tables() {
+  run_tables& s = reserved_tables();
   zero_bytes(reinterpret_cast<std::byte*>(&s), sizeof s);
 }
 

@@ -6,10 +6,9 @@
 
 namespace vantor::driver {
 
-// Sets every variable and table of the run state back to its start value
-// (zero). The pages of the tables are handed back to the system
-// rather than written over, so a reset costs what the last run touched, not the
-// 480 MB of RAWDAM.
-void reset_run_state();
+// Sets every table of the run back to its start value (zero). The pages of
+// the tables are handed back to the system rather than written over, so a
+// reset costs what the last run touched, not the 480 MB of RAWDAM.
+void reset_run_tables();
 
 }  // namespace vantor::driver

@@ -263,7 +263,7 @@ inline int dialogue(std::span<const std::uint8_t> data) {
   if (!stays_in_work_folder(answers)) return -1;
   clear_work_folder();
   put_small_run();
-  driver::reset_run_state();
+  driver::reset_run_tables();
   const int status = until_run_ends([&] {
     connect_console(answers);
     driver::run();
@@ -314,7 +314,7 @@ inline int whole_run(std::span<const std::uint8_t> data) {
     inputs.push_back(case_file_name(c));
     put_file(inputs.back(), parts[static_cast<std::size_t>(c)]);
   }
-  driver::reset_run_state();
+  driver::reset_run_tables();
   const std::string answers =
       testing::dialogue_answers{.last = std::to_string(cases), .scale = "y"}.text();
   const int status = until_run_ends([&] {

@@ -89,7 +89,7 @@ struct limit_case {
 std::vector<limit_case> limit_cases(const std::string& first) {
   const std::string typical_count = count_line(4);
   const std::string reserve_failed = "Vantor: cannot reserve the run's tables (" +
-                                     std::to_string(sizeof(driver::run_state)) +
+                                     std::to_string(sizeof(driver::run_tables)) +
                                      " bytes): Cannot allocate memory\n";
   const auto no_prepare = [](const scratch_dir&) { return std::string(); };
   return {
@@ -373,10 +373,10 @@ TEST(Faults, AddressSpaceLimitsAboveTheTables) {
 #endif
   const reference ref = complete_run(write_fault_run, kFaultCases, kFaultAnswers);
   const std::string reserve_failed = "Vantor: cannot reserve the run's tables (" +
-                                     std::to_string(sizeof(driver::run_state)) +
+                                     std::to_string(sizeof(driver::run_tables)) +
                                      " bytes): Cannot allocate memory\n";
   constexpr rlim_t kStep = 256 * 1024;
-  const rlim_t tables = sizeof(driver::run_state) / kStep * kStep;
+  const rlim_t tables = sizeof(driver::run_tables) / kStep * kStep;
   int out_of_memory = 0;
   int complete_in_a_row = 0;
   for (rlim_t limit = tables; limit < tables + 256 * kStep && complete_in_a_row < 4;

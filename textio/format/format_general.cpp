@@ -6,8 +6,8 @@
 #include <system_error>
 
 #include "textio/format/field_digits.h"
+#include "textio/format/field_fill.h"
 #include "textio/format/fixed_word.h"
-#include "textio/format/number_format.h"
 #include "textio/format/short_digits.h"
 
 namespace vantor::textio::detail {

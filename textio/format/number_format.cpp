@@ -55,18 +55,6 @@ void format_text(std::span<char> field, std::string_view text) {
   std::memcpy(out, text.data(), text.size());
 }
 
-void format_non_finite(std::span<char> field, double value) {
-  const std::string_view text =
-      std::isnan(value) ? std::string_view("NaN")
-                        : (std::signbit(value) ? std::string_view("-Infinity") : "Infinity");
-  if (text.size() + 1 > field.size()) {
-    fill_stars(field);
-    return;
-  }
-  std::fill(field.begin(), field.end(), ' ');
-  std::memcpy(field.data() + 1, text.data(), text.size());
-}
-
 void format_fixed(std::span<char> field, double value, int decimals, int scale) {
   // Short values without a call: the coordinates' F13.3 by its kernel, the
   // rest as the general path would put them after the same rounding.

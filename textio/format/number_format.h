@@ -6,16 +6,12 @@
 // binary value rounded to nearest, ties to even.
 #pragma once
 
-#include <algorithm>
 #include <span>
 #include <string_view>
 
-namespace vantor::textio {
+#include "textio/format/field_fill.h"
 
-// A field too narrow for its value: w asterisks.
-inline void fill_stars(std::span<char> field) {
-  std::fill(field.begin(), field.end(), '*');
-}
+namespace vantor::textio {
 
 // Iw (min_digits 1) and Iw.m: at least min_digits digits, "-" before the first
 // digit of a negative value. min_digits 0 writes the value 0 as blanks.
@@ -40,9 +36,5 @@ void format_exponents(std::span<char> fields, std::span<const double> values, in
 // Aw: the text right-aligned when shorter than the field, else its first w
 // characters.
 void format_text(std::span<char> field, std::string_view text);
-
-// Non-finite reals in F and E fields: " Infinity", " -Infinity" or " NaN",
-// left-aligned; asterisks when the field is narrower than that.
-void format_non_finite(std::span<char> field, double value);
 
 }  // namespace vantor::textio
