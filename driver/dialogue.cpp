@@ -45,6 +45,27 @@ std::string questions_help() {
   return text;
 }
 
+std::string options_usage() {
+  std::string text;
+  for (const question& q : kDialogue) {
+    text += (text.empty() ? "[" : " [") + std::string(q.option) + " " + std::string(q.value) + "]";
+  }
+  return text;
+}
+
+std::string options_help() {
+  std::string text =
+      "Answers as options, for scripts: each answers its question without reading\n"
+      "the console (the question and the answer are shown as if typed); a question\n"
+      "without its option is asked as above:\n";
+  for (const question& q : kDialogue) {
+    std::string name = "  " + std::string(q.option) + " " + std::string(q.value);
+    name.append(name.size() < kHelpColumn ? kHelpColumn - name.size() : 1, ' ');
+    text += name + std::string(label_of(q)) + "\n";
+  }
+  return text;
+}
+
 std::string example_help() {
   std::string text;
   for (const question& q : kDialogue) {

@@ -8,10 +8,10 @@
 // (tests/support/answers.h).
 //
 // Adding a question: one entry below, in the place where it is asked, with its
-// name in question_id at the same place (checked at compile time) and `when`
-// set if it is asked only on a condition; plus its step where the run asks it:
-// ask(prompt_of(question_id::...)) followed by the readLine or readInteger
-// into its variable. --help follows the table; the answer builder gets a
+// name in question_id at the same place (checked at compile time), its
+// command-line option, and `when` set if it is asked only on a condition;
+// plus its step where the run asks it: ask_integer or ask_line
+// (driver/asking.h) into its variable. --help follows the table; the answer builder gets a
 // field for the new answer (the compiler points at its switch).
 #pragma once
 
@@ -37,6 +37,8 @@ struct question {
   std::string_view becomes;  // the run variable the answer fills
   std::string_view help;     // the description in --help; "\n" continues it under itself
   std::string_view example;  // the line of the help's answers file; empty: not shown
+  std::string_view option;   // the command-line option that answers it
+  std::string_view value;    // its value in --help: N (an integer), yes|no (one of), else text
   std::string_view when{};   // empty: asked on every run; else the condition, for --help
 };
 
@@ -48,7 +50,9 @@ inline constexpr std::array<question, 6> kDialogue{{
      .blank = "none: blank lines are skipped",
      .becomes = "IFIRST",
      .help = "first case number",
-     .example = "1"},
+     .example = "1",
+     .option = "--first",
+     .value = "N"},
     {.id = question_id::last_case,
      .prompt = "Give Last  case to process        :  ",
      .kind = answer_kind::integer,
@@ -56,7 +60,9 @@ inline constexpr std::array<question, 6> kDialogue{{
      .blank = "none: blank lines are skipped",
      .becomes = "ILAST, and NCASE = ILAST - IFIRST + 1",
      .help = "last case number",
-     .example = "5"},
+     .example = "5",
+     .option = "--last",
+     .value = "N"},
     {.id = question_id::probability_file,
      .prompt = "Give file containing probabilities:  ",
      .kind = answer_kind::line,
@@ -64,7 +70,9 @@ inline constexpr std::array<question, 6> kDialogue{{
      .blank = "a name that cannot be opened: asked again",
      .becomes = "probability_name, opened on unit 10",
      .help = "the probability file (asked again while\nit cannot be opened)",
-     .example = "probs.txt"},
+     .example = "probs.txt",
+     .option = "--probabilities",
+     .value = "FILE"},
     {.id = question_id::prefix,
      .prompt = "Give the common file Prefix       :  ",
      .kind = answer_kind::line,
@@ -72,7 +80,9 @@ inline constexpr std::array<question, 6> kDialogue{{
      .blank = "an empty prefix",
      .becomes = "prefix",
      .help = "PREFIX of the case files",
-     .example = "riser"},
+     .example = "riser",
+     .option = "--prefix",
+     .value = "TEXT"},
     {.id = question_id::digits,
      .prompt = "Number of digits in case nos /3/  :  ",
      .kind = answer_kind::line,
@@ -80,7 +90,9 @@ inline constexpr std::array<question, 6> kDialogue{{
      .blank = "3 digits",
      .becomes = "NDIG, the line read as an integer",
      .help = "digits of the case numbers (blank: 3)",
-     .example = "(an empty line: 3 digits)"},
+     .example = "(an empty line: 3 digits)",
+     .option = "--digits",
+     .value = "N"},
     {.id = question_id::scale,
      .prompt = "Scale Probs?  / yes /  ",
      .kind = answer_kind::line,
@@ -89,6 +101,8 @@ inline constexpr std::array<question, 6> kDialogue{{
      .becomes = "PROB of the run's cases times 1/sum (blank or Y...), or left as read",
      .help = "blank or y: scale them to a sum of 1",
      .example = "",
+     .option = "--scale",
+     .value = "yes|no",
      .when = "When the probabilities of the cases do not add up to 1"},
 }};
 
@@ -124,5 +138,10 @@ std::string questions_help();
 
 // The example answers file of --help, one indented line per shown answer.
 std::string example_help();
+
+// The options that answer the questions, for --help: the usage line's part
+// ("[--first N] [--last N] ...") and one line per option.
+std::string options_usage();
+std::string options_help();
 
 }  // namespace vantor::driver

@@ -20,8 +20,6 @@ namespace {
 
 using textio::layout_of;
 
-constexpr std::string_view kAskFile = prompt_of(question_id::probability_file);
-constexpr std::string_view kAskScale = prompt_of(question_id::scale);
 constexpr auto kSpacer = layout_of("(/,/,A)");
 constexpr auto kSum = layout_of("(A,F12.3)");
 constexpr auto kScaled = layout_of("(/,A,F12.3)");
@@ -36,22 +34,14 @@ void open_probability_file(const textio::field<256>& name, int& IERR) {
                     freeinput::kNoRecordWords, freeinput::kNoReport, -kUnitOut, IERR);
 }
 
-void ask_name(textio::field<256>& name) {
-  textio::blank_fill(name);
-  PROMPT(kUnitOut, kAskFile, static_cast<int>(kAskFile.size()));
-  textio::readLine(name);
-}
-
 // A sum other than 1 within the tolerance: the sum, the question, and on a
 // blank or "Y..." answer every probability of the run scaled by 1 / sum.
-void offer_scaling(const case_range& r, run_tables& t, double sum) {
+void offer_scaling(const case_range& r, run_tables& t, double sum, const answer_options& options) {
   const double factor = 1.0 / sum;
   textio::write(kUnitOut, kSpacer, std::string_view(" "));
   textio::write(kUnitOut, kSum, std::string_view(" Sum of Probs not equal 1!  :"), sum);
   textio::field<256> answer;
-  textio::blank_fill(answer);
-  PROMPT(kUnitOut, kAskScale, static_cast<int>(kAskScale.size()));
-  textio::readLine(answer);
+  ask_line(question_id::scale, options, answer);
   bool yes = textio::is_blank(textio::view(answer));
   if (!yes) {
     UPCASE(answer, static_cast<int>(answer.size()));
@@ -67,19 +57,21 @@ void offer_scaling(const case_range& r, run_tables& t, double sum) {
 
 }  // namespace
 
-void ask_probability_file() {
+// A name given as an option that does not open is reported as a typed one
+// is, and the question is then asked on the console.
+void ask_probability_file(const answer_options& options) {
   textio::field<256> name;
   int IERR = 0;
-  ask_name(name);
+  ask_line(question_id::probability_file, options, name);
   open_probability_file(name, IERR);
   while (IERR != 0) {
     textio::write(kUnitOut, kTwoTexts, std::string_view(" Nonexisting file :"), textio::view(name));
-    ask_name(name);
+    ask_line(question_id::probability_file, {}, name);
     open_probability_file(name, IERR);
   }
 }
 
-int build_probability_table(const case_range& r, run_tables& t) {
+int build_probability_table(const case_range& r, run_tables& t, const answer_options& options) {
   int IRDERR = 0;
   freeinput::INIFII_2(kInputLineWidth, kInputKeywordLength, kUnitProb, kUnitOut, IRDERR);
   if (IRDERR != 0) closing_steps(0, 1);
@@ -118,7 +110,7 @@ int build_probability_table(const case_range& r, run_tables& t) {
   for (int c = r.IFIRST; c <= r.ILAST && r.NCASE >= 1; ++c) {
     sum += t.PROB[static_cast<std::size_t>(c - 1)];
   }
-  if (!EQTOL(sum, kReference, kTolerance)) offer_scaling(r, t, sum);
+  if (!EQTOL(sum, kReference, kTolerance)) offer_scaling(r, t, sum, options);
   textio::write(kUnitOut, kSpacer, std::string_view(" "));
   return LINCNT;
 }

@@ -57,18 +57,9 @@ constexpr bool banner_is_framed() {
 }
 static_assert(banner_is_framed(), "every banner line is 48 characters");
 
-constexpr std::string_view kAskFirst = prompt_of(question_id::first_case);
-constexpr std::string_view kAskLast = prompt_of(question_id::last_case);
-constexpr std::string_view kAskPrefix = prompt_of(question_id::prefix);
-constexpr std::string_view kAskDigits = prompt_of(question_id::digits);
-
 void write_banner() {
   textio::write(kUnitOut, kEmpty);
   for (const std::string_view line : kBanner) textio::write(kUnitOut, kText, line);
-}
-
-void ask(std::string_view question) {
-  PROMPT(kUnitOut, question, static_cast<int>(question.size()));
 }
 
 // Case numbers outside the tables end the run before anything is read; no
@@ -109,29 +100,23 @@ void open_named_file(std::string_view name, int unit, open_for use, int& IERR, i
   if (IERR != 0) raise_cannot_open(name, LINCNT);
 }
 
-case_range ask_case_range() {
+case_range ask_case_range(const answer_options& options) {
   write_banner();
   case_range r;
-  ask(kAskFirst);
-  textio::readInteger(r.IFIRST);
-  ask(kAskLast);
-  textio::readInteger(r.ILAST);
+  ask_integer(question_id::first_case, options, r.IFIRST);
+  ask_integer(question_id::last_case, options, r.ILAST);
   r.NCASE = static_cast<int>(static_cast<std::uint32_t>(r.ILAST) -
                              static_cast<std::uint32_t>(r.IFIRST) + 1U);
   check_case_range(r);
   return r;
 }
 
-case_naming ask_case_naming(const textio::field<256>& date_text) {
+case_naming ask_case_naming(const textio::field<256>& date_text, const answer_options& options) {
   case_naming naming;
   naming.date_text = date_text;
-  textio::blank_fill(naming.prefix);
-  ask(kAskPrefix);
-  textio::readLine(naming.prefix);
+  ask_line(question_id::prefix, options, naming.prefix);
   textio::field<256> answer;
-  textio::blank_fill(answer);
-  ask(kAskDigits);
-  textio::readLine(answer);
+  ask_line(question_id::digits, options, answer);
   if (textio::is_blank(textio::view(answer))) {
     naming.NDIG = 3;
   } else {
@@ -142,7 +127,7 @@ case_naming ask_case_naming(const textio::field<256>& date_text) {
   return naming;
 }
 
-int run() {
+int run(const answer_options& options) {
   run_tables& t = reserved_tables();
   textio::install_console_handlers();
 
@@ -159,14 +144,14 @@ int run() {
   // The five questions: the cases (checked against the tables before
   // anything is read), the probability file (opened at once), the prefix of
   // the case files and the digits of their case numbers.
-  const case_range cases = ask_case_range();
-  ask_probability_file();
-  const case_naming naming = ask_case_naming(date_text);
+  const case_range cases = ask_case_range(options);
+  ask_probability_file(options);
+  const case_naming naming = ask_case_naming(date_text, options);
 
   // The probability of every case; pass 1 reads and checks every raw damage
   // file, pass 2 weights each case, adds it up and writes its weighted damage
   // file; then the accumulated damage report.
-  int LINCNT = build_probability_table(cases, t);
+  int LINCNT = build_probability_table(cases, t, options);
   case_shape shape;
   if (cases.NCASE >= 1) {
     shape = read_case_files(cases, naming, t, LINCNT);

@@ -10,12 +10,14 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "driver/answers.h"
 #include "driver/state.h"
 #include "textio/format/field.h"
 
 namespace vantor::driver {
 
-int run();
+// The run, its answers from the console or, where given, from their options.
+int run(const answer_options& options = {});
 
 // --- The steps of a run, in their order ------------------------------------
 //
@@ -27,19 +29,19 @@ int run();
 
 // The banner and the first two questions: the cases of the run, checked
 // against the tables before anything is read (run.cpp).
-case_range ask_case_range();
+case_range ask_case_range(const answer_options& options);
 
 // The name of the probability file, asked until it opens on unit 89
 // (probability.cpp).
-void ask_probability_file();
+void ask_probability_file(const answer_options& options);
 
 // The prefix and the digits of the case numbers (run.cpp), with the date stamp
 // taken at the start of the run.
-case_naming ask_case_naming(const textio::field<256>& date_text);
+case_naming ask_case_naming(const textio::field<256>& date_text, const answer_options& options);
 
 // Reads PROB from unit 89, checks the count against ILAST, offers to scale a
 // sum other than 1; gives LINCNT (probability.cpp).
-int build_probability_table(const case_range& cases, run_tables& t);
+int build_probability_table(const case_range& cases, run_tables& t, const answer_options& options);
 
 // Pass 1: every raw damage file into RAWDAM and SCOO, checked against the
 // first case; LINCNT set for each case read (cases.cpp).

@@ -47,7 +47,7 @@ TEST_F(RunSteps, ProbabilityStepGivesTheRecordCountAndFillsTheTable) {
   freeinput::OPNSEQ(path("prob.txt"), kUnitProb, 1, ierr);
   ASSERT_EQ(ierr, 0);
   run_tables& t = reserved_tables();
-  EXPECT_EQ(build_probability_table({1, 3, 3}, t), 3);
+  EXPECT_EQ(build_probability_table({1, 3, 3}, t, {}), 3);
   EXPECT_EQ(t.PROB[0], 0.5);
   EXPECT_EQ(t.PROB[1], 0.25);
   EXPECT_EQ(t.PROB[2], 0.25);

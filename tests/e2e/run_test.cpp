@@ -454,6 +454,9 @@ TEST(EndToEnd, CommandLine) {
     if (!q.example.empty()) {
       EXPECT_NE(help.out.find("\n  " + std::string(q.example) + "\n"), std::string::npos);
     }
+    EXPECT_NE(help.out.find("\n  " + std::string(q.option) + " " + std::string(q.value) + " "),
+              std::string::npos)
+        << q.option;
   }
   const run_result version = run_vantor(dir.path(), "", {"--version"});
   EXPECT_EQ(version.status, 0);

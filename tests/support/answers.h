@@ -9,6 +9,7 @@
 // A new question of the table gets its field here and its case in lines().
 #pragma once
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,6 +63,29 @@ struct dialogue_answers {
       }
     }
     return out;
+  }
+
+  // The answers to the questions in `by_option` as their command-line options
+  // (driver/answers.h), and the console input left for the other questions.
+  std::vector<std::string> options(const std::vector<driver::question_id>& by_option) const {
+    std::vector<std::string> out;
+    for (const answer_line& line : lines()) {
+      if (!answered_by(by_option, line.id)) continue;
+      out.emplace_back(driver::question_of(line.id).option);
+      out.push_back(line.text);
+    }
+    return out;
+  }
+  std::string text_without(const std::vector<driver::question_id>& by_option) const {
+    std::string out;
+    for (const answer_line& line : lines()) {
+      if (!answered_by(by_option, line.id)) out += line.text + "\n";
+    }
+    return out;
+  }
+  static bool answered_by(const std::vector<driver::question_id>& by_option,
+                          driver::question_id id) {
+    return std::find(by_option.begin(), by_option.end(), id) != by_option.end();
   }
 
   // The lines, each ended by "\n", up to and including the answers to `until`
