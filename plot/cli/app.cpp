@@ -15,8 +15,10 @@
 #include "plot/run/contributions.h"
 #include "plot/run/file_path.h"
 #include "plot/run/report.h"
+#include "plot/run/total.h"
 #include "plot/table/contributions_csv.h"
 #include "plot/table/sections_csv.h"
+#include "plot/table/total_csv.h"
 
 namespace vantor::plot {
 namespace {
@@ -29,6 +31,7 @@ constexpr std::string_view kSvgSuffix = ".svg";
 constexpr std::string_view kCsvSuffix = ".Contrib.csv";
 constexpr std::string_view kSectionsSuffix = ".sections.csv";
 constexpr std::string_view kCompareName = "compare.svg";
+constexpr std::string_view kTotalName = "total";
 constexpr std::string_view kHtmlSuffix = ".html";
 
 // FOLDER/PREFIX_*.WghDam, as errors name the weighted files of a run.
@@ -91,6 +94,37 @@ int run_compare(const plot_options& options, std::ostream& out, std::ostream& er
   plot_error error;
   if (!write_files(outputs, error)) return fail(err, error);
   out << "vantor-plot: wrote " << svg_name << " and " << html_name << '\n';
+  return kExitDone;
+}
+
+// The fatigue sources of one riser added up: the tables of the total.
+int run_total(const plot_options& options, std::ostream& out, std::ostream& err) {
+  std::vector<total_source> sources(options.runs.size());
+  for (std::size_t k = 0; k < sources.size(); ++k) {
+    plot_options one;
+    one.operand = options.runs[k];
+    run_names names;
+    plot_error error;
+    if (!resolve_names(one, names, error) || !read_report(names.report, sources[k].report, error)) {
+      return fail(err, error);
+    }
+    sources[k].label =
+        k < options.labels.size() ? options.labels[k] : default_label(names.prefix, names.folder);
+    if (k < options.factors.size()) sources[k].factor = options.factors[k];
+  }
+  fatigue_total total;
+  plot_error error;
+  if (!add_sources(sources, total, error)) return fail(err, error);
+  // The picture's name less ".svg" is the stem of every file of the total.
+  std::string stem = options.output.empty() ? std::string(kTotalName) : options.output;
+  if (std::string_view(stem).ends_with(kSvgSuffix)) stem.resize(stem.size() - kSvgSuffix.size());
+  const std::string sections_name = stem + std::string(kSectionsSuffix);
+  const std::string matrix_name = stem + ".matrix.csv";
+  const std::string sections = render_total_sections_csv(total, sources, options.picture);
+  const std::string matrix = render_total_matrix_csv(total, options.picture);
+  const output_text outputs[] = {{sections_name, sections}, {matrix_name, matrix}};
+  if (!write_files(outputs, error)) return fail(err, error);
+  out << "vantor-plot: wrote " << sections_name << " and " << matrix_name << '\n';
   return kExitDone;
 }
 
@@ -169,6 +203,7 @@ int run_plot(std::span<const std::string_view> args, std::ostream& out, std::ost
     return kExitDone;
   }
   if (options.compare) return run_compare(options, out, err);
+  if (options.total) return run_total(options, out, err);
 
   plot_error error;
   run_names names;

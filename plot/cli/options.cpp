@@ -20,6 +20,7 @@ namespace {
 constexpr std::string_view kHelpHead =
     "Usage: vantor-plot [OPTION]... PREFIX | PREFIX.AccDam | FOLDER\n"
     "  or:  vantor-plot --compare [OPTION]... RUN RUN [RUN]...\n"
+    "  or:  vantor-plot --total [OPTION]... RUN RUN [RUN]...\n"
     "Draws the damage and fatigue life along the riser of a finished Vantor run and\n"
     "tabulates each load case's share in the damage of the ten heaviest sections.\n"
     "\n"
@@ -38,7 +39,11 @@ constexpr std::string_view kHelpTail =
     "(with R also R / life and pass or fail); and PREFIX.html, a one-page report of\n"
     "the run (the picture on it). With --compare: the damage, the life and the\n"
     "damage ratio to the first run of every run along the riser, and a table of\n"
-    "the runs (compare.svg, compare.html).\n"
+    "the runs (compare.svg, compare.html). With --total: the runs are the fatigue\n"
+    "sources of one riser (wave, VIV, ...), added hot spot by hot spot, each times\n"
+    "its factor; total.sections.csv gives every section's total damage and life\n"
+    "and each source's share at its worst hot spot, total.matrix.csv the total at\n"
+    "every hot spot.\n"
     "\n"
     "Exit status: 0 done, 1 missing or bad input (or output not written), 2 usage\n"
     "error.\n";
@@ -77,7 +82,7 @@ bool set_positive(std::string_view name, std::string_view value, double& number,
   return true;
 }
 
-constexpr std::array<option_entry, 11> kOptions = {{
+constexpr std::array<option_entry, 13> kOptions = {{
     {"-o", "--output", "FILE",
      "write the picture to FILE (default PREFIX.svg beside the\n"
      "report, compare.svg with --compare); the other files\n"
@@ -130,8 +135,24 @@ constexpr std::array<option_entry, 11> kOptions = {{
      "compare two to eight runs (each RUN as PREFIX,\n"
      "PREFIX.AccDam or FOLDER): compare.svg and compare.html",
      [](std::string_view, option_values& o, std::string&) { return o.options.compare = true; }},
+    {"", "--total", "",
+     "add up two to eight runs, the fatigue sources of one\n"
+     "riser: total.sections.csv and total.matrix.csv",
+     [](std::string_view, option_values& o, std::string&) { return o.options.total = true; }},
+    {"", "--factor", "F",
+     "the factor of the next source of --total, its damage\n"
+     "multiplied by F before adding (default 1)",
+     [](std::string_view v, option_values& o, std::string& message) {
+       double f = 0.0;
+       if (!parse_real(v, f) || !(std::isfinite(f) && f > 0.0)) {
+         message = "--factor wants a finite number > 0, not \"" + std::string(v) + "\"";
+         return false;
+       }
+       o.options.factors.push_back(f);
+       return true;
+     }},
     {"", "--label", "TEXT",
-     "the name of the next run of --compare in the legend\n"
+     "the name of the next run of --compare or --total\n"
      "(default: its prefix and folder)",
      [](std::string_view v, option_values& o, std::string&) {
        o.options.labels.emplace_back(v);
@@ -167,17 +188,28 @@ bool is_run_data_name(std::string_view name) {
          name.ends_with(file_formats::kWeightedSuffix) || name.ends_with(file_formats::kRawSuffix);
 }
 
-// The runs of --compare: two to eight, no more labels than runs, and none of
-// the options that choose from one run's cases.
+// The runs of --compare or --total: two to eight, no more labels (or
+// factors) than runs, and none of the options that choose from one run's
+// cases.
 bool check_compare(plot_options& options, std::span<const std::string_view> operands,
                    std::string& message) {
+  const std::string mode = options.total ? "--total" : "--compare";
+  if (options.compare && options.total) {
+    message = "--compare and --total: one of them";
+    return false;
+  }
   if (options.case_range || options.long_csv) {
-    message = "--cases and --long are options of one run, not of --compare";
+    message = "--cases and --long are options of one run, not of " + mode;
     return false;
   }
   if (operands.size() < kFewestCompared || operands.size() > kMostCompared) {
-    message = "--compare takes " + std::to_string(kFewestCompared) + " to " +
+    message = mode + " takes " + std::to_string(kFewestCompared) + " to " +
               std::to_string(kMostCompared) + " runs, not " + std::to_string(operands.size());
+    return false;
+  }
+  if (options.factors.size() > operands.size()) {
+    message = std::to_string(options.factors.size()) + " factors for " +
+              std::to_string(operands.size()) + " runs";
     return false;
   }
   if (options.labels.size() > operands.size()) {
@@ -207,10 +239,14 @@ bool check_options(plot_options& options, bool design_life, bool dff,
               " is not a positive finite number";
     return false;
   }
-  if (options.compare) {
+  if (!options.factors.empty() && !options.total) {
+    message = "--factor names a source of --total";
+    return false;
+  }
+  if (options.compare || options.total) {
     if (!check_compare(options, operands, message)) return false;
   } else if (!options.labels.empty()) {
-    message = "--label names a run of --compare";
+    message = "--label names a run of --compare or --total";
     return false;
   } else if (operands.empty()) {
     message = "no run named: give PREFIX, PREFIX.AccDam or a folder";

@@ -21,8 +21,10 @@ struct plot_options {
   picture_options picture;
   bool long_csv = false;            // one CSV row per (rank, case)
   bool compare = false;             // the operands are runs to compare
-  std::vector<std::string> runs;    // the operands of --compare
+  std::vector<std::string> runs;    // the operands of --compare or --total
   std::vector<std::string> labels;  // --label, for the runs in their order
+  bool total = false;               // the operands are fatigue sources to add up
+  std::vector<double> factors;      // --factor, for the sources of --total in their order
   bool help = false;
   bool version = false;
 };

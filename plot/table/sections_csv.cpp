@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "plot/run/required_life.h"
+#include "plot/table/csv_cell.h"
 #include "plot/table/csv_number.h"
 
 namespace vantor::plot {
@@ -11,28 +12,12 @@ namespace {
 
 constexpr std::string_view kEnd = "\r\n";
 
-// A header cell, quoted where its text holds a separator, a quote or a line end.
-std::string csv_cell(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) {
-    quoted += c;
-    if (c == '"') quoted += '"';
-  }
-  return quoted + '"';
-}
-
-std::string with_unit(std::string_view what, const std::string& unit) {
-  return unit.empty() ? std::string(what) : std::string(what) + " (" + unit + ")";
-}
-
 }  // namespace
 
 std::string render_sections_csv(const accumulated_report& report, const picture_options& options) {
   const double required = options.required_life();
-  std::string text = "section," + csv_cell(with_unit("S_Coo", options.length_unit)) +
-                     ",worst hot spot,damage," +
-                     csv_cell(with_unit("fatigue life", options.life_unit));
+  std::string text = "section," + csv_heading("S_Coo", options.length_unit) +
+                     ",worst hot spot,damage," + csv_heading("fatigue life", options.life_unit);
   if (required > 0.0) text += ",R / life,result";
   text += kEnd;
   const std::vector<int> order = sections_by_coordinate(report);
