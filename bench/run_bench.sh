@@ -123,8 +123,9 @@ printf 'vantor / one-process: %.2f (medians of %d)\n' "$(calc "$wall_m / $floor_
 printf 'throughput          : %.0f MB/s of input\n' "$(calc "$input_bytes / 1000000 / $wall_m")"
 printf 'peak resident memory: %.1f MB (largest of %d)\n' "$(calc "$rss_max / 1024")" "$rounds"
 
-# vantor-plot on the finished run, and --compare of it with a run of another
-# seed: wall time to the millisecond, peak memory, the picture's size.
+# vantor-plot on the finished run, --compare of it with a run of another
+# seed, and --total of it with runs of two more seeds (three fatigue sources):
+# wall time to the millisecond, peak memory, the picture's size.
 finished() {  # finished DIR SEED: the run of that seed, generated and run once
   if [ ! -f "$1/riser.AccDam" ]; then
     [ -f "$1/answers.txt" ] || { echo "generating $1 ..."; "$build/generate_run" "$1" "$ncase" "$nsec" "$nhot" "$2"; }
@@ -133,10 +134,12 @@ finished() {  # finished DIR SEED: the run of that seed, generated and run once
 }
 run_a="$root/data/${ncase}x${nsec}x${nhot}.finished"
 run_b="$root/data/${ncase}x${nsec}x${nhot}.seed2"
+run_c="$root/data/${ncase}x${nsec}x${nhot}.seed3"
 rm -rf "$run_a" && mkdir -p "$run_a"
 ln -s "$data"/*.RawDam "$data/probs.txt" "$data/answers.txt" "$run_a/"
 finished "$run_a" 20081231
 finished "$run_b" 2
+finished "$run_c" 3
 plot_run() {  # plot_run NAME PROGRAM ARGS...: one timed run, the figures appended to NAME's lists
   local name=$1 program=$2 t0 t1
   shift 2
@@ -165,6 +168,7 @@ for ((i = 0; i < rounds; ++i)); do
     plot_run "plot_$p" "$bin" --output "$work/plot_$p.svg" "$run_a/riser"
   done
   plot_run compare "$build/vantor-plot" --compare --output "$work/compare.svg" "$run_a" "$run_b"
+  plot_run total "$build/vantor-plot" --total --output "$work/total.svg" "$run_a" "$run_b" "$run_c"
 done
 for p in "${programs[@]}"; do
   plot_report "plot_$p" "vantor-plot ($p)"
@@ -172,6 +176,8 @@ for p in "${programs[@]}"; do
 done
 plot_report compare "vantor-plot --compare"
 printf '%-20s: %s bytes\n' "  its picture" "$(stat -c %s "$work/compare.svg")"
+plot_report total "vantor-plot --total"
+printf '%-20s: %s bytes\n' "  its picture" "$(stat -c %s "$work/total.svg")"
 
 # The program files stay small: the run state is zero storage, not image.
 for program in vantor vantor-plot; do

@@ -9,8 +9,10 @@
 #include "plot/cli/output_file.h"
 #include "plot/page/compare_html.h"
 #include "plot/page/html.h"
+#include "plot/page/total_html.h"
 #include "plot/picture/compare_svg.h"
 #include "plot/picture/svg.h"
+#include "plot/picture/total_svg.h"
 #include "plot/run/compare.h"
 #include "plot/run/contributions.h"
 #include "plot/run/file_path.h"
@@ -112,19 +114,25 @@ int run_total(const plot_options& options, std::ostream& out, std::ostream& err)
         k < options.labels.size() ? options.labels[k] : default_label(names.prefix, names.folder);
     if (k < options.factors.size()) sources[k].factor = options.factors[k];
   }
-  fatigue_total total;
+  accumulated_report total;
   plot_error error;
   if (!add_sources(sources, total, error)) return fail(err, error);
   // The picture's name less ".svg" is the stem of every file of the total.
   std::string stem = options.output.empty() ? std::string(kTotalName) : options.output;
   if (std::string_view(stem).ends_with(kSvgSuffix)) stem.resize(stem.size() - kSvgSuffix.size());
+  const std::string svg_name = stem + std::string(kSvgSuffix);
   const std::string sections_name = stem + std::string(kSectionsSuffix);
   const std::string matrix_name = stem + ".matrix.csv";
+  const std::string html_name = stem + std::string(kHtmlSuffix);
+  const std::string svg = render_total_svg(total, sources, options.picture);
   const std::string sections = render_total_sections_csv(total, sources, options.picture);
   const std::string matrix = render_total_matrix_csv(total, options.picture);
-  const output_text outputs[] = {{sections_name, sections}, {matrix_name, matrix}};
+  const std::string html = render_total_html(total, sources, svg, options.picture);
+  const output_text outputs[] = {
+      {svg_name, svg}, {sections_name, sections}, {matrix_name, matrix}, {html_name, html}};
   if (!write_files(outputs, error)) return fail(err, error);
-  out << "vantor-plot: wrote " << sections_name << " and " << matrix_name << '\n';
+  out << "vantor-plot: wrote " << svg_name << ", " << sections_name << ", " << matrix_name
+      << " and " << html_name << '\n';
   return kExitDone;
 }
 

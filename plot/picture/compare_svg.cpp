@@ -20,8 +20,7 @@ namespace vantor::plot {
 namespace svg {
 namespace {
 
-constexpr std::array<std::string_view, kMostCompared> kRunColours = {
-    "#1f5fa8", "#c62828", "#2e7d32", "#ef6c00", "#7b1fa2", "#00838f", "#6d4c41", "#ad1457"};
+static_assert(kRunColours.size() >= kMostCompared);
 constexpr std::string_view kRequiredLine = "#000000";
 constexpr double kLegendTop = kSubtitleY + 28.0;
 constexpr double kRatioHeight = 200.0;

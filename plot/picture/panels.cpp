@@ -60,7 +60,7 @@ void draw_values(writer& w, const accumulated_report& report, const linear_axis&
   const auto value_of = [&](const section_row& s) { return style.life ? s.life : s.damage; };
   if (!order.empty()) {
     std::string path = "<path class=\"curve\" fill=\"none\" stroke=\"" + std::string(style.colour) +
-                       "\" stroke-width=\"1.2\" d=\"";
+                       "\" stroke-width=\"" + std::string(style.stroke_width) + "\" d=\"";
     bool first = true;
     for (const int e : order) {
       const section_row& s = report.sections[static_cast<std::size_t>(e)];

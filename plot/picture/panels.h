@@ -24,8 +24,9 @@ struct panel_style {
   std::string_view name;
   std::string_view colour;
   bool life = false;
-  double required = 0.0;  // the required life R; 0 for none
-  bool all_marks = true;  // a mark per section, or only those below R
+  double required = 0.0;                  // the required life R; 0 for none
+  bool all_marks = true;                  // a mark per section, or only those below R
+  std::string_view stroke_width = "1.2";  // of the curve
 };
 
 // The curve and marks of the sections of the order (from 0, along the riser),

@@ -3,6 +3,7 @@
 // Shared by the parts of the picture (axes, panels, labels, heat map).
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,9 @@ inline constexpr std::string_view kLifeColour = "#2e7d32";
 inline constexpr std::string_view kHeavyColour = "#c62828";
 inline constexpr std::string_view kWarnColour = "#ef6c00";
 inline constexpr std::string_view kRequiredColour = "#6a1b9a";
+// One colour per run of a picture of several runs, in their order.
+inline constexpr std::array<std::string_view, 8> kRunColours = {
+    "#1f5fa8", "#c62828", "#2e7d32", "#ef6c00", "#7b1fa2", "#00838f", "#6d4c41", "#ad1457"};
 
 // The document, one element per line.
 class writer {

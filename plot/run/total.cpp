@@ -54,9 +54,9 @@ bool damages_are_numbers(const total_source& s, std::string& reason) {
 
 }  // namespace
 
-bool add_sources(const std::vector<total_source>& sources, fatigue_total& total,
+bool add_sources(const std::vector<total_source>& sources, accumulated_report& total,
                  plot_error& error) {
-  total = fatigue_total{};
+  total = accumulated_report{};
   if (sources.empty()) return true;
   for (const total_source& s : sources) {
     std::string reason;
@@ -66,39 +66,33 @@ bool add_sources(const std::vector<total_source>& sources, fatigue_total& total,
     }
   }
   const accumulated_report& first = sources.front().report;
+  total.path = "total";
+  total.summary = "Total of " + std::to_string(sources.size()) + " fatigue sources";
   total.section_count = first.section_count;
   total.hot_spot_count = first.hot_spot_count;
-  const auto sections = static_cast<std::size_t>(first.section_count);
-  for (const section_row& row : first.sections) total.coordinates.push_back(row.coordinate);
-  total.matrix.assign(sections * static_cast<std::size_t>(first.hot_spot_count), 0.0);
-  total.worst.assign(sections, 0);
-  total.damage.assign(sections, 0.0);
-  total.life.assign(sections, std::numeric_limits<double>::infinity());
+  const auto hot_spots = static_cast<std::size_t>(first.hot_spot_count);
+  total.matrix.assign(static_cast<std::size_t>(first.section_count) * hot_spots, 0.0);
   for (int e = 0; e < total.section_count; ++e) {
-    const auto row = static_cast<std::size_t>(e);
+    section_row row{first.sections[static_cast<std::size_t>(e)].coordinate, 0.0,
+                    std::numeric_limits<double>::infinity()};
     for (int j = 0; j < total.hot_spot_count; ++j) {
       double sum = 0.0;  // the sources in their order
       for (const total_source& s : sources) sum += s.damage(e, j);
-      total.matrix[row * static_cast<std::size_t>(total.hot_spot_count) +
-                   static_cast<std::size_t>(j)] = sum;
-      if (sum > total.damage[row]) {
-        total.damage[row] = sum;
-        total.worst[row] = j;
-      }
+      total.matrix[static_cast<std::size_t>(e) * hot_spots + static_cast<std::size_t>(j)] = sum;
+      row.damage = std::max(row.damage, sum);
     }
-    if (total.damage[row] > 0.0) total.life[row] = 1.0 / total.damage[row];
+    if (row.damage > 0.0) row.life = 1.0 / row.damage;
+    total.sections.push_back(row);
   }
-  return true;
-}
-
-std::vector<int> total_sections_by_coordinate(const fatigue_total& total) {
-  std::vector<int> order(total.coordinates.size());
+  std::vector<int> order(total.sections.size());
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-    return total.coordinates[static_cast<std::size_t>(a)] <
-           total.coordinates[static_cast<std::size_t>(b)];
+    return total.sections[static_cast<std::size_t>(a)].damage >
+           total.sections[static_cast<std::size_t>(b)].damage;
   });
-  return order;
+  order.resize(std::min(order.size(), static_cast<std::size_t>(kRankedTotal)));
+  total.heaviest = std::move(order);
+  return true;
 }
 
 }  // namespace vantor::plot

@@ -9,7 +9,6 @@
 // that is not a finite number >= 0, is refused, never matched silently.
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -28,27 +27,16 @@ struct total_source {
   }
 };
 
-struct fatigue_total {
-  int section_count = 0;
-  int hot_spot_count = 0;
-  std::vector<double> coordinates;  // S_Coo of each section
-  std::vector<double> matrix;       // the total, hot_spot_count values per section
-  std::vector<int> worst;           // the hot spot (from 0) of each section's largest total
-  std::vector<double> damage;       // each section's largest total
-  std::vector<double> life;         // 1 / damage, infinite for no damage
+// Adds the sources' matrices into total, a report of its own: its matrix the
+// total at every section and hot spot, each section's damage the largest of
+// its totals and its life the inverse, its heaviest the ten sections of the
+// largest total (ties to the lower section), as a run's report ranks them.
+// False, with error naming the source's report and the first mismatch or
+// bad value, when they cannot be added.
+bool add_sources(const std::vector<total_source>& sources, accumulated_report& total,
+                 plot_error& error);
 
-  double at(int section, int hot_spot) const {
-    return matrix[static_cast<std::size_t>(section) * static_cast<std::size_t>(hot_spot_count) +
-                  static_cast<std::size_t>(hot_spot)];
-  }
-};
-
-// Adds the sources' matrices. False, with error naming the source's report
-// and the first mismatch or bad value, when they cannot be added.
-bool add_sources(const std::vector<total_source>& sources, fatigue_total& total, plot_error& error);
-
-// The sections (from 0) in the order of their S_Coo, equal ones in section
-// order.
-std::vector<int> total_sections_by_coordinate(const fatigue_total& total);
+// How many sections the ranking of the total holds, as a run's report.
+inline constexpr int kRankedTotal = 10;
 
 }  // namespace vantor::plot

@@ -15,10 +15,11 @@
 
 namespace vantor::plot {
 
-std::string render_total_sections_csv(const fatigue_total& total,
+std::string render_total_sections_csv(const accumulated_report& total,
                                       const std::vector<total_source>& sources,
                                       const picture_options& options);
 
-std::string render_total_matrix_csv(const fatigue_total& total, const picture_options& options);
+std::string render_total_matrix_csv(const accumulated_report& total,
+                                    const picture_options& options);
 
 }  // namespace vantor::plot

@@ -355,6 +355,37 @@ TEST(PlotBrowser, CompareInChromium) {
   }
 }
 
+// The total of two fatigue sources of one 3000-section riser: loaded without
+// a console message or overlapping texts, the share panel there, the pointer
+// on the total's curves resting on a section's values, its tables complete.
+TEST(PlotBrowser, TotalInChromium) {
+  const std::string chromium = find_chromium();
+  if (chromium.empty()) GTEST_SKIP() << "chromium is not installed: the total is not loaded";
+  scratch_dir d;
+  for (const run_shape& shape : {run_shape{3, 3000, 20}, run_shape{3, 3000, 20, 7}}) {
+    const std::string folder = "source" + std::to_string(shape.seed == 7 ? 2 : 1);
+    write_realistic_run(d.path() / folder, shape);
+    ASSERT_EQ(run_vantor(d.path() / folder, d.read(folder + "/answers.txt")).status, 0);
+  }
+  const run_result r =
+      run_plot(d.path(), {"--total", "--label", "wave", "--label", "VIV", "--design-life", "25",
+                          "--dff", "3", "--life-unit", "years", "source1", "source2"});
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  const fs::path shot = fs::path(VANTOR_PLOT_BINARY).parent_path() / "plot_total.png";
+  const page_probe probe = probe_page(chromium, d, "total.html", shot);
+  for (const char* name : {"panel damage", "panel life", "panel share"}) {
+    EXPECT_NE(std::find(probe.panels.begin(), probe.panels.end(), name), probe.panels.end())
+        << name;
+  }
+  ASSERT_EQ(probe.hits.size(), 10u);
+  const std::regex tip(R"((damage|life) (rank \d+, )?section \d+, S_Coo [\d.]+: damage )"
+                       R"([\d.]+E[-+]\d+, fatigue life [\d.]+ years, worst hot spot \d+)");
+  for (const std::string& hit : probe.hits) EXPECT_TRUE(std::regex_match(hit, tip)) << hit;
+  EXPECT_EQ(probe.rows.at("sources").size(), 2u);
+  EXPECT_EQ(probe.rows.at("heaviest").size(), 10u);
+}
+
 }  // namespace
 }  // namespace vantor::testing
 

@@ -44,7 +44,10 @@ TEST(PlotTotal, SumsTheReportsMatricesHotSpotByHotSpot) {
       run_plot(dir.path(), {"--total", "--label", "wave", "--label", "viv", "--factor", "1",
                             "--factor", "3", "--design-life", "1000", "wave/pipe", "viv/pipe"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "vantor-plot: wrote total.sections.csv and total.matrix.csv\n");
+  EXPECT_EQ(r.out,
+            "vantor-plot: wrote total.svg, total.sections.csv, total.matrix.csv and total.html\n");
+  std::string why;
+  EXPECT_TRUE(well_formed(dir.read("total.svg"), why)) << why;
 
   const auto wave = rows_after(dir.read("wave/pipe.AccDam"), "#    Print of full matrix.");
   const auto viv = rows_after(dir.read("viv/pipe.AccDam"), "#    Print of full matrix.");
