@@ -67,7 +67,7 @@ WINESERVER ?= /usr/lib/wine/wineserver
 WINE_ENV = WINEPREFIX=$(abspath $(WIN_BUILD))/wineprefix WINEDEBUG=-all \
 	WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
 # The end-to-end tests of the Linux suite, run against the .exe files.
-E2E_TESTS ?= ^(EndToEnd|Faults|Hostile|PlotRun|PlotCommand)\.
+E2E_TESTS ?= ^(EndToEnd|Faults|Hostile|PlotRun|PlotCommand|AnswerOptions|PlotTotal)\.
 
 .PHONY: windows test-windows dist
 

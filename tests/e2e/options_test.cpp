@@ -78,6 +78,29 @@ TEST(AnswerOptions, SameFilesAndStatusAsTheAnswersTyped) {
   }
 }
 
+// The shipped example (5 cases, 120 sections, 8 hot spots) scripted: the files
+// of its answers file, byte for byte but the date stamps.
+TEST(AnswerOptions, ShippedExampleAsOptions) {
+  scratch_dir typed_dir;
+  scratch_dir option_dir;
+  const fs::path example = fs::path(VANTOR_SOURCE_DIR) / "examples/riser";
+  for (const auto& file : fs::directory_iterator(example)) {
+    for (const scratch_dir* d : {&typed_dir, &option_dir}) {
+      fs::copy_file(file.path(), d->path() / file.path().filename());
+    }
+  }
+  const run_result typed = run_vantor(typed_dir.path(), typed_dir.read("answers.txt"));
+  const run_result scripted = run_vantor(option_dir.path(), "",
+                                         {"--first", "1", "--last", "5", "--probabilities",
+                                          "probs.txt", "--prefix", "riser", "--digits", ""});
+  ASSERT_EQ(typed.status, 0);
+  EXPECT_EQ(scripted.status, 0) << scripted.err;
+  for (const auto& file : fs::directory_iterator(typed_dir.path())) {
+    const std::string name = file.path().filename().string();
+    EXPECT_EQ(mask_date(option_dir.read(name)), mask_date(typed_dir.read(name))) << name;
+  }
+}
+
 // A probability file named by its option that does not open is reported as
 // a typed one is, and then asked for on the console.
 TEST(AnswerOptions, ProbabilityFileThatDoesNotOpenIsAskedAgain) {
