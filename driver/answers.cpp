@@ -12,7 +12,7 @@
 #include "driver/state.h"
 #include "textio/console/console.h"
 #include "textio/format/field.h"
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 
 namespace vantor::driver {
 namespace {

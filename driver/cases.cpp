@@ -15,7 +15,7 @@
 #include "freeinput/state.h"
 #include "freeinput/text.h"
 #include "textio/format/field.h"
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 #include "textio/units/units.h"
 
 namespace vantor::driver {

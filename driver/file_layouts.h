@@ -6,7 +6,7 @@
 #include <cstddef>
 
 #include "formats/file_formats.h"
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 
 namespace vantor::driver {
 

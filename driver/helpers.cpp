@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 
 namespace vantor::driver {
 namespace {

@@ -11,7 +11,7 @@
 #include "driver/dialogue.h"
 #include "driver/run.h"
 #include "formats/version.h"
-#include "textio/console/run_end.h"
+#include "textio/units/run_end.h"
 #include "textio/platform/platform.h"
 
 namespace {

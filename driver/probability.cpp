@@ -13,7 +13,7 @@
 #include "freeinput/state.h"
 #include "textio/console/console.h"
 #include "textio/format/field.h"
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 
 namespace vantor::driver {
 namespace {

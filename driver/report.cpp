@@ -11,7 +11,7 @@
 #include "driver/state.h"
 #include "freeinput/text.h"
 #include "textio/format/field.h"
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 #include "textio/units/units.h"
 
 namespace vantor::driver {

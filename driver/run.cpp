@@ -13,9 +13,9 @@
 #include "freeinput/files.h"
 #include "freeinput/text.h"
 #include "textio/console/console.h"
-#include "textio/console/run_end.h"
+#include "textio/units/run_end.h"
 #include "textio/format/field.h"
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 #include "textio/units/units.h"
 
 namespace vantor::driver {

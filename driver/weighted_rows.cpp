@@ -11,7 +11,7 @@
 #include "driver/file_layouts.h"
 #include "driver/records.h"
 #include "driver/run_threads.h"
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 #include "textio/platform/platform.h"
 #include "textio/units/units.h"
 

@@ -7,7 +7,7 @@
 
 #include "freeinput/text.h"
 #include "textio/format/field.h"
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 #include "textio/platform/platform.h"
 
 namespace vantor::freeinput {

@@ -12,8 +12,8 @@
 #include "freeinput/reader.h"
 #include "freeinput/scan.h"
 #include "freeinput/state.h"
-#include "textio/console/run_end.h"
-#include "textio/format/writer.h"
+#include "textio/units/run_end.h"
+#include "textio/records/writer.h"
 #include "textio/units/units.h"
 
 namespace vantor::freeinput {

@@ -14,7 +14,7 @@
 #include "freeinput/plain_number.h"
 #include "freeinput/scan.h"
 #include "freeinput/state.h"
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 #include "textio/units/units.h"
 
 namespace vantor::freeinput {

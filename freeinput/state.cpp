@@ -1,6 +1,6 @@
 #include "freeinput/state.h"
 
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 #include "textio/units/units.h"
 
 namespace vantor::freeinput {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "textio/format/field.h"
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 
 namespace vantor::freeinput {
 

@@ -1,7 +1,7 @@
 #include "fuzz/run_end_hook.h"
 
-#include "textio/console/process_exit.h"
-#include "textio/console/run_end.h"
+#include "textio/units/process_exit.h"
+#include "textio/units/run_end.h"
 #include "textio/platform/platform.h"
 
 namespace vantor::fuzz {

@@ -43,7 +43,7 @@
 #include "fuzz/fuzz_support.h"
 #include "fuzz/run_end_hook.h"
 #include "tests/support/answers.h"
-#include "textio/console/run_end.h"
+#include "textio/units/run_end.h"
 #include "textio/units/units.h"
 
 namespace vantor::fuzz {

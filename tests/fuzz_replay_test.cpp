@@ -12,7 +12,7 @@
 #include "fuzz/targets.h"
 #include "tests/e2e/harness.h"
 #include "tests/support/answers.h"
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 
 namespace vantor::fuzz {
 namespace {

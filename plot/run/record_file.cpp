@@ -8,7 +8,7 @@
 #include "freeinput/reader.h"
 #include "freeinput/state.h"
 #include "plot/text/number_text.h"
-#include "textio/console/run_end.h"
+#include "textio/units/run_end.h"
 #include "textio/units/units.h"
 
 namespace vantor::plot {

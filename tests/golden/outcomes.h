@@ -22,7 +22,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/forms.h"
 #include "textio/console/console.h"
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 #include "textio/units/units.h"
 
 namespace vantor::golden {

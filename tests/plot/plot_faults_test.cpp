@@ -138,7 +138,7 @@ std::vector<error_case> error_cases() {
        nothing,
        {"--label", "A", "pipe"},
        2,
-       "vantor-plot: --label names a run of --compare (see vantor-plot --help)\n"},
+       "vantor-plot: --label names a run of --compare or --total (see vantor-plot --help)\n"},
       {"a run to compare without its report",
        nothing,
        {"--compare", "pipe", "nothing"},

@@ -337,7 +337,8 @@ TEST(PlotCommandLine, Arguments) {
 TEST(PlotCommandLine, EveryOptionInHelpAndAccepted) {
   const std::string help = help_text();
   const std::map<std::string_view, std::string_view> examples = {
-      {"FILE", "pic.svg"}, {"FIRST-LAST", "1-2"}, {"YEARS", "20"}, {"FACTOR", "3"}, {"TEXT", "m"}};
+      {"FILE", "pic.svg"}, {"FIRST-LAST", "1-2"}, {"YEARS", "20"},
+      {"FACTOR", "3"},     {"TEXT", "m"},         {"F", "2"}};
   for (const option_entry& e : option_table()) {
     const std::string head =
         (e.short_name.empty() ? std::string("    ") : std::string(e.short_name) + ", ") +

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "textio/console/integer_answer.h"
-#include "textio/console/run_end.h"
+#include "textio/units/run_end.h"
 #include "textio/units/units.h"
 
 namespace vantor::textio {

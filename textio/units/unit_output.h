@@ -1,6 +1,6 @@
 // Inside the output of the unit table: what the gathering of records
 // (record_blocks.cpp), the writer thread's queue (writer_queue.cpp) and the
-// end of the run (textio/console/console_event.cpp) share. Only those files
+// end of the run (textio/units/console_event.cpp) share. Only those files
 // include this.
 //
 // The lock protocol (every variable below and every slot's output fields are
@@ -12,7 +12,7 @@
 //   before it releases the lock, and settles the outcome under the lock again.
 // - A write the writer thread could not do is kept in g_failed_slot (its later
 //   blocks dropped, no other taken) until the main thread reports it.
-// - Once a console event owns the end of the run (textio/console/run_end.h),
+// - Once a console event owns the end of the run (textio/units/run_end.h),
 //   neither the main thread nor the writer thread changes anything: each waits
 //   for ever at its next step.
 #pragma once

@@ -6,7 +6,7 @@
 // Threads: the main thread changes the table and fills the buffers; full
 // blocks of a file are written out by the writer thread (writer_queue.cpp),
 // in the order they were filled; a console event is handled on a thread of
-// its own (textio/console/console_event.cpp), which takes over the end of the
+// its own (textio/units/console_event.cpp), which takes over the end of the
 // run. The lock is held only for short work in memory, never across a system
 // write, so the event thread never waits on a stuck write: a block being
 // written is marked busy, and the event thread leaves it to the writing

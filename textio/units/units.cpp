@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "textio/console/run_end.h"
+#include "textio/units/run_end.h"
 #include "textio/platform/platform.h"
 #include "textio/units/unit_table.h"
 

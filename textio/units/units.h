@@ -6,7 +6,7 @@
 //
 // Output is buffered per unit in blocks of whole records; a record handed to
 // put_record is complete and is never lost: every end of the run writes out
-// every complete record before the process ends (textio/console/run_end.h). A
+// every complete record before the process ends (textio/units/run_end.h). A
 // file that takes only part of a block (a full disk, a file-size limit) is
 // cut back to its last complete record. The console streams belong to the
 // caller and are never cut: what they took stays (the report of the failed

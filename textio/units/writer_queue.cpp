@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "textio/console/run_end.h"
+#include "textio/units/run_end.h"
 #include "textio/platform/platform.h"
 #include "textio/units/unit_output.h"
 #include "textio/units/unit_table.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-#include "textio/console/run_end.h"
+#include "textio/units/run_end.h"
 #include "textio/platform/platform.h"
 
 namespace vantor::platform {

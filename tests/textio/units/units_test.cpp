@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "textio/console/run_end.h"
+#include "textio/units/run_end.h"
 
 namespace vantor::textio {
 namespace {

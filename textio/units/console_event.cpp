@@ -1,4 +1,4 @@
-// The end of the run taken over by a console event (textio/console/run_end.h).
+// The end of the run taken over by a console event (textio/units/run_end.h).
 //
 // The event is handled on a thread of its own while the main thread may be
 // anywhere, even blocked in a write that never ends. The first event claims
@@ -16,7 +16,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "textio/console/run_end.h"
+#include "textio/units/run_end.h"
 #include "textio/platform/platform.h"
 #include "textio/units/unit_output.h"
 #include "textio/units/unit_table.h"

@@ -1,6 +1,6 @@
-#include "textio/console/process_exit.h"
+#include "textio/units/process_exit.h"
 
-#include "textio/console/run_end.h"
+#include "textio/units/run_end.h"
 #include "textio/platform/platform.h"
 
 namespace vantor::textio {

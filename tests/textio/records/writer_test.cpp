@@ -1,7 +1,7 @@
 // The record writer's layouts and number fields: the layouts of the system,
 // malformed layouts, integers, fixed point and exponent fields against exact
 // decimal conversion.
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/textio/format/system_layouts.h"
+#include "tests/textio/records/system_layouts.h"
 #include "textio/format/field.h"
 #include "textio/format/number_format.h"
 #include "textio/units/units.h"

@@ -1,12 +1,12 @@
-// The reports and the stop (textio/console/run_end.h); the console events are
+// The reports and the stop (textio/units/run_end.h); the console events are
 // in console_event.cpp.
-#include "textio/console/run_end.h"
+#include "textio/units/run_end.h"
 
 #include <array>
 #include <atomic>
 #include <string>
 
-#include "textio/console/process_exit.h"
+#include "textio/units/process_exit.h"
 #include "textio/platform/platform.h"
 #include "textio/units/unit_output.h"
 #include "textio/units/unit_table.h"

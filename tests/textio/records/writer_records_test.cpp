@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/textio/format/system_layouts.h"
+#include "tests/textio/records/system_layouts.h"
 #include "textio/format/field.h"
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 #include "textio/units/units.h"
 
 namespace vantor::textio {

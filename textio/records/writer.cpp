@@ -1,4 +1,4 @@
-#include "textio/format/writer.h"
+#include "textio/records/writer.h"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "textio/console/run_end.h"
+#include "textio/units/run_end.h"
 #include "textio/format/field.h"
 #include "textio/format/number_format.h"
 #include "textio/units/units.h"
