@@ -70,20 +70,27 @@ int fail(std::ostream& err, const plot_error& error) {
   return kExitBadInput;
 }
 
-// Several runs from their reports: the picture and the page of them.
-int run_compare(const plot_options& options, std::ostream& out, std::ostream& err) {
-  std::vector<compared_run> runs(options.runs.size());
+// The runs of --compare or --total, each read from its report, with its
+// label.
+bool read_runs(const plot_options& options, std::vector<compared_run>& runs, plot_error& error) {
+  runs.assign(options.runs.size(), compared_run{});
   for (std::size_t k = 0; k < runs.size(); ++k) {
     plot_options one;
     one.operand = options.runs[k];
     run_names names;
-    plot_error error;
     if (!resolve_names(one, names, error) || !read_report(names.report, runs[k].report, error)) {
-      return fail(err, error);
+      return false;
     }
     runs[k].label =
         k < options.labels.size() ? options.labels[k] : default_label(names.prefix, names.folder);
   }
+  return true;
+}
+
+// Several runs from their reports: the picture and the page of them.
+int run_compare(const plot_options& options, std::ostream& out, std::ostream& err) {
+  std::vector<compared_run> runs;
+  if (plot_error error; !read_runs(options, runs, error)) return fail(err, error);
   const std::string svg_name = options.output.empty() ? std::string(kCompareName) : options.output;
   std::string html_name = svg_name;
   if (std::string_view(html_name).ends_with(kSvgSuffix)) {
@@ -101,18 +108,12 @@ int run_compare(const plot_options& options, std::ostream& out, std::ostream& er
 
 // The fatigue sources of one riser added up: the tables of the total.
 int run_total(const plot_options& options, std::ostream& out, std::ostream& err) {
-  std::vector<total_source> sources(options.runs.size());
-  for (std::size_t k = 0; k < sources.size(); ++k) {
-    plot_options one;
-    one.operand = options.runs[k];
-    run_names names;
-    plot_error error;
-    if (!resolve_names(one, names, error) || !read_report(names.report, sources[k].report, error)) {
-      return fail(err, error);
-    }
-    sources[k].label =
-        k < options.labels.size() ? options.labels[k] : default_label(names.prefix, names.folder);
-    if (k < options.factors.size()) sources[k].factor = options.factors[k];
+  std::vector<compared_run> runs;
+  if (plot_error error; !read_runs(options, runs, error)) return fail(err, error);
+  std::vector<total_source> sources;
+  for (std::size_t k = 0; k < runs.size(); ++k) {
+    const double factor = k < options.factors.size() ? options.factors[k] : 1.0;
+    sources.push_back({std::move(runs[k].label), factor, std::move(runs[k].report)});
   }
   accumulated_report total;
   plot_error error;

@@ -131,8 +131,8 @@ void draw_heading(writer& w, std::span<const compared_run> runs, const picture_o
                  " font-weight=\"bold\""));
   std::string subtitle = "damage and life on shared logarithmic axes";
   if (required > 0.0) {
-    subtitle += "; required life R = " + format_number(required) +
-                (options.life_unit.empty() ? "" : " " + xml_text(options.life_unit));
+    subtitle.append("; required life R = ").append(format_number(required));
+    if (!options.life_unit.empty()) subtitle.append(" ").append(xml_text(options.life_unit));
   }
   w.line(text_at("subtitle", kWidth / 2, kSubtitleY, "middle", 13, subtitle, " fill=\"#222\""));
   w.line("<g class=\"legend\">");
@@ -196,13 +196,9 @@ std::string render_compare_svg(std::span<const compared_run> runs, const picture
   const compare_layout l = lay_out(runs, required);
   const std::string x_label = with_unit("S_Coo", options.length_unit);
   writer w;
-  w.line("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
-  w.line("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + px(kWidth) +
-         "\" height=\"" + px(l.height) + "\" viewBox=\"0 0 " + px(kWidth) + " " + px(l.height) +
-         "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\">");
-  w.line("<title>Comparison of " + std::to_string(runs.size()) + " runs</title>");
-  w.line("<rect class=\"background\" x=\"0\" y=\"0\" width=\"" + px(kWidth) + "\" height=\"" +
-         px(l.height) + "\" fill=\"white\"/>");
+  std::string title = "Comparison of ";
+  title.append(std::to_string(runs.size())).append(" runs");
+  open_document(w, l.height, title);
   draw_heading(w, runs, options);
   for (const bool life : {false, true}) {
     const panel& p = life ? l.life_panel : l.damage_panel;

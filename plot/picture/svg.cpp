@@ -105,17 +105,6 @@ picture_layout lay_out(const accumulated_report& report, double required) {
   return l;
 }
 
-// The XML declaration, the root element, the title and the white page.
-void open_document(writer& w, const accumulated_report& report, double height) {
-  w.line("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
-  w.line("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + px(kWidth) +
-         "\" height=\"" + px(height) + "\" viewBox=\"0 0 " + px(kWidth) + " " + px(height) +
-         "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\">");
-  w.line("<title>" + xml_text(report.summary) + "</title>");
-  w.line("<rect class=\"background\" x=\"0\" y=\"0\" width=\"" + px(kWidth) + "\" height=\"" +
-         px(height) + "\" fill=\"white\"/>");
-}
-
 // The summary line, the counts with the verdict against the required life,
 // and the minimum fatigue life with where it is.
 void draw_heading(writer& w, const accumulated_report& report, const picture_options& options) {
@@ -280,7 +269,7 @@ std::string render_svg(const accumulated_report& report, const picture_options& 
   const picture_layout l = lay_out(report, required);
 
   writer w;
-  open_document(w, report, l.height);
+  open_document(w, l.height, xml_text(report.summary));
   draw_heading(w, report, options);
   draw_legend(w, required, l.inset);
   draw_damage_and_life(w, report, l, required, life_label, x_label);

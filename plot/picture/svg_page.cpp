@@ -18,6 +18,16 @@ std::string px(double v) {
   return std::string(buffer, static_cast<std::size_t>(std::clamp(n, 0, 31)));
 }
 
+void open_document(writer& w, double height, std::string_view title) {
+  w.line("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+  w.line("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + px(kWidth) +
+         "\" height=\"" + px(height) + "\" viewBox=\"0 0 " + px(kWidth) + " " + px(height) +
+         "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\">");
+  w.line("<title>" + std::string(title) + "</title>");
+  w.line("<rect class=\"background\" x=\"0\" y=\"0\" width=\"" + px(kWidth) + "\" height=\"" +
+         px(height) + "\" fill=\"white\"/>");
+}
+
 std::string attr(std::string_view name, double v) {
   std::string text(" ");
   text += name;

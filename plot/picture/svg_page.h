@@ -49,6 +49,10 @@ class writer {
 // A coordinate in two decimals.
 std::string px(double v);
 
+// The XML declaration, the root element of the page's width and this height,
+// the title (already XML text) and the white page.
+void open_document(writer& w, double height, std::string_view title);
+
 // ` name="v"` with v in two decimals.
 std::string attr(std::string_view name, double v);
 

@@ -185,13 +185,7 @@ std::string render_total_svg(const accumulated_report& total, std::span<const to
   const total_layout l = lay_out(total, sources, required);
   const std::string x_label = with_unit("S_Coo", options.length_unit);
   writer w;
-  w.line("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
-  w.line("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + px(kWidth) +
-         "\" height=\"" + px(l.height) + "\" viewBox=\"0 0 " + px(kWidth) + " " + px(l.height) +
-         "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\">");
-  w.line("<title>" + xml_text(total.summary) + "</title>");
-  w.line("<rect class=\"background\" x=\"0\" y=\"0\" width=\"" + px(kWidth) + "\" height=\"" +
-         px(l.height) + "\" fill=\"white\"/>");
+  open_document(w, l.height, xml_text(total.summary));
   draw_heading(w, total, sources, options);
   const bool all_marks = total.sections.size() <= 400;
   for (const bool life : {false, true}) {

@@ -217,6 +217,10 @@ pre.textContent = '\n' + out.join('\n') + '\n';
 document.body.appendChild(pre);
 </script>)js";
 
+// What the pointer shows on a section of the damage or life curve.
+const std::regex kSectionTip(R"((damage|life) (rank \d+, )?section \d+, S_Coo [\d.]+: damage )"
+                             R"([\d.]+E[-+]\d+, fatigue life [\d.]+ years, worst hot spot \d+)");
+
 // Loads the page (a file of dir) in the browser: no console message, and
 // a screenshot into shot; then the probe on a copy of it.
 page_probe probe_page(const std::string& chromium, const scratch_dir& d, const std::string& name,
@@ -282,9 +286,7 @@ TEST(PlotBrowser, ReportInChromium) {
         << name;
   }
   ASSERT_EQ(probe.hits.size(), 10u);
-  const std::regex tip(R"((damage|life) (rank \d+, )?section \d+, S_Coo [\d.]+: damage )"
-                       R"([\d.]+E[-+]\d+, fatigue life [\d.]+ years, worst hot spot \d+)");
-  for (const std::string& hit : probe.hits) EXPECT_TRUE(std::regex_match(hit, tip)) << hit;
+  for (const std::string& hit : probe.hits) EXPECT_TRUE(std::regex_match(hit, kSectionTip)) << hit;
   // The ranking against the report's: S_Coo, damage and life as written there.
   const std::vector<std::string> report = lines_of(d.read("riser.AccDam"));
   std::vector<std::string> ranked;
@@ -379,9 +381,7 @@ TEST(PlotBrowser, TotalInChromium) {
         << name;
   }
   ASSERT_EQ(probe.hits.size(), 10u);
-  const std::regex tip(R"((damage|life) (rank \d+, )?section \d+, S_Coo [\d.]+: damage )"
-                       R"([\d.]+E[-+]\d+, fatigue life [\d.]+ years, worst hot spot \d+)");
-  for (const std::string& hit : probe.hits) EXPECT_TRUE(std::regex_match(hit, tip)) << hit;
+  for (const std::string& hit : probe.hits) EXPECT_TRUE(std::regex_match(hit, kSectionTip)) << hit;
   EXPECT_EQ(probe.rows.at("sources").size(), 2u);
   EXPECT_EQ(probe.rows.at("heaviest").size(), 10u);
 }
